@@ -1,0 +1,50 @@
+# Two commands set a fresh Debian 12 machine up: `make run` and `make test`.
+BUILD      ?= build
+BUILD_SAN  ?= build-sanitize
+BUILD_BENCH?= build-bench
+CMAKE_GEN  := -G Ninja
+EXAMPLE    ?= examples/shiftjis_quoted.csv
+
+.PHONY: all setup configure build run test test-normal test-sanitize format-check format bench clean
+
+all: build
+
+setup:
+	@bash scripts/setup.sh
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+configure: setup $(BUILD)/build.ninja
+
+build: configure
+	cmake --build $(BUILD)
+
+run: build
+	$(BUILD)/cli/norvalis-check --stats $(EXAMPLE)
+
+format-check:
+	@files=$$(git ls-files '*.cpp' '*.h'); \
+	if [ -n "$$files" ]; then clang-format --dry-run --Werror $$files; fi
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs -r clang-format -i
+
+test-normal: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2
+
+test-sanitize: setup
+	cmake -S . -B $(BUILD_SAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DNORVALIS_SANITIZE=ON
+	cmake --build $(BUILD_SAN)
+	cd $(BUILD_SAN) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
+	  UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j2
+
+test: setup format-check test-normal test-sanitize
+
+bench: setup
+	cmake -S . -B $(BUILD_BENCH) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DNORVALIS_BENCH=ON -DNORVALIS_TESTS=OFF
+	cmake --build $(BUILD_BENCH)
+	$(BUILD_BENCH)/bench/norvalis-bench
+
+clean:
+	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_BENCH)

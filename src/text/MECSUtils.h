@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "text/UnicodeString.h"
+
+namespace norvalis::MECSUtils {
+
+// Decodes bytes of a code page to UTF-16; invalid sequences become U+FFFD, an unknown
+// code page gives an empty text.
+UnicodeString AnsiToUTF16(std::string_view bytes, std::uint16_t codePage);
+
+// Corrections after a conversion from 932 (U+2015 → U+2014, U+FFE3 → U+203E).
+UnicodeString MecsMappingFix_CP932ToUnicode(UnicodeString text);
+// Corrections after a conversion from EUC-JP or ISO-2022-JP.
+UnicodeString MecsMappingFix_JISX0208ToUnicode(UnicodeString text);
+
+}  // namespace norvalis::MECSUtils

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "text/UnicodeString.h"
+
+namespace norvalis::TStringUtility {
+
+// Nothing recognised: decode with the system's ANSI code page.
+constexpr std::uint16_t CodePageNone = 65535;
+// The system ANSI code page; fixed, since Linux has none.
+constexpr std::uint16_t AnsiCodePage = 932;
+// The most leading bytes DetectCodePage examines.
+constexpr std::size_t MaxDetectBytes = 102400;
+
+// The code page of a file's content, from its leading bytes.
+std::uint16_t DetectCodePage(std::string_view content);
+// Detects the encoding and decodes the content to UTF-16.
+UnicodeString ConvertToUnicodeString(std::string_view content);
+// Decodes the content with the given code page (marks removed, corrections applied).
+UnicodeString ConvertByCodePage(std::string_view content, std::uint16_t codePage);
+// Converts bytes between code pages; used for UTF-16 (1200, 1201) to UTF-8 (65001).
+AnsiString ConvertCodePageWithMLang(std::string_view content, std::uint16_t from,
+                                    std::uint16_t to);
+
+bool HasUTF8BOM(std::string_view bytes);
+bool HasUTF16LEBOM(std::string_view bytes);
+bool HasUTF16BEBOM(std::string_view bytes);
+
+}  // namespace norvalis::TStringUtility

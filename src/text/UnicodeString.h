@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace norvalis {
+
+// All text after decoding, all file names.
+using UnicodeString = std::u16string;
+// Raw bytes, never converted implicitly.
+using AnsiString = std::string;
+
+// UTF-16 to UTF-8; a lone surrogate becomes U+FFFD.
+std::string ToUtf8(std::u16string_view text);
+// UTF-8 to UTF-16; an invalid or incomplete sequence becomes U+FFFD.
+UnicodeString FromUtf8(std::string_view text);
+
+// One argument of Format: %d takes an integer, %s a text.
+using FormatArg = std::variant<long long, std::u16string_view>;
+
+// printf-style %d and %s (and %% for a percent sign), in argument order.
+UnicodeString Format(std::u16string_view format, std::initializer_list<FormatArg> args);
+
+}  // namespace norvalis
