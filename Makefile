@@ -44,7 +44,7 @@ test: setup format-check test-normal test-sanitize
 bench: setup
 	cmake -S . -B $(BUILD_BENCH) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DNORVALIS_BENCH=ON -DNORVALIS_TESTS=OFF
 	cmake --build $(BUILD_BENCH)
-	$(BUILD_BENCH)/bench/norvalis-bench
+	NORVALIS_BENCH_DATA=$(BUILD_BENCH)/bench-data $(BUILD_BENCH)/bench/norvalis-bench
 
 clean:
 	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_BENCH)

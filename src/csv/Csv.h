@@ -63,6 +63,9 @@ class TCsv {
   // The code page the last LoadFromFile decoded with (0 before any load).
   std::uint16_t CodePage() const { return codePage_; }
 
+  // Exchanges the contents of two tables (a load made elsewhere, e.g. on a worker thread).
+  void Swap(TCsv& other) noexcept;
+
   // Called on elapsed time while a text is parsed (and while a file is decoded).
   void SetYieldHook(YieldHook hook) { yield_ = std::move(hook); }
 

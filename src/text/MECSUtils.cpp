@@ -1,1 +1,442 @@
 #include "text/MECSUtils.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstring>
+#include <memory>
+
+namespace norvalis::MECSUtils {
+
+namespace {
+
+constexpr char16_t Replacement = u'\uFFFD';
+// Marks a table cell that glibc does not map (no Japanese code page maps to U+0000 in a
+// multi-byte cell, so zero is free for that).
+constexpr char16_t Unmapped = 0;
+
+// Decodes one short sequence through glibc; Unmapped unless it yields exactly one BMP code
+// unit and consumes every byte. Used only while the tables are built.
+class IconvProbe {
+ public:
+  explicit IconvProbe(const char* from) : cd_(iconv_open("UTF-16LE", from)) {}
+  ~IconvProbe() {
+    if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
+  }
+  IconvProbe(const IconvProbe&) = delete;
+  IconvProbe& operator=(const IconvProbe&) = delete;
+
+  char16_t Decode(const unsigned char* bytes, std::size_t length) {
+    if (cd_ == reinterpret_cast<iconv_t>(-1)) return Unmapped;
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    char in[4];
+    std::memcpy(in, bytes, length);
+    char out[8];
+    char* inPtr = in;
+    char* outPtr = out;
+    std::size_t inLeft = length;
+    std::size_t outLeft = sizeof out;
+    const std::size_t rc = iconv(cd_, &inPtr, &inLeft, &outPtr, &outLeft);
+    if (rc == static_cast<std::size_t>(-1) || inLeft != 0 || sizeof out - outLeft != 2) {
+      return Unmapped;
+    }
+    const auto lo = static_cast<unsigned char>(out[0]);
+    const auto hi = static_cast<unsigned char>(out[1]);
+    const auto unit = static_cast<char16_t>(lo | (hi << 8));
+    if (unit >= 0xD800 && unit <= 0xDFFF) return Unmapped;
+    return unit;
+  }
+
+ private:
+  iconv_t cd_;
+};
+
+constexpr bool isSjisLead(unsigned b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+constexpr bool isSjisTrail(unsigned b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
+constexpr bool isEucByte(unsigned b) { return b >= 0xA1 && b <= 0xFE; }
+
+struct Cp932Tables {
+  // Single bytes; Unmapped for lead bytes.
+  std::array<char16_t, 256> single{};
+  std::array<bool, 256> lead{};
+  // Indexed by lead << 8 | trail.
+  std::array<char16_t, 65536> pair{};
+};
+
+const Cp932Tables& cp932() {
+  static const std::unique_ptr<Cp932Tables> tables = [] {
+    auto t = std::make_unique<Cp932Tables>();
+    IconvProbe probe("CP932");
+    for (unsigned b = 0; b < 256; ++b) {
+      const auto byte = static_cast<unsigned char>(b);
+      t->lead[b] = isSjisLead(b);
+      t->single[b] = t->lead[b] ? Unmapped : probe.Decode(&byte, 1);
+      if (b == 0) t->single[b] = 0;
+      if (t->lead[b]) {
+        for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+          if (!isSjisTrail(trail)) continue;
+          const unsigned char seq[2] = {byte, static_cast<unsigned char>(trail)};
+          t->pair[b << 8 | trail] = probe.Decode(seq, 2);
+        }
+      }
+    }
+    // Single bytes that Windows maps but glibc rejects.
+    t->single[0x80] = u'\u0080';
+    t->single[0xA0] = u'\uF8F0';
+    t->single[0xFD] = u'\uF8F1';
+    t->single[0xFE] = u'\uF8F2';
+    t->single[0xFF] = u'\uF8F3';
+    for (unsigned b = 1; b < 256; ++b) {
+      if (!t->lead[b] && t->single[b] == Unmapped) t->single[b] = Replacement;
+    }
+    return t;
+  }();
+  return *tables;
+}
+
+struct EucTables {
+  // Single bytes; Unmapped for bytes that start a sequence or map to nothing.
+  std::array<char16_t, 256> single{};
+  // 0x8E followed by 0xA1-0xFE.
+  std::array<char16_t, 94> kana{};
+  // Two bytes 0xA1-0xFE, index (lead - 0xA1) * 94 + (trail - 0xA1).
+  std::array<char16_t, 94 * 94> pair{};
+  // 0x8F followed by two bytes 0xA1-0xFE, indexed like pair.
+  std::array<char16_t, 94 * 94> triple{};
+};
+
+const EucTables& eucJpMs() {
+  static const std::unique_ptr<EucTables> tables = [] {
+    auto t = std::make_unique<EucTables>();
+    IconvProbe probe("EUC-JP-MS");
+    for (unsigned b = 1; b < 256; ++b) {
+      const auto byte = static_cast<unsigned char>(b);
+      if (b == 0x8E || b == 0x8F || isEucByte(b)) continue;
+      t->single[b] = probe.Decode(&byte, 1);
+    }
+    for (unsigned i = 0; i < 94; ++i) {
+      const auto first = static_cast<unsigned char>(0xA1 + i);
+      const unsigned char kana[2] = {0x8E, first};
+      t->kana[i] = probe.Decode(kana, 2);
+      for (unsigned j = 0; j < 94; ++j) {
+        const auto second = static_cast<unsigned char>(0xA1 + j);
+        const unsigned char pair[2] = {first, second};
+        t->pair[i * 94 + j] = probe.Decode(pair, 2);
+        const unsigned char triple[3] = {0x8F, first, second};
+        t->triple[i * 94 + j] = probe.Decode(triple, 3);
+      }
+    }
+    return t;
+  }();
+  return *tables;
+}
+
+// Decoding runs in blocks into a small buffer appended to the reserved result, so the result
+// is allocated once and never zero-filled. No code page here yields more code units than it
+// consumes bytes, so a block never overruns the buffer.
+constexpr std::size_t BlockBytes = 8192;
+constexpr std::size_t BlockUnits = BlockBytes + 8;
+
+// step(p, n, i, d) decodes at p[i] (i < n), advances i and writes through d.
+template <class Step>
+UnicodeString decodeInBlocks(std::string_view bytes, Step step) {
+  UnicodeString out;
+  out.reserve(bytes.size());
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const std::size_t n = bytes.size();
+  auto buffer = std::make_unique_for_overwrite<char16_t[]>(BlockUnits);
+  std::size_t i = 0;
+  while (i < n) {
+    const std::size_t blockEnd = std::min(n, i + BlockBytes);
+    char16_t* d = buffer.get();
+    while (i < blockEnd) step(p, n, i, d);
+    out.append(buffer.get(), static_cast<std::size_t>(d - buffer.get()));
+  }
+  return out;
+}
+
+// Copies a run of ASCII bytes 8 at a time; returns with i at the first non-ASCII byte or
+// where fewer than 8 bytes are left.
+inline void copyAsciiRun(const unsigned char* p, std::size_t n, std::size_t& i, char16_t*& d) {
+  while (i + 8 <= n) {
+    std::uint64_t word;
+    std::memcpy(&word, p + i, 8);
+    if ((word & 0x8080808080808080ULL) != 0) return;
+    for (int k = 0; k < 8; ++k) d[k] = p[i + k];
+    d += 8;
+    i += 8;
+  }
+}
+
+UnicodeString decodeCp932(std::string_view bytes) {
+  const Cp932Tables& t = cp932();
+  return decodeInBlocks(bytes, [&t](const unsigned char* p, std::size_t n, std::size_t& i,
+                                    char16_t*& d) {
+    const unsigned b = p[i];
+    if (b < 0x80) {
+      copyAsciiRun(p, n, i, d);
+      if (i < n && p[i] < 0x80) *d++ = p[i++];
+      return;
+    }
+    if (!t.lead[b]) {
+      *d++ = t.single[b];
+      ++i;
+      return;
+    }
+    if (i + 1 < n && isSjisTrail(p[i + 1])) {
+      const char16_t u = t.pair[b << 8 | p[i + 1]];
+      *d++ = u == Unmapped ? Replacement : u;
+      i += 2;
+      return;
+    }
+    // A lead without a trail: the next byte, if any, is decoded on its own.
+    *d++ = Replacement;
+    ++i;
+  });
+}
+
+UnicodeString decodeEucJp(std::string_view bytes) {
+  const EucTables& t = eucJpMs();
+  return decodeInBlocks(bytes, [&t](const unsigned char* p, std::size_t n, std::size_t& i,
+                                    char16_t*& d) {
+    const unsigned b = p[i];
+    if (b < 0x80) {
+      copyAsciiRun(p, n, i, d);
+      if (i < n && p[i] < 0x80) *d++ = p[i++];
+      return;
+    }
+    const bool second = i + 1 < n && isEucByte(p[i + 1]);
+    if (isEucByte(b) || b == 0x8E) {
+      if (!second) {
+        *d++ = Replacement;
+        ++i;
+        return;
+      }
+      const char16_t u = b == 0x8E ? t.kana[p[i + 1] - 0xA1] : t.pair[(b - 0xA1) * 94 + (p[i + 1] - 0xA1)];
+      *d++ = u == Unmapped ? Replacement : u;
+      i += 2;
+      return;
+    }
+    if (b == 0x8F) {
+      if (!second) {
+        *d++ = Replacement;
+        ++i;
+        return;
+      }
+      if (i + 2 >= n || !isEucByte(p[i + 2])) {
+        // The valid start 8F xx counts as one bad sequence; the byte after it is decoded anew.
+        *d++ = Replacement;
+        i += 2;
+        return;
+      }
+      const char16_t u = t.triple[(p[i + 1] - 0xA1) * 94 + (p[i + 2] - 0xA1)];
+      *d++ = u == Unmapped ? Replacement : u;
+      i += 3;
+      return;
+    }
+    const char16_t u = t.single[b];
+    *d++ = u == Unmapped ? Replacement : u;
+    ++i;
+  });
+}
+
+// ISO-2022-JP as Windows reads it: JIS X 0208 with the CP932 extensions, looked up in the
+// EUC-JP-MS table (JIS bytes + 0x80), and half-width katakana after ESC ( I.
+UnicodeString decodeIso2022Jp(std::string_view bytes) {
+  const EucTables& t = eucJpMs();
+  enum class Mode { Ascii, Kana, Kanji, Supplement };
+  Mode mode = Mode::Ascii;
+  return decodeInBlocks(bytes, [&t, &mode](const unsigned char* p, std::size_t n, std::size_t& i,
+                                           char16_t*& d) {
+    const unsigned b = p[i];
+    if (b == 0x1B) {
+      auto at = [&](std::size_t k, unsigned char c) { return i + k < n && p[i + k] == c; };
+      if (at(1, '(') && (at(2, 'B') || at(2, 'J'))) {
+        mode = Mode::Ascii;
+        i += 3;
+      } else if (at(1, '(') && at(2, 'I')) {
+        mode = Mode::Kana;
+        i += 3;
+      } else if (at(1, '$') && (at(2, '@') || at(2, 'B'))) {
+        mode = Mode::Kanji;
+        i += 3;
+      } else if (at(1, '$') && at(2, '(') && at(3, 'D')) {
+        mode = Mode::Supplement;
+        i += 4;
+      } else if (at(1, '&') && at(2, '@')) {
+        // Announces JIS X 0208-1990; the ESC $ B that follows switches.
+        i += 3;
+      } else {
+        *d++ = Replacement;
+        ++i;
+      }
+      return;
+    }
+    if (b >= 0x80) {
+      *d++ = Replacement;
+      ++i;
+      return;
+    }
+    // Controls and the space stand for themselves in every mode.
+    if (b <= 0x20 || b == 0x7F || mode == Mode::Ascii) {
+      *d++ = static_cast<char16_t>(b);
+      ++i;
+      return;
+    }
+    if (mode == Mode::Kana) {
+      *d++ = b <= 0x5F ? static_cast<char16_t>(0xFF61 + (b - 0x21)) : Replacement;
+      ++i;
+      return;
+    }
+    const unsigned next = i + 1 < n ? p[i + 1] : 0;
+    if (next < 0x21 || next > 0x7E) {
+      *d++ = Replacement;
+      ++i;
+      return;
+    }
+    const std::size_t index = (b - 0x21) * 94 + (next - 0x21);
+    const char16_t u = mode == Mode::Kanji ? t.pair[index] : t.triple[index];
+    *d++ = u == Unmapped ? Replacement : u;
+    i += 2;
+  });
+}
+
+inline void putCodePoint(char32_t cp, char16_t*& d) {
+  if (cp < 0x10000) {
+    *d++ = static_cast<char16_t>(cp);
+  } else {
+    cp -= 0x10000;
+    *d++ = static_cast<char16_t>(0xD800 | (cp >> 10));
+    *d++ = static_cast<char16_t>(0xDC00 | (cp & 0x3FF));
+  }
+}
+
+// UTF-8 with the replacement rules of the Unicode standard: each maximal ill-formed subpart
+// becomes one U+FFFD (overlong forms, surrogates and values above U+10FFFF are ill-formed).
+UnicodeString decodeUtf8(std::string_view bytes) {
+  return decodeInBlocks(bytes, [](const unsigned char* p, std::size_t n, std::size_t& i,
+                                  char16_t*& d) {
+    const unsigned b = p[i];
+    if (b < 0x80) {
+      copyAsciiRun(p, n, i, d);
+      if (i < n && p[i] < 0x80) *d++ = p[i++];
+      return;
+    }
+    int length;
+    unsigned low = 0x80;
+    unsigned high = 0xBF;
+    char32_t cp;
+    if (b >= 0xC2 && b <= 0xDF) {
+      length = 2, cp = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      length = 3, cp = b & 0x0F;
+      if (b == 0xE0) low = 0xA0;
+      if (b == 0xED) high = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      length = 4, cp = b & 0x07;
+      if (b == 0xF0) low = 0x90;
+      if (b == 0xF4) high = 0x8F;
+    } else {
+      *d++ = Replacement;
+      ++i;
+      return;
+    }
+    std::size_t k = 1;
+    for (; k < static_cast<std::size_t>(length); ++k) {
+      if (i + k >= n) break;
+      const unsigned c = p[i + k];
+      if (c < low || c > high) break;
+      low = 0x80;
+      high = 0xBF;
+      cp = (cp << 6) | (c & 0x3F);
+    }
+    if (k < static_cast<std::size_t>(length)) {
+      *d++ = Replacement;
+      i += k;
+      return;
+    }
+    putCodePoint(cp, d);
+    i += k;
+  });
+}
+
+UnicodeString decodeUtf32(std::string_view bytes, bool bigEndian) {
+  return decodeInBlocks(bytes, [bigEndian](const unsigned char* p, std::size_t n, std::size_t& i,
+                                           char16_t*& d) {
+    if (n - i < 4) {
+      // A cut-off unit at the end.
+      *d++ = Replacement;
+      i = n;
+      return;
+    }
+    const char32_t cp = bigEndian ? char32_t{p[i]} << 24 | char32_t{p[i + 1]} << 16 |
+                                        char32_t{p[i + 2]} << 8 | p[i + 3]
+                                  : char32_t{p[i + 3]} << 24 | char32_t{p[i + 2]} << 16 |
+                                        char32_t{p[i + 1]} << 8 | p[i];
+    i += 4;
+    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+      *d++ = Replacement;
+    } else {
+      putCodePoint(cp, d);
+    }
+  });
+}
+
+UnicodeString applyTable(UnicodeString text, const std::pair<char16_t, char16_t>* begin,
+                         const std::pair<char16_t, char16_t>* end) {
+  for (char16_t& c : text) {
+    for (auto* e = begin; e != end; ++e) {
+      if (c == e->first) {
+        c = e->second;
+        break;
+      }
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
+UnicodeString AnsiToUTF16(std::string_view bytes, std::uint16_t codePage) {
+  if (bytes.empty()) return {};
+  switch (codePage) {
+    case 932:
+      return decodeCp932(bytes);
+    case 20932:
+    case 51932:
+      return decodeEucJp(bytes);
+    case 50220:
+    case 50221:
+    case 50222:
+      return decodeIso2022Jp(bytes);
+    case 65001:
+      return decodeUtf8(bytes);
+    case 12000:
+      return decodeUtf32(bytes, false);
+    case 12001:
+      return decodeUtf32(bytes, true);
+    default:
+      return {};
+  }
+}
+
+UnicodeString MecsMappingFix_CP932ToUnicode(UnicodeString text) {
+  static constexpr std::pair<char16_t, char16_t> table[] = {
+      {u'\u2015', u'\u2014'},
+      {u'\uFFE3', u'\u203E'},
+  };
+  return applyTable(std::move(text), std::begin(table), std::end(table));
+}
+
+UnicodeString MecsMappingFix_JISX0208ToUnicode(UnicodeString text) {
+  static constexpr std::pair<char16_t, char16_t> table[] = {
+      {u'\u00A2', u'\uFFE0'}, {u'\u00A3', u'\uFFE1'}, {u'\u00AC', u'\uFFE2'},
+      {u'\u2015', u'\u2014'}, {u'\u2016', u'\u2225'}, {u'\u2212', u'\uFF0D'},
+      {u'\u301C', u'\uFF5E'}, {u'\uFFE3', u'\u203E'},
+  };
+  return applyTable(std::move(text), std::begin(table), std::end(table));
+}
+
+}  // namespace norvalis::MECSUtils

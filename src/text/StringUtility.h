@@ -17,8 +17,10 @@ constexpr std::size_t MaxDetectBytes = 102400;
 
 // The code page of a file's content, from its leading bytes.
 std::uint16_t DetectCodePage(std::string_view content);
-// Detects the encoding and decodes the content to UTF-16.
-UnicodeString ConvertToUnicodeString(std::string_view content);
+// Detects the encoding and decodes the content to UTF-16; the code page chosen is stored in
+// *detected when given.
+UnicodeString ConvertToUnicodeString(std::string_view content,
+                                     std::uint16_t* detected = nullptr);
 // Decodes the content with the given code page (marks removed, corrections applied).
 UnicodeString ConvertByCodePage(std::string_view content, std::uint16_t codePage);
 // Converts bytes between code pages; used for UTF-16 (1200, 1201) to UTF-8 (65001).

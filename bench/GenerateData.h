@@ -1,0 +1,15 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace norvalis::bench {
+
+// A Shift_JIS file of quoted fields shaped like a postal-code list: 8 to 15 fields of kanji,
+// kana, half-width katakana and digits, CR LF line ends. Fixed seed, about `bytes` long.
+void WriteShiftJisQuoted(const std::string& path, std::uint64_t bytes);
+
+// An unquoted UTF-8 file (no mark, LF line ends) of the same shape.
+void WriteUtf8Unquoted(const std::string& path, std::uint64_t bytes);
+
+}  // namespace norvalis::bench
