@@ -12,21 +12,24 @@
 namespace norvalis::bench {
 namespace {
 
-constexpr std::array<std::string_view, 12> Prefectures = {
-    "北海道", "青森県", "岩手県", "宮城県", "東京都", "神奈川県",
-    "愛知県", "京都府", "大阪府", "兵庫県", "福岡県", "沖縄県"};
+constexpr std::array<std::string_view, 12> Prefectures = {"北海道", "青森県",   "岩手県", "宮城県",
+                                                          "東京都", "神奈川県", "愛知県", "京都府",
+                                                          "大阪府", "兵庫県",   "福岡県", "沖縄県"};
 constexpr std::array<std::string_view, 12> Cities = {
-    "札幌市中央区", "八戸市",     "盛岡市", "仙台市青葉区", "千代田区", "横浜市港北区",
-    "名古屋市中区", "京都市左京区", "大阪市北区", "神戸市灘区", "福岡市博多区", "那覇市"};
-constexpr std::array<std::string_view, 16> Towns = {
-    "旭町",     "本町",     "栄町",   "桜丘",   "緑が丘", "中央",   "西新宿", "東雲",
-    "以下に掲載がない場合", "大字山田", "若葉台", "港南", "梅田", "天神", "青葉通", "北浜"};
+    "札幌市中央区", "八戸市",       "盛岡市",     "仙台市青葉区", "千代田区",     "横浜市港北区",
+    "名古屋市中区", "京都市左京区", "大阪市北区", "神戸市灘区",   "福岡市博多区", "那覇市"};
+constexpr std::array<std::string_view, 16> Towns = {"旭町",     "本町",   "栄町",
+                                                    "桜丘",     "緑が丘", "中央",
+                                                    "西新宿",   "東雲",   "以下に掲載がない場合",
+                                                    "大字山田", "若葉台", "港南",
+                                                    "梅田",     "天神",   "青葉通",
+                                                    "北浜"};
 constexpr std::array<std::string_view, 12> KanaReadings = {
-    "ｱｻﾋﾏﾁ", "ﾎﾝﾁｮｳ", "ｻｶｴﾏﾁ", "ｻｸﾗｶﾞｵｶ", "ﾐﾄﾞﾘｶﾞｵｶ", "ﾁｭｳｵｳ",
-    "ﾆｼｼﾝｼﾞｭｸ", "ｼﾉﾉﾒ", "ｲｶﾆｹｲｻｲｶﾞﾅｲﾊﾞｱｲ", "ﾜｶﾊﾞﾀﾞｲ", "ｳﾒﾀﾞ", "ﾃﾝｼﾞﾝ"};
+    "ｱｻﾋﾏﾁ",    "ﾎﾝﾁｮｳ", "ｻｶｴﾏﾁ",           "ｻｸﾗｶﾞｵｶ", "ﾐﾄﾞﾘｶﾞｵｶ", "ﾁｭｳｵｳ",
+    "ﾆｼｼﾝｼﾞｭｸ", "ｼﾉﾉﾒ",  "ｲｶﾆｹｲｻｲｶﾞﾅｲﾊﾞｱｲ", "ﾜｶﾊﾞﾀﾞｲ", "ｳﾒﾀﾞ",     "ﾃﾝｼﾞﾝ"};
 constexpr std::array<std::string_view, 8> Notes = {
-    "（次のビルを除く）", "ひらがな表記", "カタカナ表記", "丁目",
-    "番地",               "地階・階層不明", "（その他）", "全角ＡＢＣ１２３"};
+    "（次のビルを除く）", "ひらがな表記", "カタカナ表記",    "丁目", "番地",
+    "地階・階層不明",     "（その他）",   "全角ＡＢＣ１２３"};
 
 class LineMaker {
  public:
@@ -51,19 +54,36 @@ class LineMaker {
   }
 
   void AppendDigits(std::string& out, int count) {
-    for (int i = 0; i < count; ++i) out += static_cast<char>('0' + rng_() % 10);
+    for (int i = 0; i < count; ++i)
+      out += static_cast<char>('0' + rng_() % 10);
   }
 
   void AppendField(std::string& out, int index) {
     switch (index) {
-      case 0: AppendDigits(out, 5); break;
-      case 1: AppendDigits(out, 7); break;
-      case 2: out += Pick(KanaReadings); break;
-      case 3: out += Pick(Prefectures); break;
-      case 4: out += Pick(Cities); break;
-      case 5: out += Pick(Towns); break;
-      case 6: out += Pick(Notes); break;
-      default: out += static_cast<char>('0' + rng_() % 2); break;
+      case 0:
+        AppendDigits(out, 5);
+        break;
+      case 1:
+        AppendDigits(out, 7);
+        break;
+      case 2:
+        out += Pick(KanaReadings);
+        break;
+      case 3:
+        out += Pick(Prefectures);
+        break;
+      case 4:
+        out += Pick(Cities);
+        break;
+      case 5:
+        out += Pick(Towns);
+        break;
+      case 6:
+        out += Pick(Notes);
+        break;
+      default:
+        out += static_cast<char>('0' + rng_() % 2);
+        break;
     }
   }
 
@@ -94,7 +114,8 @@ void Write(const std::string& path, std::uint64_t bytes, bool shiftJis) {
   std::string block;
   while (written < bytes) {
     block.clear();
-    while (block.size() < (1u << 20)) lines.Append(block);
+    while (block.size() < (1u << 20))
+      lines.Append(block);
     const std::string encoded = shiftJis ? ToShiftJis(cd, block) : block;
     std::fwrite(encoded.data(), 1, encoded.size(), file);
     written += encoded.size();

@@ -101,8 +101,9 @@ int MeasureWhole(const std::string& path) {
   std::printf("  全体     %8.0f MB/s (%.3f 秒, %u 行 × %u 列, コードページ %u)\n",
               static_cast<double>(FileSize(path)) / 1e6 / best, best, csv.GetRowCount(),
               csv.GetColCount(), static_cast<unsigned>(csv.CodePage()));
-  std::printf("  メモリ   読み込み中の最大 %.0f MB (ファイルの %.2f 倍), 読み込み後 %.0f MB (%.2f 倍)\n",
-              peak, peak / mbFile, loaded, loaded / mbFile);
+  std::printf(
+      "  メモリ   読み込み中の最大 %.0f MB (ファイルの %.2f 倍), 読み込み後 %.0f MB (%.2f 倍)\n",
+      peak, peak / mbFile, loaded, loaded / mbFile);
   return 0;
 }
 

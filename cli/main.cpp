@@ -14,7 +14,10 @@
 #include <string_view>
 #include <vector>
 
+#include "csv/ColumnCheck.h"
 #include "csv/Csv.h"
+#include "csv/CsvUtility.h"
+#include "persistence/Project.h"
 #include "text/Exception.h"
 #include "text/FileUtility.h"
 #include "text/StringUtility.h"
@@ -24,14 +27,28 @@ namespace norvalis {
 namespace {
 
 constexpr int ExitOk = 0;
+constexpr int ExitDiffers = 1;
+constexpr int ExitNoRows = 2;
 constexpr int ExitUnreadable = 3;
 constexpr int ExitUsage = 64;
 
 constexpr std::string_view Usage =
     "使い方:\n"
+    "  norvalis-check ファイル [--title] [--column 列] [--format json]\n"
+    "  norvalis-check --project プロジェクト.NVS [--title] [--column 列] [--format json]\n"
+    "      列の値がすべて先頭のデータ行と一致するかを調べる\n"
+    "      列は A … XFD か 1 から始まる番号 (省略時は A)\n"
+    "      終了コード: 0 一致, 1 異なる行あり, 2 検証する行なし, 3 ファイルを読めない, 64 "
+    "使い方の誤り\n"
     "  norvalis-check --encoding ファイル   文字コード(コードページ番号)を表示する\n"
     "  norvalis-check --dump ファイル       表をJSONの配列として表示する\n"
-    "  norvalis-check --stats ファイル      読み込みの各段階の時間とメモリを表示する\n";
+    "  norvalis-check --stats ファイル      読み込みの各段階の時間とメモリを表示する\n"
+    "  norvalis-check --show-project プロジェクト.NVS   プロジェクトをJSONで表示する\n"
+    "  norvalis-check --write-project プロジェクト.NVS CSVファイル [--title] [--column 列]\n"
+    "      プロジェクトファイルを書き込む\n";
+
+// Wrong usage: the usage text and exit code 64.
+struct UsageError {};
 
 // Buffered stdout; the dump of a large table is written in big blocks.
 class Output {
@@ -64,8 +81,8 @@ void PutJsonString(Output& out, std::u16string_view text) {
       out.Put(static_cast<char>(u));
       continue;
     }
-    const char escape[6] = {'\\', 'u', Hex[(u >> 12) & 0xF], Hex[(u >> 8) & 0xF],
-                            Hex[(u >> 4) & 0xF], Hex[u & 0xF]};
+    const char escape[6] = {
+        '\\', 'u', Hex[(u >> 12) & 0xF], Hex[(u >> 8) & 0xF], Hex[(u >> 4) & 0xF], Hex[u & 0xF]};
     out.Put(std::string_view(escape, 6));
   }
   out.Put('"');
@@ -160,15 +177,168 @@ int Stats(const UnicodeString& path) {
   return ExitOk;
 }
 
-int Run(const std::vector<std::string>& args) {
-  if (args.size() == 2) {
-    const UnicodeString path = FromUtf8(args[1]);
-    if (args[0] == "--encoding") return Encoding(path);
-    if (args[0] == "--dump") return Dump(path);
-    if (args[0] == "--stats") return Stats(path);
+// Column letters (any case, A … XFD) or a 1-based number; the zero-based index.
+std::int32_t ParseColumn(const std::string& text) {
+  const UnicodeString letters = FromUtf8(text);
+  const std::int32_t fromLetters = TCsvUtility::LettersToColumnIndex(letters);
+  if (fromLetters >= 0) return fromLetters;
+  if (text.empty() || text.size() > 9 ||
+      text.find_first_not_of("0123456789") != std::string::npos) {
+    throw UsageError{};
   }
-  std::fputs(std::string(Usage).c_str(), stderr);
-  return ExitUsage;
+  const long number = std::stol(text);
+  if (number < 1) throw UsageError{};
+  return static_cast<std::int32_t>(number - 1);
+}
+
+struct CheckOptions {
+  std::string file;
+  std::string project;
+  bool title = false;
+  bool titleGiven = false;
+  std::int32_t column = 0;
+  bool columnGiven = false;
+  bool json = false;
+};
+
+// Parses the options shared by the check and --write-project; positional arguments are
+// returned in order.
+std::vector<std::string> ParseOptions(const std::vector<std::string>& args, CheckOptions& o,
+                                      bool allowFormat) {
+  std::vector<std::string> positional;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&]() -> const std::string& {
+      if (i + 1 >= args.size()) throw UsageError{};
+      return args[++i];
+    };
+    if (a == "--title") {
+      o.title = true;
+      o.titleGiven = true;
+    } else if (a == "--column") {
+      o.column = ParseColumn(value());
+      o.columnGiven = true;
+    } else if (a == "--format" && allowFormat) {
+      const std::string& format = value();
+      if (format == "json") {
+        o.json = true;
+      } else if (format != "text") {
+        throw UsageError{};
+      }
+    } else if (a == "--project" && allowFormat) {
+      o.project = value();
+    } else if (a.size() > 1 && a[0] == '-' && a != "-") {
+      throw UsageError{};
+    } else {
+      positional.push_back(a);
+    }
+  }
+  return positional;
+}
+
+const char* OutcomeName(CheckResult::Outcome outcome) {
+  switch (outcome) {
+    case CheckResult::Outcome::AllMatch:
+      return "match";
+    case CheckResult::Outcome::Differs:
+      return "differs";
+    case CheckResult::Outcome::NoRows:
+      return "norows";
+  }
+  return "";
+}
+
+int Check(const std::vector<std::string>& args) {
+  CheckOptions o;
+  const std::vector<std::string> positional = ParseOptions(args, o, true);
+  if (o.project.empty() == positional.empty() || positional.size() > 1) throw UsageError{};
+
+  UnicodeString csvPath;
+  if (!o.project.empty()) {
+    const UnicodeString projectPath = FromUtf8(o.project);
+    EnsureReadable(projectPath);
+    TProject project;
+    project.LoadFromFile(projectPath);
+    csvPath = project.FileName;
+    if (!o.titleGiven) o.title = project.Title;
+    if (!o.columnGiven) o.column = project.Col;
+  } else {
+    csvPath = FromUtf8(positional[0]);
+  }
+  EnsureReadable(csvPath);
+  TCsv csv;
+  csv.LoadFromFile(csvPath);
+  const CheckResult result = CheckColumn(csv, o.title, o.column);
+
+  if (o.json) {
+    Output out;
+    out.Put("{\"outcome\":\"");
+    out.Put(OutcomeName(result.outcome));
+    out.Put("\",\"row\":");
+    const bool differs = result.outcome == CheckResult::Outcome::Differs;
+    out.Put(differs ? std::to_string(result.RowNumber()) : "null");
+    out.Put(",\"cell\":");
+    if (differs) {
+      PutJsonString(out, result.cell);
+    } else {
+      out.Put("null");
+    }
+    out.Put(",\"column\":");
+    PutJsonString(out, TCsvUtility::ColumnIndexToLetters(o.column));
+    out.Put(",\"rows_compared\":");
+    out.Put(std::to_string(result.compared));
+    out.Put(",\"code_page\":");
+    out.Put(std::to_string(csv.CodePage()));
+    out.Put("}\n");
+  } else {
+    std::printf("%s\n", ToUtf8(CheckStatusText(result)).c_str());
+  }
+  switch (result.outcome) {
+    case CheckResult::Outcome::AllMatch:
+      return ExitOk;
+    case CheckResult::Outcome::Differs:
+      return ExitDiffers;
+    case CheckResult::Outcome::NoRows:
+      return ExitNoRows;
+  }
+  return ExitOk;
+}
+
+int ShowProject(const std::string& path) {
+  const UnicodeString projectPath = FromUtf8(path);
+  TProject project;
+  project.LoadFromFile(projectPath);
+  Output out;
+  out.Put("{\"FILENAME\":");
+  PutJsonString(out, project.FileName);
+  out.Put(project.Title ? ",\"TITLE\":true" : ",\"TITLE\":false");
+  out.Put(",\"COL\":" + std::to_string(project.Col) + "}\n");
+  return ExitOk;
+}
+
+int WriteProject(const std::vector<std::string>& args) {
+  CheckOptions o;
+  const std::vector<std::string> positional = ParseOptions(args, o, false);
+  if (positional.size() != 2) throw UsageError{};
+  TProject project(FromUtf8(positional[1]), o.column, o.title);
+  project.SaveToFile(FromUtf8(positional[0]));
+  return ExitOk;
+}
+
+int Run(const std::vector<std::string>& args) {
+  if (args.empty()) throw UsageError{};
+  const std::string& command = args[0];
+  const std::vector<std::string> rest(args.begin() + 1, args.end());
+  if (command == "--encoding" && rest.size() == 1) return Encoding(FromUtf8(rest[0]));
+  if (command == "--dump" && rest.size() == 1) return Dump(FromUtf8(rest[0]));
+  if (command == "--stats" && rest.size() == 1) return Stats(FromUtf8(rest[0]));
+  if (command == "--show-project" && rest.size() == 1) return ShowProject(rest[0]);
+  if (command == "--write-project") return WriteProject(rest);
+  if (command == "--help" || command == "-h") {
+    std::fputs(std::string(Usage).c_str(), stdout);
+    return ExitOk;
+  }
+  return Check(args);
 }
 
 }  // namespace
@@ -178,6 +348,9 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   try {
     return norvalis::Run(args);
+  } catch (const norvalis::UsageError&) {
+    std::fputs(std::string(norvalis::Usage).c_str(), stderr);
+    return norvalis::ExitUsage;
   } catch (const norvalis::EFOpenError& e) {
     norvalis::PrintError(e.what());
     return norvalis::ExitUnreadable;

@@ -104,7 +104,8 @@ UnicodeString Format(std::u16string_view format, std::initializer_list<FormatArg
       out += u'%';
     } else if ((spec == u'd' || spec == u's') && next != args.end()) {
       if (const auto* n = std::get_if<long long>(&*next)) {
-        for (char ch : std::to_string(*n)) out += static_cast<char16_t>(ch);
+        for (char ch : std::to_string(*n))
+          out += static_cast<char16_t>(ch);
       } else {
         out += std::get<std::u16string_view>(*next);
       }

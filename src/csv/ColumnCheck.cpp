@@ -1,0 +1,69 @@
+#include "csv/ColumnCheck.h"
+
+namespace norvalis {
+
+namespace {
+
+constexpr char16_t NoRowsText[] = u"検証する行がありません。";
+constexpr char16_t AllMatchText[] = u"すべての値が一致しました。";
+constexpr char16_t DiffersStatus[] = u"%d行目のデータが異なります。セルの値：%s";
+constexpr char16_t DiffersMessage[] = u"%d行目のデータが異なります。\nセルの値：%s";
+
+// Rows between two looks at the clock; the hook itself limits the calls by time.
+constexpr std::uint32_t RowsPerTick = 1 << 14;
+
+std::u16string_view CellAt(const TCsv& csv, std::uint32_t row, std::int64_t column) {
+  if (column < 0 || column > UINT32_MAX) return {};
+  return csv.CellView(row, static_cast<std::uint32_t>(column));
+}
+
+}  // namespace
+
+CheckResult CheckColumn(const TCsv& csv, bool firstLineIsTitle, std::int64_t column,
+                        YieldHook* hook) {
+  CheckResult result;
+  const std::uint32_t title = firstLineIsTitle ? 1 : 0;
+  const std::uint32_t rowCount = csv.GetRowCount();
+  if (rowCount <= title) return result;
+
+  result.toCompare = rowCount - title - 1;
+  // A copy: the hook may let the GUI run, and the table may be cleared meanwhile.
+  const UnicodeString reference(CellAt(csv, title, column));
+  if (hook != nullptr) hook->Force(0, result.toCompare);
+  for (std::uint32_t i = title + 1; i < rowCount; ++i) {
+    const std::u16string_view cell = CellAt(csv, i, column);
+    if (cell != reference) {
+      result.outcome = CheckResult::Outcome::Differs;
+      result.rowIndex = i;
+      result.cell.assign(cell);
+      return result;
+    }
+    ++result.compared;
+    if (hook != nullptr && (result.compared % RowsPerTick) == 0) {
+      hook->Tick(result.compared, result.toCompare);
+    }
+  }
+  result.outcome = CheckResult::Outcome::AllMatch;
+  return result;
+}
+
+UnicodeString CheckStatusText(const CheckResult& result) {
+  switch (result.outcome) {
+    case CheckResult::Outcome::NoRows:
+      return NoRowsText;
+    case CheckResult::Outcome::AllMatch:
+      return AllMatchText;
+    case CheckResult::Outcome::Differs:
+      break;
+  }
+  return Format(DiffersStatus, {result.RowNumber(), std::u16string_view(result.cell)});
+}
+
+UnicodeString CheckMessageText(const CheckResult& result) {
+  if (result.outcome == CheckResult::Outcome::Differs) {
+    return Format(DiffersMessage, {result.RowNumber(), std::u16string_view(result.cell)});
+  }
+  return CheckStatusText(result);
+}
+
+}  // namespace norvalis

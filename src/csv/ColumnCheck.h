@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+
+#include "csv/Csv.h"
+#include "text/UnicodeString.h"
+#include "text/YieldHook.h"
+
+namespace norvalis {
+
+// What a run of the column check found.
+struct CheckResult {
+  enum class Outcome { AllMatch, Differs, NoRows };
+  Outcome outcome = Outcome::NoRows;
+  std::uint32_t rowIndex = 0;   // table row of the first difference
+  UnicodeString cell;           // its text
+  std::uint64_t compared = 0;   // rows found equal before the run ended
+  std::uint64_t toCompare = 0;  // rows the run would compare (row count − title − 1)
+
+  // The row number the user sees: the table row index + 1.
+  long long RowNumber() const { return static_cast<long long>(rowIndex) + 1; }
+};
+
+// Compares the cell of every data row in `column` with the first data row's, exactly by
+// UTF-16 code units, and stops at the first difference. A column outside the table reads as
+// empty cells. The hook gets (rows compared, rows to compare) on elapsed time.
+CheckResult CheckColumn(const TCsv& csv, bool firstLineIsTitle, std::int64_t column,
+                        YieldHook* hook = nullptr);
+
+// "検証する行がありません。", "すべての値が一致しました。" or the one-line difference text.
+UnicodeString CheckStatusText(const CheckResult& result);
+// The message-box text: the difference on two lines, or the no-rows text.
+UnicodeString CheckMessageText(const CheckResult& result);
+
+}  // namespace norvalis
