@@ -132,9 +132,13 @@ bool runStep(AtomicFileTesting::Step step, Action action) {
 
 namespace AtomicFileTesting {
 
-void FailStep(Step step, int errnum) { injectedFailures[static_cast<std::size_t>(step)] = errnum; }
+void FailStep(Step step, int errnum) {
+  injectedFailures[static_cast<std::size_t>(step)] = errnum;
+}
 
-void ClearFailures() { injectedFailures.fill(0); }
+void ClearFailures() {
+  injectedFailures.fill(0);
+}
 
 }  // namespace AtomicFileTesting
 

@@ -1,1 +1,83 @@
-// placeholder
+#include "persistence/Config.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "persistence/IniFile.h"
+#include "persistence/SpecialFolder.h"
+
+namespace norvalis {
+
+namespace {
+
+constexpr int kAppDataFolder = 1;
+constexpr std::u16string_view kStartup = u"STARTUP";
+
+// The folder part of the path: everything before its last "/".
+std::filesystem::path folderOf(const UnicodeString& path) {
+  const std::size_t slash = path.rfind(u'/');
+  if (slash == UnicodeString::npos) return {};
+  if (slash == 0) return "/";
+  return std::filesystem::path(ToUtf8(path.substr(0, slash)));
+}
+
+bool ensureFolder(const std::filesystem::path& folder) {
+  if (folder.empty()) return true;
+  std::error_code error;
+  if (std::filesystem::is_directory(folder, error)) return true;
+  std::filesystem::create_directories(folder, error);
+  return std::filesystem::is_directory(folder, error);
+}
+
+}  // namespace
+
+UnicodeString GetSettingsFilePath() {
+  UnicodeString path = TSpecialFolder::GetSpecialFolderPath(kAppDataFolder);
+  if (path.empty() || path.back() != u'/') path += u'/';
+  return path + u"Kestrune/Norvalis/Norvalis.ini";
+}
+
+void TConfig::Load(const UnicodeString& path) {
+  const TMemIniFile ini(path);
+  WindowPositionRestore = ini.ReadBool(kStartup, u"WindowPositionRestore", false);
+  WindowPositionLeft = ini.ReadInteger(kStartup, u"WindowPositionLeft", 0);
+  WindowPositionRight = ini.ReadInteger(kStartup, u"WindowPositionRight", 434);
+  WindowPositionTop = ini.ReadInteger(kStartup, u"WindowPositionTop", 0);
+  WindowPositionBottom = ini.ReadInteger(kStartup, u"WindowPositionBottom", 420);
+  SetWindowState(ini.ReadInteger(kStartup, u"WindowState", 0));
+  History.SetCommaText(ini.ReadString(kStartup, u"HISTORY", UnicodeString()));
+  ProjectFileRestore = ini.ReadBool(kStartup, u"ProjectFileRestore", false);
+  LastProjectFile = ini.ReadString(kStartup, u"LastProjectFile", UnicodeString());
+}
+
+void TConfig::Save(const UnicodeString& path, const WarningCallback& warn) {
+  if (!ensureFolder(folderOf(path))) {
+    if (warn) warn(u"設定ファイルを保存するためのフォルダの作成に失敗しました。");
+    return;
+  }
+  TMemIniFile ini(path);
+  ini.WriteInteger(u"SYSTEM", u"Version", 0);
+  ini.WriteBool(kStartup, u"WindowPositionRestore", WindowPositionRestore);
+  ini.WriteInteger(kStartup, u"WindowPositionLeft", WindowPositionLeft);
+  ini.WriteInteger(kStartup, u"WindowPositionRight", WindowPositionRight);
+  ini.WriteInteger(kStartup, u"WindowPositionTop", WindowPositionTop);
+  ini.WriteInteger(kStartup, u"WindowPositionBottom", WindowPositionBottom);
+  ini.WriteInteger(kStartup, u"WindowState", WindowState);
+  ini.WriteString(kStartup, u"HISTORY", History.CommaText());
+  ini.WriteBool(kStartup, u"ProjectFileRestore", ProjectFileRestore);
+  ini.WriteString(kStartup, u"LastProjectFile", LastProjectFile);
+  ini.UpdateFile();
+}
+
+void TConfig::AddHistory(const UnicodeString& path) {
+  for (int index = History.IndexOf(path); index >= 0; index = History.IndexOf(path)) {
+    History.Delete(index);
+  }
+  History.Insert(0, path);
+}
+
+void TConfig::SetWindowState(std::int32_t state) {
+  WindowState = (state == 0 || state == 1 || state == 2) ? state : 0;
+}
+
+}  // namespace norvalis

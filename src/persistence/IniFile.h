@@ -25,8 +25,7 @@ class TMemIniFile {
   // given, its mark is skipped and every other byte is decoded with it; without, the mark
   // decides and a file without one is code page 932. Raises EFOpenError when the file
   // exists but cannot be read.
-  explicit TMemIniFile(UnicodeString fileName,
-                       std::optional<TIniEncoding> encoding = std::nullopt);
+  explicit TMemIniFile(UnicodeString fileName, std::optional<TIniEncoding> encoding = std::nullopt);
 
   // The value of the key's last line in the section's last occurrence, or defaultValue.
   UnicodeString ReadString(std::u16string_view section, std::u16string_view key,
@@ -41,8 +40,7 @@ class TMemIniFile {
 
   // Replaces the key's last line in the section's last occurrence, or appends the key (and
   // the section) when missing.
-  void WriteString(std::u16string_view section, std::u16string_view key,
-                   std::u16string_view value);
+  void WriteString(std::u16string_view section, std::u16string_view key, std::u16string_view value);
   void WriteInteger(std::u16string_view section, std::u16string_view key, std::int32_t value);
   void WriteBool(std::u16string_view section, std::u16string_view key, bool value);
 

@@ -28,7 +28,9 @@ char16_t foldCase(char16_t c) {
   return lower <= 0xFFFF ? static_cast<char16_t>(lower) : c;
 }
 
-bool isBlankOrControl(char16_t c) { return c >= 1 && c <= 32; }
+bool isBlankOrControl(char16_t c) {
+  return c >= 1 && c <= 32;
+}
 
 void throwIndexError(int index) {
   throw Exception(Format(u"リストのインデックスが範囲を超えています (%d)", {index}));
@@ -110,7 +112,8 @@ void TStringList::SetCommaText(std::u16string_view text) {
   std::size_t p = 0;
   const std::size_t end = text.size();
   auto skipBlanks = [&] {
-    while (p < end && isBlankOrControl(text[p])) ++p;
+    while (p < end && isBlankOrControl(text[p]))
+      ++p;
   };
   skipBlanks();
   while (p < end) {
@@ -131,7 +134,8 @@ void TStringList::SetCommaText(std::u16string_view text) {
       }
     } else {
       const std::size_t start = p;
-      while (p < end && text[p] > 32 && text[p] != u',') ++p;
+      while (p < end && text[p] > 32 && text[p] != u',')
+        ++p;
       entry.assign(text.substr(start, p - start));
     }
     items_.push_back(std::move(entry));

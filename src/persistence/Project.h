@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+
+#include "text/UnicodeString.h"
+
+namespace norvalis {
+
+// The values of one check, kept in a project file (UTF-16 LE INI text).
+class TProject {
+ public:
+  TProject(UnicodeString fileName = {}, std::int32_t col = 0, bool title = false);
+
+  // Empties FileName and sets Col to 0; Title keeps its value.
+  void Clear();
+  // Writes the three values into the file; other keys and sections of an existing file stay.
+  // Raises EFOpenError or EFCreateError; the old file is then unchanged.
+  void SaveToFile(const UnicodeString& path) const;
+  // Sets the three values from the file (defaults: empty, 0, false). Raises EFOpenError and
+  // then changes nothing.
+  void LoadFromFile(const UnicodeString& path);
+
+  UnicodeString FileName;  // CSV / FILENAME
+  std::int32_t Col;        // TASK / COL, zero-based data column
+  bool Title;              // CSV / TITLE, the first line holds column names
+};
+
+}  // namespace norvalis
