@@ -6,7 +6,9 @@ namespace norvalis::EncodeDetect {
 
 namespace {
 
-bool ignored(TIgnoreEncodes ignore, TIgnoreEncode e) { return (ignore & IgnoreBit(e)) != 0; }
+bool ignored(TIgnoreEncodes ignore, TIgnoreEncode e) {
+  return (ignore & IgnoreBit(e)) != 0;
+}
 
 inline unsigned byteAt(std::string_view bytes, std::size_t i) {
   return static_cast<unsigned char>(bytes[i]);
@@ -58,7 +60,9 @@ constexpr ByteClass Single{1};
 
 }  // namespace
 
-bool IsASCII(std::uint8_t b) { return b <= 0x7F; }
+bool IsASCII(std::uint8_t b) {
+  return b <= 0x7F;
+}
 
 TBOMType BOMCheck(std::string_view bytes, TIgnoreEncodes ignore) {
   if (ignored(ignore, ieBOM)) return btNone;

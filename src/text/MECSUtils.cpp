@@ -53,12 +53,18 @@ class IconvProbe {
   iconv_t cd_;
 };
 
-constexpr bool isSjisLead(unsigned b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
-constexpr bool isSjisTrail(unsigned b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
-constexpr bool isEucByte(unsigned b) { return b >= 0xA1 && b <= 0xFE; }
+constexpr bool isSjisLead(unsigned b) {
+  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+constexpr bool isSjisTrail(unsigned b) {
+  return b >= 0x40 && b <= 0xFC && b != 0x7F;
+}
+constexpr bool isEucByte(unsigned b) {
+  return b >= 0xA1 && b <= 0xFE;
+}
 
 struct Cp932Tables {
-  // Single bytes; Unmapped for lead bytes.
+  // Bytes that stand alone (lead bytes are looked up in pair instead).
   std::array<char16_t, 256> single{};
   std::array<bool, 256> lead{};
   // Indexed by lead << 8 | trail.
@@ -73,7 +79,6 @@ const Cp932Tables& cp932() {
       const auto byte = static_cast<unsigned char>(b);
       t->lead[b] = isSjisLead(b);
       t->single[b] = t->lead[b] ? Unmapped : probe.Decode(&byte, 1);
-      if (b == 0) t->single[b] = 0;
       if (t->lead[b]) {
         for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
           if (!isSjisTrail(trail)) continue;
@@ -139,7 +144,8 @@ const EucTables& eucJpMs() {
 constexpr std::size_t BlockBytes = 8192;
 constexpr std::size_t BlockUnits = BlockBytes + 8;
 
-// step(p, n, i, d) decodes at p[i] (i < n), advances i and writes through d.
+// step(p, n, end, i, d) decodes at p[i] (i < end <= n), advances i and writes through d;
+// a sequence may run past end, a run of single bytes must not.
 template <class Step>
 UnicodeString decodeInBlocks(std::string_view bytes, Step step) {
   UnicodeString out;
@@ -151,20 +157,22 @@ UnicodeString decodeInBlocks(std::string_view bytes, Step step) {
   while (i < n) {
     const std::size_t blockEnd = std::min(n, i + BlockBytes);
     char16_t* d = buffer.get();
-    while (i < blockEnd) step(p, n, i, d);
+    while (i < blockEnd)
+      step(p, n, blockEnd, i, d);
     out.append(buffer.get(), static_cast<std::size_t>(d - buffer.get()));
   }
   return out;
 }
 
 // Copies a run of ASCII bytes 8 at a time; returns with i at the first non-ASCII byte or
-// where fewer than 8 bytes are left.
-inline void copyAsciiRun(const unsigned char* p, std::size_t n, std::size_t& i, char16_t*& d) {
-  while (i + 8 <= n) {
+// where fewer than 8 bytes are left before end.
+inline void copyAsciiRun(const unsigned char* p, std::size_t end, std::size_t& i, char16_t*& d) {
+  while (i + 8 <= end) {
     std::uint64_t word;
     std::memcpy(&word, p + i, 8);
     if ((word & 0x8080808080808080ULL) != 0) return;
-    for (int k = 0; k < 8; ++k) d[k] = p[i + k];
+    for (int k = 0; k < 8; ++k)
+      d[k] = p[i + k];
     d += 8;
     i += 8;
   }
@@ -172,12 +180,12 @@ inline void copyAsciiRun(const unsigned char* p, std::size_t n, std::size_t& i, 
 
 UnicodeString decodeCp932(std::string_view bytes) {
   const Cp932Tables& t = cp932();
-  return decodeInBlocks(bytes, [&t](const unsigned char* p, std::size_t n, std::size_t& i,
-                                    char16_t*& d) {
+  return decodeInBlocks(bytes, [&t](const unsigned char* p, std::size_t n, std::size_t end,
+                                    std::size_t& i, char16_t*& d) {
     const unsigned b = p[i];
     if (b < 0x80) {
-      copyAsciiRun(p, n, i, d);
-      if (i < n && p[i] < 0x80) *d++ = p[i++];
+      copyAsciiRun(p, end, i, d);
+      if (i < end && p[i] < 0x80) *d++ = p[i++];
       return;
     }
     if (!t.lead[b]) {
@@ -199,12 +207,12 @@ UnicodeString decodeCp932(std::string_view bytes) {
 
 UnicodeString decodeEucJp(std::string_view bytes) {
   const EucTables& t = eucJpMs();
-  return decodeInBlocks(bytes, [&t](const unsigned char* p, std::size_t n, std::size_t& i,
-                                    char16_t*& d) {
+  return decodeInBlocks(bytes, [&t](const unsigned char* p, std::size_t n, std::size_t end,
+                                    std::size_t& i, char16_t*& d) {
     const unsigned b = p[i];
     if (b < 0x80) {
-      copyAsciiRun(p, n, i, d);
-      if (i < n && p[i] < 0x80) *d++ = p[i++];
+      copyAsciiRun(p, end, i, d);
+      if (i < end && p[i] < 0x80) *d++ = p[i++];
       return;
     }
     const bool second = i + 1 < n && isEucByte(p[i + 1]);
@@ -214,7 +222,8 @@ UnicodeString decodeEucJp(std::string_view bytes) {
         ++i;
         return;
       }
-      const char16_t u = b == 0x8E ? t.kana[p[i + 1] - 0xA1] : t.pair[(b - 0xA1) * 94 + (p[i + 1] - 0xA1)];
+      const char16_t u =
+          b == 0x8E ? t.kana[p[i + 1] - 0xA1] : t.pair[(b - 0xA1) * 94 + (p[i + 1] - 0xA1)];
       *d++ = u == Unmapped ? Replacement : u;
       i += 2;
       return;
@@ -248,8 +257,8 @@ UnicodeString decodeIso2022Jp(std::string_view bytes) {
   const EucTables& t = eucJpMs();
   enum class Mode { Ascii, Kana, Kanji, Supplement };
   Mode mode = Mode::Ascii;
-  return decodeInBlocks(bytes, [&t, &mode](const unsigned char* p, std::size_t n, std::size_t& i,
-                                           char16_t*& d) {
+  return decodeInBlocks(bytes, [&t, &mode](const unsigned char* p, std::size_t n,
+                                           std::size_t /*end*/, std::size_t& i, char16_t*& d) {
     const unsigned b = p[i];
     if (b == 0x1B) {
       auto at = [&](std::size_t k, unsigned char c) { return i + k < n && p[i + k] == c; };
@@ -316,12 +325,12 @@ inline void putCodePoint(char32_t cp, char16_t*& d) {
 // UTF-8 with the replacement rules of the Unicode standard: each maximal ill-formed subpart
 // becomes one U+FFFD (overlong forms, surrogates and values above U+10FFFF are ill-formed).
 UnicodeString decodeUtf8(std::string_view bytes) {
-  return decodeInBlocks(bytes, [](const unsigned char* p, std::size_t n, std::size_t& i,
-                                  char16_t*& d) {
+  return decodeInBlocks(bytes, [](const unsigned char* p, std::size_t n, std::size_t end,
+                                  std::size_t& i, char16_t*& d) {
     const unsigned b = p[i];
     if (b < 0x80) {
-      copyAsciiRun(p, n, i, d);
-      if (i < n && p[i] < 0x80) *d++ = p[i++];
+      copyAsciiRun(p, end, i, d);
+      if (i < end && p[i] < 0x80) *d++ = p[i++];
       return;
     }
     int length;
@@ -363,18 +372,18 @@ UnicodeString decodeUtf8(std::string_view bytes) {
 }
 
 UnicodeString decodeUtf32(std::string_view bytes, bool bigEndian) {
-  return decodeInBlocks(bytes, [bigEndian](const unsigned char* p, std::size_t n, std::size_t& i,
-                                           char16_t*& d) {
+  return decodeInBlocks(bytes, [bigEndian](const unsigned char* p, std::size_t n,
+                                           std::size_t /*end*/, std::size_t& i, char16_t*& d) {
     if (n - i < 4) {
       // A cut-off unit at the end.
       *d++ = Replacement;
       i = n;
       return;
     }
-    const char32_t cp = bigEndian ? char32_t{p[i]} << 24 | char32_t{p[i + 1]} << 16 |
-                                        char32_t{p[i + 2]} << 8 | p[i + 3]
-                                  : char32_t{p[i + 3]} << 24 | char32_t{p[i + 2]} << 16 |
-                                        char32_t{p[i + 1]} << 8 | p[i];
+    const char32_t cp =
+        bigEndian
+            ? char32_t{p[i]} << 24 | char32_t{p[i + 1]} << 16 | char32_t{p[i + 2]} << 8 | p[i + 3]
+            : char32_t{p[i + 3]} << 24 | char32_t{p[i + 2]} << 16 | char32_t{p[i + 1]} << 8 | p[i];
     i += 4;
     if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
       *d++ = Replacement;

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstddef>
+
+#include "text/UnicodeString.h"
+
+// Seams for tests of LoadFileToAnsiString: failures that a test cannot provoke for real (a
+// denied open when running as root, a buffer that cannot be allocated).
+namespace norvalis::TFileUtility::Testing {
+
+// Stands in for ::open(path, flags); returns a descriptor or -1 with errno set.
+using OpenFunction = int (*)(const char* path, int flags);
+// Stands in for sizing the result buffer to size zero bytes; may throw std::bad_alloc.
+using ResizeFunction = void (*)(AnsiString& buffer, std::size_t size);
+
+// Replaces the open call; nullptr restores ::open.
+void SetOpenFunction(OpenFunction open);
+// Replaces the buffer sizing; nullptr restores the real allocation.
+void SetResizeFunction(ResizeFunction resize);
+
+}  // namespace norvalis::TFileUtility::Testing
