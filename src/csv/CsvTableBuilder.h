@@ -10,16 +10,18 @@
 
 namespace norvalis {
 
+// The most a table may hold; the defaults are what CsvTable's 32-bit fields can address.
+struct CsvTableLimits {
+  std::uint64_t rows = std::numeric_limits<std::uint32_t>::max();
+  std::uint64_t cellsPerRow = std::numeric_limits<std::uint32_t>::max();
+  std::uint64_t rowText = std::numeric_limits<std::uint32_t>::max();
+};
+
 // Cuts a decoded text into a CsvTable, writing the cell texts into the text's own buffer.
 // Internal to the csv layer; TCsv is the public way in.
 class CsvTableBuilder {
  public:
-  // The most a table may hold; the defaults are what CsvTable's 32-bit fields can address.
-  struct Limits {
-    std::uint64_t rows = std::numeric_limits<std::uint32_t>::max();
-    std::uint64_t cellsPerRow = std::numeric_limits<std::uint32_t>::max();
-    std::uint64_t rowText = std::numeric_limits<std::uint32_t>::max();
-  };
+  using Limits = CsvTableLimits;
 
   struct Result {
     bool ok = false;                        // false when the text exceeds the limits
@@ -31,6 +33,9 @@ class CsvTableBuilder {
 
   // How many cells the table stores (rows are kept ragged, not padded).
   static std::uint64_t StoredCellCount(const CsvTable& table) { return table.cellEnd_.size(); }
+
+ private:
+  class Parser;
 };
 
 }  // namespace norvalis

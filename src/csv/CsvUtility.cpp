@@ -7,7 +7,9 @@ namespace {
 constexpr int LetterCount = 26;
 constexpr int MaxLetters = 3;
 
-char16_t letterOf(std::int32_t digit) { return static_cast<char16_t>(u'A' + digit); }
+char16_t letterOf(std::int32_t digit) {
+  return static_cast<char16_t>(u'A' + digit);
+}
 
 }  // namespace
 

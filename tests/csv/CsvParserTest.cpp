@@ -1,0 +1,281 @@
+#include "csv/Csv.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+
+#include "csv/CsvTableBuilder.h"
+
+namespace norvalis {
+namespace {
+
+// Makes every row as wide as the widest one, as a loaded table reads.
+CsvRows padded(CsvRows rows) {
+  std::size_t width = 0;
+  for (const auto& row : rows)
+    width = std::max(width, row.size());
+  for (auto& row : rows)
+    row.resize(width);
+  return rows;
+}
+
+// Readable form of a table for failure messages: rows in [], cells split by |.
+std::string describe(const CsvRows& rows) {
+  std::string out;
+  for (const auto& row : rows) {
+    out += '[';
+    for (std::size_t i = 0; i < row.size(); ++i) {
+      if (i != 0) out += " | ";
+      out += ToUtf8(row[i]);
+    }
+    out += ']';
+  }
+  return out;
+}
+
+CsvRows loadedRows(const UnicodeString& text) {
+  TCsv csv;
+  EXPECT_TRUE(csv.LoadFromText(text));
+  const CsvRows rows = csv.GetRows();
+  EXPECT_EQ(csv.GetRowCount(), rows.size());
+  EXPECT_EQ(csv.GetColCount(), rows.empty() ? 0u : rows.front().size());
+  return rows;
+}
+
+struct DialectCase {
+  const char* name;
+  UnicodeString text;
+  CsvRows table;  // as loaded: rectangular
+};
+
+const DialectCase DialectCases[] = {
+    {"EmptyText", u"", {}},
+    {"CrLfOnly", u"\r\n", {}},
+    {"LineBreaksOnly", u"\n\n\n", {}},
+    {"FinalLineBreakAddsNoRow", u"a,b,c\r\n1,2,3\r\n", {{u"a", u"b", u"c"}, {u"1", u"2", u"3"}}},
+    {"ShortRowIsPadded", u"a,b,c\n1", {{u"a", u"b", u"c"}, {u"1", u"", u""}}},
+    {"TrailingCommaAddsNoColumn", u"a,b,\nc,d,", {{u"a", u"b"}, {u"c", u"d"}}},
+    {"EmptyFieldBetween", u"a,,c", {{u"a", u"", u"c"}}},
+    {"LineOfCommasBeforeContent", u",,\nx", {{u""}, {u"x"}}},
+    {"EmptyLinesBeforeContent", u"\n\na", {{u""}, {u""}, {u"a"}}},
+    {"EmptyLinesAfterContent", u"a\n\n", {{u"a"}}},
+    {"QuotedComma", u"\"a,b\",c", {{u"a,b", u"c"}}},
+    {"DoubledQuote", u"\"a\"\"b\"", {{u"a\"b"}}},
+    {"CrDroppedInsideQuotes", u"\"x\r\ny\",z", {{u"x\ny", u"z"}}},
+    {"QuoteInsideUnquotedField", u"a\"b,c", {{u"a\"b", u"c"}}},
+    {"LeadingSpaceMakesFieldUnquoted", u" \"a\",b", {{u" \"a\"", u"b"}}},
+    {"TextAfterClosingQuoteJoinsCell", u"\"a\" ,b", {{u"a ", u"b"}}},
+    {"QuoteAfterClosingQuoteReopens", u"\"a\"b\"c\"", {{u"ab\"c"}}},
+    {"EmptyQuotedFieldAlone", u"\"\"", {}},
+    {"EmptyQuotedFieldLast", u"a,\"\"", {{u"a"}}},
+    {"EmptyQuotedFieldBetween", u"a,\"\",b", {{u"a", u"", u"b"}}},
+    {"UnclosedQuote", u"\"abc", {{u"abc"}}},
+    {"UnclosedQuoteRunsToTheEnd", u"\"ab\nc,d", {{u"ab\nc,d"}}},
+    {"TabAndSemicolonAreContent", u"a\tb;c", {{u"a\tb;c"}}},
+    {"CrAloneRunsLinesTogether", u"a\rb\rc", {{u"abc"}}},
+    {"ControlsDeleteAndU0080Dropped",
+     UnicodeString{u'a', 0x0000, 0x0007, 0x007F, 0x0080, u'b'},
+     {{u"ab"}}},
+    {"U0081AndKanaKept",
+     UnicodeString{u'a', 0x0081, 0x3042, u'b'},
+     {{UnicodeString{u'a', 0x0081, 0x3042, u'b'}}}},
+    {"ByteOrderMarkIsContent", UnicodeString{0xFEFF, u'a'}, {{UnicodeString{0xFEFF, u'a'}}}},
+    {"QuotedFieldEndsRowAtLf", u"\"a\"\nb", {{u"a"}, {u"b"}}},
+    {"AllControlsBelowSpaceExceptTabAndLfDropped",
+     UnicodeString{u'x', 1, 2, 3, 4, 5, 6, 8, 0x0B, 0x0C, 0x0E, 0x0F, 0x10, 0x1B, 0x1F, u'y'},
+     {{u"xy"}}},
+    {"DroppedUnitAtFieldStartKeepsQuoting",
+     UnicodeString{0x0000, u'"', u'a', u',', u'b', u'"'},
+     {{u"a,b"}}},
+    {"SurrogatesKept", UnicodeString{0xD83D, 0xDE00, u',', 0xDC00}, {{u"😀", u"\xDC00"}}},
+    {"TripleQuoteIsOneQuoteCell", u"\"\"\"\"", {{u"\""}}},
+    {"QuotedEmptyThenText", u"\"\"x,y", {{u"x", u"y"}}},
+    {"LfAfterClosingQuoteInsideText", u"\"a\"b\nc", {{u"ab"}, {u"c"}}},
+};
+
+TEST(CsvDialect, ExamplesLoadAsExpected) {
+  for (const DialectCase& c : DialectCases) {
+    SCOPED_TRACE(c.name);
+    const CsvRows rows = loadedRows(c.text);
+    EXPECT_EQ(rows, c.table) << describe(rows);
+  }
+}
+
+TEST(CsvDialect, ReferenceParserAgreesWithExamples) {
+  for (const DialectCase& c : DialectCases) {
+    SCOPED_TRACE(c.name);
+    const CsvRows rows = padded(ParseCsvText(c.text));
+    EXPECT_EQ(rows, c.table) << describe(rows);
+  }
+}
+
+TEST(CsvDialect, ReferenceParserKeepsRowsRagged) {
+  struct Case {
+    const char* name;
+    UnicodeString text;
+    CsvRows rows;
+  };
+  const Case cases[] = {
+      {"EmptyLinesBecomeRowsWithoutCells", u"\n\na", {{}, {}, {u"a"}}},
+      {"ShortRowKeepsItsWidth", u"a,b,c\n1", {{u"a", u"b", u"c"}, {u"1"}}},
+      {"EmptyFieldsBeforeContentBecomeCells", u",,x\ny", {{u"", u"", u"x"}, {u"y"}}},
+      {"LineOfCommasBecomesRowWithoutCells", u",,\nx", {{}, {u"x"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(ParseCsvText(c.text), c.rows);
+  }
+}
+
+TEST(CsvDialect, AppendCellCharGrowsRowsAndCellsOnDemand) {
+  CsvRows rows;
+  AppendCellChar(1, 2, u'x', rows);
+  EXPECT_EQ(rows, (CsvRows{{}, {u"", u"", u"x"}}));
+  AppendCellChar(1, 2, u'y', rows);
+  AppendCellChar(1, 0, u'z', rows);
+  AppendCellChar(0, 1, u'w', rows);
+  EXPECT_EQ(rows, (CsvRows{{u"", u"w"}, {u"z", u"", u"xy"}}));
+}
+
+constexpr char16_t Alphabet[] = {u'a',  u'あ',  u',',   u'"',   u'\n',  u'\r',
+                                 u'\t', 0x0000, 0x007F, 0x0080, 0xFEFF, u' '};
+
+// contentShare: the chance of a plain letter (a or あ) instead of a unit picked evenly from
+// the whole alphabet; high values give long runs of content between the separators.
+UnicodeString randomText(std::mt19937& random, std::size_t length, double contentShare = 0) {
+  std::uniform_int_distribution<std::size_t> pick(0, std::size(Alphabet) - 1);
+  std::bernoulli_distribution plain(contentShare);
+  UnicodeString text(length, u'\0');
+  for (char16_t& unit : text)
+    unit = plain(random) ? Alphabet[pick(random) % 2] : Alphabet[pick(random)];
+  return text;
+}
+
+// The in-place parser must give exactly the table of the unit-by-unit reference.
+void expectSameTableAsReference(const UnicodeString& text) {
+  const CsvRows expected = padded(ParseCsvText(text));
+  TCsv csv;
+  ASSERT_TRUE(csv.LoadFromText(UnicodeString(text)));
+  const CsvRows actual = csv.GetRows();
+  ASSERT_EQ(actual, expected) << "text: " << ToUtf8(text) << "\nfast:      " << describe(actual)
+                              << "\nreference: " << describe(expected);
+}
+
+TEST(CsvDialect, InPlaceParserMatchesReferenceOnRandomTexts) {
+  std::mt19937 random(20240611);
+  std::uniform_int_distribution<std::size_t> shortLength(0, 24);
+  std::uniform_int_distribution<std::size_t> longLength(25, 300);
+  for (int i = 0; i < 30000; ++i) {
+    const std::size_t length = i % 4 == 0 ? longLength(random) : shortLength(random);
+    expectSameTableAsReference(randomText(random, length));
+    if (HasFatalFailure()) return;
+  }
+}
+
+TEST(CsvDialect, InPlaceParserMatchesReferenceOnLongRunsOfContent) {
+  std::mt19937 random(1234);
+  std::uniform_int_distribution<std::size_t> length(0, 400);
+  for (const double contentShare : {0.8, 0.95, 0.99}) {
+    SCOPED_TRACE(contentShare);
+    for (int i = 0; i < 3000; ++i) {
+      expectSameTableAsReference(randomText(random, length(random), contentShare));
+      if (HasFatalFailure()) return;
+    }
+  }
+}
+
+// The parse runs in slices for the yield hook; its state must carry across them.
+TEST(CsvDialect, InPlaceParserMatchesReferenceAcrossSlices) {
+  std::mt19937 random(7);
+  for (int i = 0; i < 4; ++i) {
+    expectSameTableAsReference(randomText(random, 200000 + 12345 * i, i * 0.3));
+    if (HasFatalFailure()) return;
+  }
+  // One quoted cell and one unquoted cell far longer than a slice.
+  const UnicodeString longCell(150000, u'x');
+  expectSameTableAsReference(u"\"" + longCell + u",\n\"\"" + longCell + u"\",b\n" + longCell +
+                             u"\r,c");
+}
+
+TEST(CsvTableShape, WideRowIsStoredRaggedAndReadsRectangular) {
+  constexpr std::uint32_t Width = 1000000;
+  constexpr std::uint32_t NarrowRows = 1000;
+  UnicodeString text;
+  for (std::uint32_t col = 0; col < Width; ++col)
+    text += col == 0 ? u"x" : u",x";
+  for (std::uint32_t row = 0; row < NarrowRows; ++row)
+    text += u"\ny";
+  YieldHook noHook;
+  const CsvTableBuilder::Result result = CsvTableBuilder::Build(std::move(text), noHook);
+  ASSERT_TRUE(result.ok);
+  ASSERT_NE(result.table, nullptr);
+  const CsvTable& table = *result.table;
+  EXPECT_EQ(table.RowCount(), NarrowRows + 1);
+  EXPECT_EQ(table.ColCount(), Width);
+  EXPECT_EQ(CsvTableBuilder::StoredCellCount(table), std::uint64_t{Width} + NarrowRows);
+  EXPECT_EQ(table.Cell(0, 0), u"x");
+  EXPECT_EQ(table.Cell(0, Width - 1), u"x");
+  EXPECT_EQ(table.Cell(0, Width), u"");
+  EXPECT_EQ(table.Cell(1, 0), u"y");
+  EXPECT_EQ(table.Cell(NarrowRows, 0), u"y");
+  EXPECT_EQ(table.Cell(1, 1), u"");
+  EXPECT_EQ(table.Cell(NarrowRows, Width - 1), u"");
+  EXPECT_EQ(table.Cell(NarrowRows + 1, 0), u"");
+}
+
+TEST(CsvTableShape, EmptyCellsLeftOfContentAreStoredButNotRight) {
+  YieldHook noHook;
+  const CsvTableBuilder::Result result = CsvTableBuilder::Build(u",,z,,,\n\n,,,", noHook);
+  ASSERT_TRUE(result.ok);
+  ASSERT_NE(result.table, nullptr);
+  EXPECT_EQ(result.table->RowCount(), 1u);
+  EXPECT_EQ(result.table->ColCount(), 3u);
+  EXPECT_EQ(CsvTableBuilder::StoredCellCount(*result.table), 3u);
+  EXPECT_EQ(result.table->Cell(0, 2), u"z");
+}
+
+TEST(CsvTableShape, TableBeyondTheLimitsFailsInsteadOfWrapping) {
+  struct Case {
+    const char* name;
+    CsvTableLimits limits;
+    UnicodeString text;
+    bool ok;
+  };
+  const CsvTableLimits rows3{3, 100, 100};
+  const CsvTableLimits cells3{100, 3, 100};
+  const CsvTableLimits text5{100, 100, 5};
+  const Case cases[] = {
+      {"RowsAtLimit", rows3, u"a\nb\nc", true},
+      {"RowsOverLimit", rows3, u"a\nb\nc\nd", false},
+      {"EmptyLinesAfterLastRowDoNotCount", rows3, u"a\nb\nc\n\n\n,,\n\"\"", true},
+      {"EmptyRowBeforeContentCounts", rows3, u"a\n\n\n\nb", false},
+      {"CellsAtLimit", cells3, u"a,b,c", true},
+      {"CellsOverLimit", cells3, u"a,b,c,d", false},
+      {"TrailingEmptyFieldsDoNotCount", cells3, u"a,b,c,,,\"\"", true},
+      {"EmptyCellsLeftOfContentCount", cells3, u",,,x", false},
+      {"RowTextAtLimit", text5, u"abcde\nab,cd,e", true},
+      {"RowTextOverLimitInOneCell", text5, u"abcdef", false},
+      {"RowTextOverLimitAcrossCells", text5, u"a,b,c,d,e,f", false},
+      {"RowTextCountsAfterRemovals", text5, u"\"a\"\"b\r\r\r\",\"cd\"", true},
+      {"RowTextOverLimitInQuotes", text5, u"x\n\"ab,c\"\"d\"", false},
+      {"RowTextOverLimitInUnclosedQuotes", text5, u"\"abc\nde", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    YieldHook noHook;
+    const CsvTableBuilder::Result result =
+        CsvTableBuilder::Build(UnicodeString(c.text), noHook, c.limits);
+    EXPECT_EQ(result.ok, c.ok);
+    if (c.ok) {
+      ASSERT_NE(result.table, nullptr);
+      EXPECT_EQ(padded(ParseCsvText(c.text)).size(), result.table->RowCount());
+    } else {
+      EXPECT_EQ(result.table, nullptr);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace norvalis
