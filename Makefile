@@ -5,7 +5,7 @@ BUILD_BENCH?= build-bench
 CMAKE_GEN  := -G Ninja
 EXAMPLE    ?= examples/shiftjis_quoted.csv
 
-.PHONY: all setup configure build run test test-normal test-sanitize format-check format bench clean
+.PHONY: all setup configure build run test test-normal test-sanitize format-check format bench package clean
 
 all: build
 
@@ -45,6 +45,9 @@ bench: setup
 	cmake -S . -B $(BUILD_BENCH) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DNORVALIS_BENCH=ON -DNORVALIS_TESTS=OFF
 	cmake --build $(BUILD_BENCH)
 	NORVALIS_BENCH_DATA=$(BUILD_BENCH)/bench-data $(BUILD_BENCH)/bench/norvalis-bench
+
+package: build
+	cd $(BUILD) && cpack
 
 clean:
 	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_BENCH)

@@ -8,6 +8,7 @@ packages=(
   fonts-ipafont-gothic
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth
+  dpkg-dev desktop-file-utils libxml2-utils shared-mime-info
 )
 if [ "${1:-}" = "--gui-tools" ]; then
   packages+=(imagemagick xdotool)
