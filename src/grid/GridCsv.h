@@ -1,16 +1,26 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <vector>
+
+#include <QtGlobal>
 
 #include "csv/Csv.h"
 #include "grid/CustomDrawGrid.h"
 #include "text/UnicodeString.h"
 
+class QEventLoop;
+
 namespace norvalis {
 
 // The grid that shows one CSV table read-only: row numbers, column letters and, when the
 // first line is the title, that line as a second fixed row.
+//
+// A load runs on a worker thread while the GUI thread goes on processing events. A load or
+// a clear asked for while a load runs is queued: the running load is cancelled and, of the
+// requests that came meanwhile, only the latest runs (each call returns once its turn has
+// passed); the grid is consistent at every point.
 class TGridCsv : public TCustomDrawGrid {
   Q_OBJECT
 
@@ -33,6 +43,18 @@ class TGridCsv : public TCustomDrawGrid {
   const std::vector<UnicodeString>& ColumnLabels() const { return columnLabels_; }
   // The text a cell shows.
   UnicodeString CellText(int col, std::int64_t row) const;
+  // Whether a load is running.
+  bool IsLoading() const { return job_ != nullptr; }
+
+  QString AccessibleText(int col, std::int64_t row) const override;
+
+ signals:
+  // A load began (the layout is already the empty one).
+  void loadStarted();
+  // How far the running load has come, in the table loader's own units.
+  void loadProgress(qint64 done, qint64 total);
+  // A load ended and the grid is laid out for the new table.
+  void loadFinished();
 
  protected:
   void DrawCell(QPainter& painter, int col, std::int64_t row, const QRect& rect,
@@ -40,9 +62,25 @@ class TGridCsv : public TCustomDrawGrid {
   void Click() override;
 
  private:
+  struct LoadJob;
+
+  // The cell's text without a copy; `number` holds row numbers.
+  std::u16string_view CellView(int col, std::int64_t row, UnicodeString& number) const;
+  // Waits until no load runs; false when a later request took over or the grid was
+  // destroyed meanwhile.
+  bool WaitForTurn();
+  void ShowProgress(const std::shared_ptr<LoadJob>& job);
+  void FinishLoad(std::shared_ptr<LoadJob> job);  // by value: callers may pass job_
+  void LayOutForTable();
+  void WakeWaiters();
+
   std::vector<UnicodeString> columnLabels_;
   std::shared_ptr<const CsvTable> rows_;  // shared with Csv, never copied
   bool firstLineIsTitle_ = false;
+
+  std::shared_ptr<LoadJob> job_;
+  std::uint64_t lastRequest_ = 0;
+  std::vector<QEventLoop*> waiters_;
 };
 
 }  // namespace norvalis

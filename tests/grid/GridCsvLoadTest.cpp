@@ -1,0 +1,205 @@
+#include "grid/GridCsv.h"
+
+#include <string>
+#include <vector>
+
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+#include "GridTestSupport.h"
+
+namespace norvalis {
+namespace {
+
+using test::Render;
+using test::U16;
+using test::WriteFile;
+
+// Rows of quoted fields, so the parser works a while and calls its yield hook.
+std::string QuotedTable(int rows, int cols) {
+  std::string text;
+  for (int r = 0; r < rows; ++r) {
+    for (int c = 0; c < cols; ++c) {
+      if (c) text += ',';
+      text += "\"cell " + std::to_string(r) + "," + std::to_string(c) + "\"";
+    }
+    text += '\n';
+  }
+  return text;
+}
+
+// The layout invariants that hold between any two steps a caller can observe.
+void ExpectConsistent(const TGridCsv& grid) {
+  const std::int64_t tableRows = grid.Csv.GetRowCount();
+  const int fixedRows = grid.FirstLineIsTitle() ? 2 : 1;
+  EXPECT_EQ(grid.FixedCols(), 1);
+  EXPECT_EQ(grid.FixedRows(), fixedRows);
+  EXPECT_EQ(grid.ColCount(), 1 + std::max<int>(1, static_cast<int>(grid.Csv.GetColCount())));
+  EXPECT_EQ(grid.RowCount(), std::max<std::int64_t>(tableRows + 1, fixedRows + 1));
+  EXPECT_EQ(grid.ColumnLabels().size(), static_cast<std::size_t>(grid.ColCount() - 1));
+  EXPECT_GE(grid.Col(), 1);
+  EXPECT_LT(grid.Col(), grid.ColCount());
+  EXPECT_LT(grid.Row(), grid.RowCount());
+}
+
+class GridCsvLoadTest : public testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
+  std::string File(const std::string& name, const std::string& bytes) {
+    return WriteFile(dir_, name, bytes);
+  }
+  QTemporaryDir dir_;
+};
+
+TEST_F(GridCsvLoadTest, RepaintDuringLoadSeesTheEmptyLayout) {
+  TGridCsv grid;
+  grid.resize(500, 300);
+  grid.show();
+  grid.LoadFromFile(U16(File("first.csv", "a,b,c,d\n1,2,3,4\n")));
+  ASSERT_EQ(grid.ColCount(), 5);
+  grid.SetCol(4);
+
+  int started = 0;
+  int finished = 0;
+  bool loadingSeen = false;
+  QObject::connect(&grid, &TGridCsv::loadStarted, [&] {
+    ++started;
+    loadingSeen = grid.IsLoading();
+    EXPECT_TRUE(grid.Csv.IsEmpty());
+    EXPECT_EQ(grid.ColCount(), 2);
+    EXPECT_EQ(grid.Col(), 1);
+    EXPECT_EQ(grid.CellText(1, 1), u"");
+    EXPECT_EQ(grid.CellText(0, 1), u"");
+    Render(grid);  // a repaint in the middle of the load
+  });
+  QObject::connect(&grid, &TGridCsv::loadFinished, [&] { ++finished; });
+  grid.LoadFromFile(U16(File("second.csv", QuotedTable(2000, 5))));
+  EXPECT_EQ(started, 1);
+  EXPECT_EQ(finished, 1);
+  EXPECT_TRUE(loadingSeen);
+  EXPECT_FALSE(grid.IsLoading());
+  EXPECT_EQ(grid.ColCount(), 6);
+  EXPECT_EQ(grid.RowCount(), 2001);
+  EXPECT_EQ(grid.CellText(5, 2000), u"cell 1999,4");
+  ExpectConsistent(grid);
+}
+
+TEST_F(GridCsvLoadTest, ProgressReportsStayWithinTheTotal) {
+  TGridCsv grid;
+  std::vector<std::pair<qint64, qint64>> reports;
+  QObject::connect(&grid, &TGridCsv::loadProgress,
+                   [&](qint64 done, qint64 total) { reports.emplace_back(done, total); });
+  grid.LoadFromFile(U16(File("big.csv", QuotedTable(20000, 8))));
+  EXPECT_EQ(grid.RowCount(), 20001);
+  for (const auto& [done, total] : reports) {
+    EXPECT_GE(done, 0);
+    EXPECT_LE(done, total);
+  }
+}
+
+TEST_F(GridCsvLoadTest, RequestsDuringLoadRunAfterItAndTheLatestWins) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> during;  // file names asked for while the first load runs
+    int cols;                         // data columns expected at the end
+  };
+  const std::string first = File("first.csv", QuotedTable(3000, 3));
+  const std::string second = File("second.csv", QuotedTable(10, 7));
+  const std::string third = File("third.csv", QuotedTable(4, 9));
+  const Case cases[] = {
+      {"one more load", {second}, 7},
+      {"two more loads", {second, third}, 9},
+      {"a clear", {""}, 1},
+      {"a load, then a clear", {second, ""}, 1},
+      {"a clear, then a load", {"", third}, 9},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TGridCsv grid;
+    grid.resize(400, 300);
+    grid.show();
+    int finished = 0;
+    QObject::connect(&grid, &TGridCsv::loadFinished, [&] { ++finished; });
+    for (const std::string& name : c.during) {
+      // Posted before the load starts, so it runs inside the load's own event loop before
+      // the worker can report that it is done.
+      QMetaObject::invokeMethod(
+          &grid,
+          [&grid, name] {
+            EXPECT_TRUE(grid.IsLoading());
+            if (name.empty()) {
+              grid.Clear();
+            } else {
+              grid.LoadFromFile(U16(name));
+            }
+            ExpectConsistent(grid);
+          },
+          Qt::QueuedConnection);
+    }
+    grid.LoadFromFile(U16(first));
+    EXPECT_FALSE(grid.IsLoading());
+    EXPECT_EQ(grid.ColCount(), c.cols + 1);
+    EXPECT_EQ(grid.Csv.GetColCount(), c.cols == 1 ? 0u : static_cast<unsigned>(c.cols));
+    EXPECT_GE(finished, 1);
+    ExpectConsistent(grid);
+    Render(grid);
+  }
+}
+
+TEST_F(GridCsvLoadTest, TitleSwitchDuringLoadIsAppliedToTheLoadedTable) {
+  TGridCsv grid;
+  QMetaObject::invokeMethod(
+      &grid,
+      [&grid] {
+        grid.SetFirstLineIsTitle(true);
+        ExpectConsistent(grid);
+      },
+      Qt::QueuedConnection);
+  grid.LoadFromFile(U16(File("t.csv", QuotedTable(500, 2))));
+  EXPECT_TRUE(grid.FirstLineIsTitle());
+  EXPECT_EQ(grid.FixedRows(), 2);
+  EXPECT_EQ(grid.RowCount(), 501);
+  EXPECT_EQ(grid.CellText(0, 2), u"1");
+  ExpectConsistent(grid);
+}
+
+TEST_F(GridCsvLoadTest, DestroyingTheGridDuringLoadStopsTheWorker) {
+  const std::string big = File("big.csv", QuotedTable(50000, 8));
+  QPointer<TGridCsv> watched;
+  {
+    auto* grid = new TGridCsv;
+    watched = grid;
+    QMetaObject::invokeMethod(
+        qApp, [grid] { delete grid; }, Qt::QueuedConnection);
+    grid->LoadFromFile(U16(big));
+    // The call returned after the grid was gone; nothing of it may be touched here.
+  }
+  EXPECT_TRUE(watched.isNull());
+}
+
+TEST_F(GridCsvLoadTest, DestroyingTheGridWhileARequestWaitsReturnsBoth) {
+  const std::string big = File("big.csv", QuotedTable(20000, 8));
+  const std::string small = File("small.csv", "a,b\n");
+  QPointer<TGridCsv> watched;
+  auto* grid = new TGridCsv;
+  watched = grid;
+  bool waitedCallReturned = false;
+  QMetaObject::invokeMethod(
+      qApp,
+      [grid, small, &waitedCallReturned] {
+        QMetaObject::invokeMethod(
+            qApp, [grid] { delete grid; }, Qt::QueuedConnection);
+        grid->LoadFromFile(U16(small));
+        waitedCallReturned = true;
+      },
+      Qt::QueuedConnection);
+  grid->LoadFromFile(U16(big));
+  EXPECT_TRUE(waitedCallReturned);
+  EXPECT_TRUE(watched.isNull());
+}
+
+}  // namespace
+}  // namespace norvalis
