@@ -24,12 +24,8 @@ bool TCsv::LoadFromFile(const UnicodeString& fileName) {
   try {
     if (!IsEmpty()) return false;
     std::uint16_t codePage = 0;
-    UnicodeString text;
-    {
-      // The raw bytes go as soon as the text exists, so they are not held during the parse.
-      const AnsiString bytes = TFileUtility::LoadFileToAnsiString(fileName);
-      text = TStringUtility::ConvertToUnicodeString(bytes, &codePage);
-    }
+    // Decoded while read, so the raw bytes are never all held beside the text.
+    UnicodeString text = TFileUtility::LoadFileToUnicodeString(fileName, &codePage);
     if (!LoadFromText(std::move(text))) return false;
     codePage_ = codePage;
     return true;

@@ -4,7 +4,7 @@
 
 #include "text/UnicodeString.h"
 
-// Seams for tests of LoadFileToAnsiString: failures that a test cannot provoke for real (a
+// Seams for tests of the file readers: failures that a test cannot provoke for real (a
 // denied open when running as root, a buffer that cannot be allocated).
 namespace norvalis::TFileUtility::Testing {
 
@@ -17,5 +17,8 @@ using ResizeFunction = void (*)(AnsiString& buffer, std::size_t size);
 void SetOpenFunction(OpenFunction open);
 // Replaces the buffer sizing; nullptr restores the real allocation.
 void SetResizeFunction(ResizeFunction resize);
+// How many bytes LoadFileToUnicodeString reads at a time (at least the detection window at
+// first); 0 restores the default.
+void SetPieceBytes(std::size_t bytes);
 
 }  // namespace norvalis::TFileUtility::Testing

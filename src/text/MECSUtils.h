@@ -7,9 +7,15 @@
 
 namespace norvalis::MECSUtils {
 
+// The corrections a decoding applies as it goes (see the MecsMappingFix_ functions).
+enum class MappingFix { None, CP932, JISX0208 };
+
 // Decodes bytes of a code page to UTF-16; invalid sequences become U+FFFD, an unknown
 // code page gives an empty text.
 UnicodeString AnsiToUTF16(std::string_view bytes, std::uint16_t codePage);
+// Appends AnsiToUTF16(bytes, codePage), corrected by fix, to out.
+void AppendAnsiToUTF16(std::string_view bytes, std::uint16_t codePage, MappingFix fix,
+                       UnicodeString& out);
 
 // Corrections after a conversion from 932 (U+2015 → U+2014, U+FFE3 → U+203E).
 UnicodeString MecsMappingFix_CP932ToUnicode(UnicodeString text);

@@ -24,6 +24,15 @@ UnicodeString decodeAnsiUpToZero(std::string_view bytes) {
   return MECSUtils::AnsiToUTF16(bytes.substr(0, bytes.find('\0')), AnsiCodePage);
 }
 
+// The corrections that follow a decoding from the code page.
+MECSUtils::MappingFix mappingFixFor(std::uint16_t codePage) {
+  if (codePage == 932) return MECSUtils::MappingFix::CP932;
+  if (codePage == 20932 || (codePage >= 50220 && codePage <= 50222) || codePage == 51932) {
+    return MECSUtils::MappingFix::JISX0208;
+  }
+  return MECSUtils::MappingFix::None;
+}
+
 bool isHighSurrogate(char16_t u) {
   return u >= 0xD800 && u <= 0xDBFF;
 }
@@ -133,12 +142,20 @@ UnicodeString ConvertByCodePage(std::string_view content, std::uint16_t codePage
   }
   if (codePage == CodePageNone) return decodeAnsiUpToZero(s);
 
-  UnicodeString text = MECSUtils::AnsiToUTF16(s, codePage);
-  if (codePage == 932) return MECSUtils::MecsMappingFix_CP932ToUnicode(std::move(text));
-  if (codePage == 20932 || (codePage >= 50220 && codePage <= 50222) || codePage == 51932) {
-    return MECSUtils::MecsMappingFix_JISX0208ToUnicode(std::move(text));
-  }
+  UnicodeString text;
+  text.reserve(s.size());
+  MECSUtils::AppendAnsiToUTF16(s, codePage, mappingFixFor(codePage), text);
   return text;
+}
+
+bool ConvertsInPieces(std::uint16_t codePage) {
+  return codePage == 932 || codePage == 20932 || codePage == 51932 || codePage == Utf8;
+}
+
+void AppendConvertedPiece(std::string_view piece, std::uint16_t codePage, bool first,
+                          UnicodeString& out) {
+  if (first && codePage == Utf8 && HasUTF8BOM(piece)) piece.remove_prefix(3);
+  MECSUtils::AppendAnsiToUTF16(piece, codePage, mappingFixFor(codePage), out);
 }
 
 AnsiString ConvertCodePageWithMLang(std::string_view content, std::uint16_t from,

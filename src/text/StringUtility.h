@@ -31,6 +31,13 @@ std::uint16_t DetectCodePage(std::string_view content);
 UnicodeString ConvertToUnicodeString(std::string_view content, std::uint16_t* detected = nullptr);
 // Decodes the content with the given code page (marks removed, corrections applied).
 UnicodeString ConvertByCodePage(std::string_view content, std::uint16_t codePage);
+// True when ConvertByCodePage decodes content cut after LFs as it decodes each piece in turn:
+// the code page has no shift state and LF is never part of one of its sequences.
+bool ConvertsInPieces(std::uint16_t codePage);
+// Appends the decoding of one such piece to out, as ConvertByCodePage decodes it as part of
+// the whole; first tells whether the piece opens the content (a mark there is removed).
+void AppendConvertedPiece(std::string_view piece, std::uint16_t codePage, bool first,
+                          UnicodeString& out);
 // Converts bytes between code pages; used for UTF-16 (1200, 1201) to UTF-8 (65001).
 AnsiString ConvertCodePageWithMLang(std::string_view content, std::uint16_t from, std::uint16_t to);
 

@@ -92,7 +92,7 @@ TEST(AnsiToUTF16, Iso2022JpHandlesItsEscapeSequences) {
       {"pair cut by an escape", "\x1B$B$\x1B(Ba", u"\uFFFDa"},
       {"unknown escape", "\x1B(Za", u"\uFFFD(Za"},
       {"lone escape at the end", "a\x1B", u"a\uFFFD"},
-      {"eight-bit byte", "a" + Bytes({0xB1}) + "b", u"a\uFFFDb"},
+      {"eight-bit byte", Bytes({0x61, 0xB1, 0x62}), u"a\uFFFDb"},
       {"katakana mode above 5F", "\x1B(I`", u"\uFFFD"},
       {"unmapped pair", "\x1B$B)!\x1B(B", u"\uFFFD"},
   };
