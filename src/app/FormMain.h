@@ -1,0 +1,186 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+#include "app/CursorHourGlass.h"
+#include "app/Dialogs.h"
+#include "grid/GridCsv.h"
+#include "persistence/Config.h"
+#include "persistence/Project.h"
+#include "text/UnicodeString.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QStatusBar;
+class QToolBar;
+class QToolButton;
+
+namespace norvalis {
+
+// The program's one window: tool bar with the task box, the CSV file row, the grid, the
+// progress bar and the status bar, the main menu and the commands.
+class TFormMain : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit TFormMain(QWidget* parent = nullptr);
+  ~TFormMain() override;
+
+  // Status texts of opening a CSV file.
+  static inline const QString LoadingText = QStringLiteral("CSVファイルを読み込んでいます。");
+  static inline const QString LoadedText = QStringLiteral("CSVファイルを読み込みました。");
+  static inline const QString NotFoundText = QStringLiteral("CSVファイルが見つかりません。");
+  // Status texts of the check and of the project commands.
+  static inline const QString CheckingText = QStringLiteral("検証中...");
+  static inline const QString ProjectOpenedText =
+      QStringLiteral("プロジェクトファイルを開きました。");
+  static inline const QString ProjectSavedText =
+      QStringLiteral("プロジェクトファイルを保存しました。");
+
+  // Design size of the client area (below the menu bar).
+  static constexpr int DesignClientWidth = 480;
+  static constexpr int DesignClientHeight = 347;
+
+  // Controls, named as their object names.
+  QToolBar* ToolBar1;
+  QToolButton* ToolButton1;
+  QToolButton* ToolButton2;
+  QToolButton* ToolButton3;
+  QWidget* ToolButton4;  // the separator
+  QToolButton* ToolButton5;
+  QComboBox* ComboBoxTask;
+  QWidget* Panel1;
+  QLineEdit* EditFilename;
+  QLabel* EditFilenameLabel;
+  QToolButton* SpeedButton1;
+  QCheckBox* CheckBoxFirstLineIsTitle;
+  QProgressBar* ProgressBar1;
+  QStatusBar* StatusBar1;
+
+  QMenu* MenuFile;
+  QMenu* MenuFileReOpen;
+  QMenu* MenuCsv;
+  QMenu* MenuConfig;
+  QMenu* MenuHelp;
+
+  QAction* ActionFileNew;
+  QAction* ActionFileOpen;
+  QAction* ActionFileSave;
+  QAction* ActionFileSaveAs;
+  QAction* ActionFileClose;
+  QAction* ActionCsvReffer;
+  QAction* ActionCsvCheck;
+  QAction* ActionConfigGeneral;
+  QAction* ActionHelpHelp;
+  QAction* ActionHelpVersion;
+
+  TFileDialog OpenDialogCsv;
+  TFileDialog OpenDialogProject;
+  TFileDialog SaveDialogProject;
+
+  // The grid; a child of the window.
+  TGridCsv* Grid;
+  // The project shown in the window.
+  TProject Project;
+  // The per-user settings: read when the window is made, written when it closes.
+  TConfig Config;
+  // The current project file; empty while the project is untitled.
+  UnicodeString ProjectFileName;
+
+  // How long a load runs before the progress bar shows it.
+  std::chrono::milliseconds ProgressDelay{500};
+
+  // Shows the file's name, then loads it into the grid, clears the grid for an empty name,
+  // or reports a missing file.
+  void OpenCsvFile(const UnicodeString& fileName);
+  // Lets the grid follow the title check box.
+  void CheckBoxFirstLineIsTitleClick();
+
+  // The status bar's simple text.
+  QString StatusText() const;
+  void SetStatusText(const QString& text);
+
+  // Commands of the window.
+  void ActionFileNewExecute();
+  void ActionFileOpenExecute();
+  void ActionFileSaveExecute();
+  void ActionFileSaveAsExecute();
+  void ActionFileCloseExecute();
+  void ActionCsvRefferExecute();
+  void ActionCsvCheckExecute();
+  void ActionConfigGeneralExecute();
+  void ActionHelpHelpExecute();
+  void ActionHelpVersionExecute();
+  // The File menu opening: rebuilds the recent-projects submenu from the history.
+  void MenuFileClick();
+  // A recent-projects item: opens its project, or drops it from the history when gone.
+  void MenuFileReOpenItemClick(QObject* sender);
+  // The window closing: records bounds, state and the last project, saves the settings.
+  void FormClose();
+
+  // Puts the project's values into the window (the column last).
+  void ApplyProject(const TProject& project);
+  // Takes the window's values into the project.
+  void CollectProject(TProject& project);
+  // Reads the project file into Project and applies it.
+  void OpenProject(const UnicodeString& fileName);
+  // Makes the file the current project file: caption and history.
+  void SetProjectFileName(const UnicodeString& fileName);
+
+  // The command-line arguments (without the program name) the start-up work obeys.
+  void SetCommandLine(const QStringList& arguments) { commandLine_ = arguments; }
+  // The start-up work, once after the window was first shown: window bounds, command line
+  // or the last project.
+  void StartupIdle();
+  // Whether the start-up work is still to run.
+  bool StartupPending() const { return startupPending_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void CreateActions();
+  void CreateMenus();
+  void CreateToolBar();
+  void CreateClientArea();
+  void OnLoadStarted();
+  void OnLoadProgress(qint64 done, qint64 total);
+  void OnLoadFinished();
+  void ShowLoadProgress();
+  void HandleArgument(const QString& argument);
+  void SetGridCol(long long col);
+
+  bool centred_ = false;
+  // Counts OpenCsvFile calls, so a call that returns after a later one says nothing.
+  std::uint64_t openRequest_ = 0;
+  // State of the load that runs now, between the grid's start and finish signals.
+  bool loading_ = false;
+  std::optional<TCursorHourGlass> loadCursor_;
+  QElapsedTimer loadClock_;
+  QTimer progressTimer_;
+  qint64 loadDone_ = 0;
+  qint64 loadTotal_ = 0;
+  QStringList commandLine_;
+  bool startupPending_ = true;
+};
+
+// A caption without its mnemonic: "開く(&O)" gives "開く", "&Open" gives "Open".
+QString StripMnemonic(const QString& caption);
+
+}  // namespace norvalis

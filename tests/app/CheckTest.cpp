@@ -1,0 +1,157 @@
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QEvent>
+#include <QProgressBar>
+#include <QTimer>
+
+#include "WindowTestSupport.h"
+#include "text/Exception.h"
+
+namespace norvalis {
+namespace {
+
+using testing::DialogCall;
+
+const QString NoRows = QStringLiteral("検証する行がありません。");
+const QString AllMatch = QStringLiteral("すべての値が一致しました。");
+
+// Counts how often a widget is shown.
+class ShowCounter : public QObject {
+ public:
+  int shows = 0;
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Show) ++shows;
+    return false;
+  }
+};
+
+class CheckTest : public testing::WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    Start();
+    form->ProgressBar1->installEventFilter(&shows);
+  }
+  void Check() { form->ActionCsvCheck->trigger(); }
+  QStringList Warnings() const {
+    QStringList texts;
+    for (const DialogCall& call : dialogs.Of(DialogCall::Kind::Warning))
+      texts << call.text;
+    return texts;
+  }
+
+  ShowCounter shows;
+};
+
+struct CheckCase {
+  const char* name;
+  const char* csv;  // nullptr: no table loaded
+  bool title;
+  int col;              // grid column
+  const char* message;  // the warning, nullptr for none
+  const char* status;
+  int maximum;  // -1: the progress bar is never shown
+  int position;
+};
+
+const CheckCase CheckCases[] = {
+    {"no table", nullptr, false, 1, "検証する行がありません。", "検証する行がありません。", -1, 0},
+    {"empty file", "", false, 1, "検証する行がありません。", "検証する行がありません。", -1, 0},
+    {"title and one row", "a\n", true, 1, "検証する行がありません。", "検証する行がありません。",
+     -1, 0},
+    {"one row without title", "a\n", false, 1, nullptr, "すべての値が一致しました。", 0, 0},
+    {"title and two rows", "h\na\n", true, 1, nullptr, "すべての値が一致しました。", 0, 0},
+    {"a a b", "a\na\nb\n", false, 1, "3行目のデータが異なります。\nセルの値：b",
+     "3行目のデータが異なります。セルの値：b", 2, 1},
+    {"a a and an empty cell", "a,x\na,x\n,x\n", false, 1, "3行目のデータが異なります。\nセルの値：",
+     "3行目のデータが異なります。セルの値：", 2, 1},
+    {"letter case", "a\nA\n", false, 1, "2行目のデータが異なります。\nセルの値：A",
+     "2行目のデータが異なります。セルの値：A", 1, 0},
+    {"full width", "a\na\nａ\n", false, 1, "3行目のデータが異なります。\nセルの値：ａ",
+     "3行目のデータが異なります。セルの値：ａ", 2, 1},
+    {"trailing blank", "a\na \n", false, 1, "2行目のデータが異なります。\nセルの値：a ",
+     "2行目のデータが異なります。セルの値：a ", 1, 0},
+    {"leading blank", "a\n a\n", false, 1, "2行目のデータが異なります。\nセルの値： a",
+     "2行目のデータが異なります。セルの値： a", 1, 0},
+    {"empty reference", ",1\n,2\nb,3\nc,4\n", false, 1, "3行目のデータが異なります。\nセルの値：b",
+     "3行目のデータが異なります。セルの値：b", 3, 1},
+    {"title row counts in the number", "h\na\nb\n", true, 1,
+     "3行目のデータが異なります。\nセルの値：b", "3行目のデータが異なります。セルの値：b", 1, 0},
+    {"the current column", "1,x\n1,y\n", false, 2, "2行目のデータが異なります。\nセルの値：y",
+     "2行目のデータが異なります。セルの値：y", 1, 0},
+    {"all equal with title", "h\nv\nv\nv\n", true, 1, nullptr, "すべての値が一致しました。", 2, 2},
+    {"row-number column current", "a\nb\n", false, 0, nullptr, "すべての値が一致しました。", 1,
+     1},
+};
+
+TEST_F(CheckTest, ReportsTheFirstDifferingRowOrThatAllMatch) {
+  for (const CheckCase& c : CheckCases) {
+    SCOPED_TRACE(c.name);
+    dialogs.calls.clear();
+    shows.shows = 0;
+    form->ActionFileNewExecute();
+    if (c.csv != nullptr) OpenCsv(Write(QStringLiteral("t.csv"), c.csv), c.title);
+    form->ProgressBar1->setRange(0, 7);
+    form->ProgressBar1->setValue(5);
+    form->CheckBoxFirstLineIsTitle->setChecked(c.title);
+    form->Grid->SetCol(c.col);
+
+    Check();
+
+    EXPECT_EQ(Warnings(), c.message ? QStringList{QString::fromUtf8(c.message)} : QStringList{});
+    EXPECT_EQ(form->StatusText(), QString::fromUtf8(c.status));
+    EXPECT_TRUE(form->ProgressBar1->isHidden());
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    if (c.maximum < 0) {
+      EXPECT_EQ(shows.shows, 0);
+      EXPECT_EQ(form->ProgressBar1->value(), 5) << "the bar was touched";
+    } else {
+      EXPECT_EQ(shows.shows, 1);
+      EXPECT_EQ(form->ProgressBar1->maximum(), c.maximum);
+      EXPECT_EQ(form->ProgressBar1->value(), c.position);
+    }
+    EXPECT_EQ(Shown(), QStringList{});
+  }
+}
+
+TEST_F(CheckTest, ShowsProgressAndBusyCursorBeforeComparingAndKeepsItsColumn) {
+  OpenCsv(Write(QStringLiteral("t.csv"), "a,1\na,2\na,3\n"));
+  bool ran = false;
+  // Runs in the check's first yield, before its loop.
+  QTimer::singleShot(0, form.get(), [&] {
+    ran = true;
+    EXPECT_FALSE(form->ProgressBar1->isHidden());
+    EXPECT_EQ(form->ProgressBar1->maximum(), 2);
+    EXPECT_EQ(form->ProgressBar1->value(), 0);
+    EXPECT_EQ(form->StatusText(), QStringLiteral("検証中..."));
+    ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    form->Grid->SetCol(2);  // the run keeps the column it started with
+  });
+  Check();
+  EXPECT_TRUE(ran);
+  EXPECT_EQ(form->StatusText(), AllMatch);
+  EXPECT_EQ(form->Grid->Col(), 2);
+}
+
+TEST_F(CheckTest, EscapingExceptionHidesTheBarRestoresTheCursorAndIsShown) {
+  OpenCsv(Write(QStringLiteral("t.csv"), "a\nb\n"));
+  bool barShownWithBox = false;
+  dialogs.onShow = [&](const DialogCall& call) {
+    if (call.kind != DialogCall::Kind::Warning) return;
+    barShownWithBox = !form->ProgressBar1->isHidden();
+    throw Exception(u"箱が壊れました");
+  };
+  Check();
+  EXPECT_TRUE(barShownWithBox);
+  EXPECT_TRUE(form->ProgressBar1->isHidden());
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(Shown(), QStringList{QStringLiteral("箱が壊れました")});
+  EXPECT_EQ(form->StatusText(), QStringLiteral("検証中..."));
+}
+
+}  // namespace
+}  // namespace norvalis

@@ -1,0 +1,288 @@
+#include <memory>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "app/Application.h"
+#include "app/FormMain.h"
+#include "app/Images.h"
+
+namespace norvalis {
+namespace {
+
+QString Text(const QString& s) {
+  return s;
+}
+
+class FormMainLayout : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    form = std::make_unique<TFormMain>();
+    form->show();
+  }
+  std::unique_ptr<TFormMain> form;
+};
+
+TEST_F(FormMainLayout, EveryControlCarriesItsName) {
+  const char* names[] = {"ToolBar1",
+                         "ToolButton1",
+                         "ToolButton2",
+                         "ToolButton3",
+                         "ToolButton4",
+                         "ToolButton5",
+                         "ComboBoxTask",
+                         "Panel1",
+                         "EditFilename",
+                         "SpeedButton1",
+                         "CheckBoxFirstLineIsTitle",
+                         "ProgressBar1",
+                         "StatusBar1",
+                         "MainMenu1",
+                         "MenuFile",
+                         "MenuFileReOpen"};
+  for (const char* name : names) {
+    SCOPED_TRACE(name);
+    EXPECT_NE(form->findChild<QObject*>(QString::fromLatin1(name)), nullptr);
+  }
+  EXPECT_EQ(form->statusBar(), form->StatusBar1);
+}
+
+TEST_F(FormMainLayout, StartsEmptyWithTheApplicationTitle) {
+  EXPECT_EQ(form->windowTitle(), Text("Norvalis"));
+  EXPECT_EQ(QCoreApplication::applicationName(), Text("Norvalis"));
+  EXPECT_EQ(form->StatusText(), QString());
+  EXPECT_TRUE(form->EditFilename->text().isEmpty());
+  EXPECT_FALSE(form->CheckBoxFirstLineIsTitle->isChecked());
+  EXPECT_TRUE(form->ProgressBar1->isHidden());
+  // The empty layout: one data column labelled A and one empty data row.
+  EXPECT_EQ(form->Grid->ColCount(), 2);
+  EXPECT_EQ(form->Grid->RowCount(), 2);
+  EXPECT_EQ(form->Grid->FixedRows(), 1);
+  EXPECT_EQ(form->Grid->CellText(1, 0), u"A");
+  EXPECT_EQ(form->Grid->CellText(0, 1), u"");
+}
+
+TEST_F(FormMainLayout, ClientAreaHasTheDesignSize) {
+  EXPECT_EQ(form->width(), 480);
+  EXPECT_EQ(form->height() - form->menuBar()->height(), 347);
+  EXPECT_EQ(form->ToolBar1->height(), 29);
+  EXPECT_EQ(form->Panel1->height(), 40);
+  EXPECT_EQ(form->ProgressBar1->height(), 17);
+  EXPECT_EQ(form->StatusBar1->height(), 19);
+  // The grid fills what the bars leave.
+  EXPECT_EQ(form->Grid->width(), 480);
+  EXPECT_EQ(form->Grid->geometry().top(), form->Panel1->geometry().bottom() + 1);
+}
+
+TEST_F(FormMainLayout, FirstShownCentredOnTheDesktop) {
+  ASSERT_NE(form->screen(), nullptr);
+  const QPoint offset =
+      form->frameGeometry().center() - form->screen()->availableGeometry().center();
+  EXPECT_LE(offset.manhattanLength(), 2) << offset.x() << "," << offset.y();
+}
+
+TEST_F(FormMainLayout, FileRowKeepsItsPlacesWhenTheWindowWidens) {
+  const QRect edit = form->EditFilename->geometry();
+  const QRect button = form->SpeedButton1->geometry();
+  const QRect box = form->CheckBoxFirstLineIsTitle->geometry();
+  EXPECT_EQ(edit.topLeft(), QPoint(72, 0));
+  EXPECT_EQ(edit.width(), 329);
+  EXPECT_EQ(button, QRect(400, 0, 71, 22));
+  EXPECT_EQ(box.topLeft(), QPoint(72, 23));
+  EXPECT_EQ(box.width(), 377);
+  // The label sits left of the edit.
+  EXPECT_LE(form->EditFilenameLabel->geometry().right(), 72);
+
+  form->resize(form->width() + 100, form->height());
+  QCoreApplication::processEvents();
+  EXPECT_EQ(form->EditFilename->geometry(), edit.adjusted(0, 0, 100, 0));
+  EXPECT_EQ(form->SpeedButton1->geometry(), button.translated(100, 0));
+  EXPECT_EQ(form->CheckBoxFirstLineIsTitle->geometry(), box);
+}
+
+TEST_F(FormMainLayout, TaskBoxOffersTheOneTask) {
+  EXPECT_FALSE(form->ComboBoxTask->isEditable());
+  ASSERT_EQ(form->ComboBoxTask->count(), 1);
+  EXPECT_EQ(form->ComboBoxTask->itemText(0), Text("セルの値が異なる列を調べる"));
+  EXPECT_EQ(form->ComboBoxTask->currentIndex(), 0);
+  EXPECT_EQ(form->ComboBoxTask->width(), 173);
+}
+
+TEST_F(FormMainLayout, FileRowTexts) {
+  EXPECT_EQ(form->EditFilenameLabel->text(), Text("CSVファイル"));
+  EXPECT_EQ(form->EditFilenameLabel->buddy(), form->EditFilename);
+  EXPECT_FALSE(form->EditFilename->isReadOnly());
+  EXPECT_EQ(form->CheckBoxFirstLineIsTitle->text(), Text("先頭行は列名(&F)"));
+  EXPECT_EQ(form->SpeedButton1->defaultAction(), form->ActionCsvReffer);
+}
+
+struct ActionCase {
+  const char* name;
+  const char* category;
+  const char* caption;
+  QKeySequence shortcut;
+  int imageIndex;
+  const char* hint;
+};
+
+const ActionCase Actions[] = {
+    {"ActionFileNew", "ファイル", "新規作成(&N)", QKeySequence(Qt::CTRL | Qt::Key_N), 0,
+     "新規作成"},
+    {"ActionFileOpen", "ファイル", "開く(&O)", QKeySequence(Qt::CTRL | Qt::Key_O), 1, "開く"},
+    {"ActionFileSave", "ファイル", "上書き保存(&S)", QKeySequence(Qt::CTRL | Qt::Key_S), 2,
+     "上書き保存"},
+    {"ActionFileSaveAs", "ファイル", "名前をつけて保存(&A)", QKeySequence(), -1,
+     "名前をつけて保存"},
+    {"ActionFileClose", "ファイル", "閉じる(&X)", QKeySequence(), -1, "閉じる"},
+    {"ActionCsvReffer", "CSVファイル", "参照(&R)", QKeySequence(), 3, "参照"},
+    {"ActionCsvCheck", "CSVファイル", "チェック開始", QKeySequence(Qt::Key_F5), 4, "チェック開始"},
+    {"ActionConfigGeneral", "設定", "全般設定", QKeySequence(), -1, "全般設定"},
+    {"ActionHelpHelp", "ヘルプ", "ヘルプ(&H)", QKeySequence(), -1, "ヘルプ"},
+    {"ActionHelpVersion", "ヘルプ", "バージョン情報", QKeySequence(), -1, "バージョン情報"},
+};
+
+TEST_F(FormMainLayout, ActionsHaveCaptionCategoryShortcutImageAndHint) {
+  for (const ActionCase& c : Actions) {
+    SCOPED_TRACE(c.name);
+    auto* action = form->findChild<QAction*>(QString::fromLatin1(c.name));
+    ASSERT_NE(action, nullptr);
+    EXPECT_EQ(action->text(), QString::fromUtf8(c.caption));
+    EXPECT_EQ(action->property("category").toString(), QString::fromUtf8(c.category));
+    EXPECT_EQ(action->shortcut(), c.shortcut);
+    EXPECT_EQ(action->property("imageIndex").toInt(), c.imageIndex);
+    EXPECT_EQ(action->icon().isNull(), c.imageIndex < 0);
+    EXPECT_EQ(action->statusTip(), QString::fromUtf8(c.hint));
+    // Shortcuts work from anywhere in the window.
+    EXPECT_TRUE(form->actions().contains(action));
+  }
+}
+
+TEST_F(FormMainLayout, ShortcutsAreThoseOfTheKeys) {
+  EXPECT_EQ(form->ActionFileNew->shortcut().toString(), Text("Ctrl+N"));
+  EXPECT_EQ(form->ActionFileOpen->shortcut().toString(), Text("Ctrl+O"));
+  EXPECT_EQ(form->ActionFileSave->shortcut().toString(), Text("Ctrl+S"));
+  EXPECT_EQ(form->ActionCsvCheck->shortcut().toString(), Text("F5"));
+}
+
+// Entries as their captions; "-" is a separator.
+QStringList MenuEntries(const QMenu* menu) {
+  QStringList entries;
+  for (const QAction* action : menu->actions()) {
+    entries << (action->isSeparator() ? QStringLiteral("-") : action->text());
+  }
+  return entries;
+}
+
+TEST_F(FormMainLayout, MainMenuHasEveryItemInOrder) {
+  struct MenuCase {
+    const char* title;
+    QStringList entries;
+  };
+  const MenuCase menus[] = {
+      {"ファイル(&F)",
+       {"新規作成(&N)", "開く(&O)", "上書き保存(&S)", "名前をつけて保存(&A)", "開き直す(&R)", "-",
+        "閉じる(&X)"}},
+      {"CSVファイル(&S)", {"チェック開始", "参照(&R)"}},
+      {"設定(&C)", {"全般設定"}},
+      {"ヘルプ(&H)", {"ヘルプ(&H)", "バージョン情報"}},
+  };
+  const QList<QAction*> top = form->menuBar()->actions();
+  ASSERT_EQ(top.size(), std::size(menus));
+  for (std::size_t i = 0; i < std::size(menus); ++i) {
+    SCOPED_TRACE(menus[i].title);
+    EXPECT_EQ(top[i]->text(), QString::fromUtf8(menus[i].title));
+    ASSERT_NE(top[i]->menu(), nullptr);
+    EXPECT_EQ(MenuEntries(top[i]->menu()), menus[i].entries);
+  }
+  EXPECT_EQ(top[0]->menu(), form->MenuFile);
+  EXPECT_EQ(form->MenuFile->actions()[4]->menu(), form->MenuFileReOpen);
+  EXPECT_TRUE(form->MenuFileReOpen->actions().isEmpty());
+}
+
+TEST_F(FormMainLayout, ToolBarHoldsButtonsSeparatorAndTaskBox) {
+  const QList<QAction*> actions = form->ToolBar1->actions();
+  ASSERT_EQ(actions.size(), 6);
+  EXPECT_EQ(actions[0], form->ActionFileNew);
+  EXPECT_EQ(actions[1], form->ActionFileOpen);
+  EXPECT_EQ(actions[2], form->ActionFileSave);
+  EXPECT_TRUE(actions[3]->isSeparator());
+  EXPECT_EQ(actions[4], form->ActionCsvCheck);
+  EXPECT_EQ(form->ToolBar1->widgetForAction(actions[5]), form->ComboBoxTask);
+
+  const std::pair<QToolButton*, QAction*> buttons[] = {
+      {form->ToolButton1, form->ActionFileNew},
+      {form->ToolButton2, form->ActionFileOpen},
+      {form->ToolButton3, form->ActionFileSave},
+      {form->ToolButton5, form->ActionCsvCheck},
+  };
+  for (const auto& [button, action] : buttons) {
+    SCOPED_TRACE(action->objectName().toStdString());
+    EXPECT_EQ(button->defaultAction(), action);
+    EXPECT_EQ(button->toolButtonStyle(), Qt::ToolButtonIconOnly);
+  }
+  EXPECT_EQ(form->ToolButton4->width(), 8);
+}
+
+TEST_F(FormMainLayout, EveryControlHasAnAccessibleName) {
+  const std::pair<QWidget*, const char*> named[] = {
+      {form->ToolButton1, "新規作成"},   {form->ToolButton2, "開く"},
+      {form->ToolButton3, "上書き保存"}, {form->ToolButton5, "チェック開始"},
+      {form->ComboBoxTask, "タスク"},    {form->EditFilename, "CSVファイル"},
+      {form->SpeedButton1, "参照"},      {form->CheckBoxFirstLineIsTitle, "先頭行は列名"},
+      {form->ProgressBar1, "進行状況"},
+  };
+  for (const auto& [widget, name] : named) {
+    SCOPED_TRACE(widget->objectName().toStdString());
+    EXPECT_EQ(widget->accessibleName(), QString::fromUtf8(name));
+  }
+  EXPECT_FALSE(form->Grid->accessibleName().isEmpty());
+  EXPECT_FALSE(form->StatusBar1->accessibleName().isEmpty());
+}
+
+TEST_F(FormMainLayout, FileDialogsHaveFiltersAndDefaultExtensions) {
+  struct DialogCase {
+    const char* name;
+    const TFileDialog* dialog;
+    TFileDialog::Kind kind;
+    const char* filter;
+    const char* ext;
+    bool overwritePrompt;
+  };
+  const DialogCase cases[] = {
+      {"OpenDialogCsv", &form->OpenDialogCsv, TFileDialog::Kind::Open,
+       "CSVファイル(*.CSV)|*.CSV|すべてのファイル(*.*)|*.*", "CSV", false},
+      {"OpenDialogProject", &form->OpenDialogProject, TFileDialog::Kind::Open,
+       "Norvalisプロジェクトファイル(*.NVS)|*.NVS|すべてのファイル(*.*)|*.*", "NVS", false},
+      {"SaveDialogProject", &form->SaveDialogProject, TFileDialog::Kind::Save,
+       "Norvalisプロジェクトファイル(*.NVS)|*.NVS|すべてのファイル(*.*)|*.*", "NVS", true},
+  };
+  for (const DialogCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(c.dialog->DialogKind(), c.kind);
+    EXPECT_EQ(c.dialog->Filter(), QString::fromUtf8(c.filter));
+    EXPECT_EQ(c.dialog->DefaultExt(), QString::fromUtf8(c.ext));
+    EXPECT_EQ(c.dialog->OverwritePrompt(), c.overwritePrompt);
+  }
+}
+
+TEST_F(FormMainLayout, CloseCommandClosesTheWindow) {
+  ASSERT_TRUE(form->isVisible());
+  form->ActionFileClose->trigger();
+  EXPECT_FALSE(form->isVisible());
+}
+
+}  // namespace
+}  // namespace norvalis

@@ -1,0 +1,92 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QFile>
+#include <QGuiApplication>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include "AppTestSupport.h"
+#include "app/FormMain.h"
+#include "persistence/Config.h"
+#include "persistence/Project.h"
+
+namespace norvalis::testing {
+
+inline QString SettingsFile() {
+  return QString::fromStdU16String(GetSettingsFilePath());
+}
+
+inline QStringList HistoryOf(const TConfig& config) {
+  QStringList result;
+  for (int i = 0; i < config.History.Count(); ++i) {
+    result << QString::fromStdU16String(config.History[i]);
+  }
+  return result;
+}
+
+// A shown main window on fresh settings, with its files in a scratch folder; every dialog
+// answered by the fake.
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir.isValid());
+    QFile::remove(SettingsFile());
+  }
+  void TearDown() override {
+    form.reset();
+    QFile::remove(SettingsFile());
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr) << "busy cursor left behind";
+  }
+
+  // Makes the window, lets `prepare` change it, shows it and waits for its start-up work.
+  void Start(const QStringList& arguments = {},
+             const std::function<void(TFormMain&)>& prepare = {}) {
+    form = std::make_unique<TFormMain>();
+    form->SetCommandLine(arguments);
+    if (prepare) prepare(*form);
+    form->show();
+    ASSERT_TRUE(WaitUntil([&] { return !form->StartupPending(); }));
+    ASSERT_TRUE(WaitLoaded());
+  }
+
+  bool WaitLoaded() {
+    return WaitUntil([&] { return !form->Grid->IsLoading(); });
+  }
+  QString Write(const QString& name, const std::string& bytes) {
+    return WriteFile(dir, name, bytes);
+  }
+  QString WriteProject(const QString& name, const QString& csv, int col, bool title) {
+    const QString path = dir.filePath(name);
+    TProject(csv.toStdU16String(), col, title).SaveToFile(path.toStdU16String());
+    return path;
+  }
+  void OpenCsv(const QString& path, bool title = false) {
+    form->OpenCsvFile(path.toStdU16String());
+    ASSERT_TRUE(WaitLoaded());
+    form->CheckBoxFirstLineIsTitle->setChecked(title);
+    form->CheckBoxFirstLineIsTitleClick();
+  }
+  QString ProjectFileName() const { return QString::fromStdU16String(form->ProjectFileName); }
+  // The texts of the exceptions that reached the application's display.
+  QStringList Shown() const {
+    QStringList texts;
+    for (const DialogCall& call : dialogs.Of(DialogCall::Kind::Critical))
+      texts << call.text;
+    return texts;
+  }
+
+  FakeDialogs dialogs;
+  QTemporaryDir dir;
+  std::unique_ptr<TFormMain> form;
+};
+
+inline const QString GridIndexError = QStringLiteral("グリッドインデックスが範囲を超えています");
+
+}  // namespace norvalis::testing
