@@ -157,14 +157,16 @@ void TCustomDrawGrid::LayoutChanged() {
   GridAccessibility::NotifyLayoutChanged(this);
 }
 
+// The program may make a fixed cell current (the user never can): only cells outside the
+// grid are an error.
 void TCustomDrawGrid::SetCol(int col) {
-  if (col < fixedCols_ || col >= colCount_) throw EInvalidGridOperation();
+  if (col < 0 || col >= colCount_) throw EInvalidGridOperation();
   if (col == col_) return;
   MoveCurrent(col, row_, true);
 }
 
 void TCustomDrawGrid::SetRow(std::int64_t row) {
-  if (row < fixedRows_ || row >= rowCount_) throw EInvalidGridOperation();
+  if (row < 0 || row >= rowCount_) throw EInvalidGridOperation();
   if (row == row_) return;
   MoveCurrent(col_, row, true);
 }
