@@ -103,6 +103,13 @@ void EnsureReadable(const UnicodeString& path) {
   if (isDirectory) throw EFOpenError::ForPath(path, EISDIR);
 }
 
+// The window shows a file it cannot load as an empty table; a script is told instead.
+void LoadOrThrow(TCsv& csv, const UnicodeString& path) {
+  if (!csv.LoadFromFile(path)) {
+    throw Exception(Format(u"ファイル %s を読み込めませんでした。", {std::u16string_view(path)}));
+  }
+}
+
 int Encoding(const UnicodeString& path) {
   const AnsiString content = TFileUtility::LoadFileToAnsiString(path);
   std::printf("%u\n", static_cast<unsigned>(TStringUtility::DetectCodePage(content)));
@@ -112,7 +119,7 @@ int Encoding(const UnicodeString& path) {
 int Dump(const UnicodeString& path) {
   EnsureReadable(path);
   TCsv csv;
-  csv.LoadFromFile(path);
+  LoadOrThrow(csv, path);
   Output out;
   out.Put('[');
   const std::uint32_t rows = csv.GetRowCount();
@@ -267,7 +274,7 @@ int Check(const std::vector<std::string>& args) {
   }
   EnsureReadable(csvPath);
   TCsv csv;
-  csv.LoadFromFile(csvPath);
+  LoadOrThrow(csv, csvPath);
   const CheckResult result = CheckColumn(csv, o.title, o.column);
 
   if (o.json) {
