@@ -2,10 +2,12 @@
 BUILD      ?= build
 BUILD_SAN  ?= build-sanitize
 BUILD_BENCH?= build-bench
+BUILD_FUZZ ?= build-fuzz
+FUZZ_SECONDS ?= 60
 CMAKE_GEN  := -G Ninja
 EXAMPLE    ?= examples/shiftjis_quoted.csv
 
-.PHONY: all setup configure build run test test-normal test-sanitize format-check format bench package clean
+.PHONY: all setup configure build run test test-normal test-sanitize format-check format bench package fuzz clean
 
 all: build
 
@@ -21,7 +23,7 @@ build: configure
 	cmake --build $(BUILD)
 
 run: build
-	$(BUILD)/cli/norvalis-check --stats $(EXAMPLE)
+	$(BUILD)/src/app/norvalis -f=$(EXAMPLE)
 
 format-check:
 	@files=$$(git ls-files '*.cpp' '*.h'); \
@@ -45,9 +47,18 @@ bench: setup
 	cmake -S . -B $(BUILD_BENCH) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DNORVALIS_BENCH=ON -DNORVALIS_TESTS=OFF
 	cmake --build $(BUILD_BENCH)
 	NORVALIS_BENCH_DATA=$(BUILD_BENCH)/bench-data $(BUILD_BENCH)/bench/norvalis-bench
+	@for b in norvalis-grid-bench norvalis-check-bench; do \
+	  if [ -x $(BUILD_BENCH)/bench/$$b ]; then \
+	    NORVALIS_BENCH_DATA=$(BUILD_BENCH)/bench-data $(BUILD_BENCH)/bench/$$b || exit 1; fi; \
+	done
 
 package: build
 	cd $(BUILD) && cpack
 
+# Every libFuzzer target for FUZZ_SECONDS each (clang build in $(BUILD_FUZZ)).
+fuzz:
+	@bash scripts/setup.sh --fuzz
+	BUILD_FUZZ=$(BUILD_FUZZ) FUZZ_SECONDS=$(FUZZ_SECONDS) bash scripts/run-fuzz.sh
+
 clean:
-	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_BENCH)
+	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_BENCH) $(BUILD_FUZZ)

@@ -10,9 +10,13 @@ packages=(
   xvfb xauth
   dpkg-dev desktop-file-utils libxml2-utils shared-mime-info
 )
-if [ "${1:-}" = "--gui-tools" ]; then
-  packages+=(imagemagick xdotool)
-fi
+for option in "$@"; do
+  case "$option" in
+    --gui-tools) packages+=(imagemagick xdotool) ;;
+    # libFuzzer and its sanitizer runtimes come with Debian's clang.
+    --fuzz) packages+=(clang libclang-rt-14-dev) ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do
