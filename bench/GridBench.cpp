@@ -1,0 +1,129 @@
+// Grid benchmark: painting one full screen at the first and at the last row of a
+// 10-million-row table, and the time from TFormMain::OpenCsvFile to a painted grid for the
+// 100 MB Shift_JIS file of the load benchmark. Runs offscreen.
+
+#include <sys/stat.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "GenerateData.h"
+#include "app/FormMain.h"
+#include "grid/GridCsv.h"
+
+namespace norvalis::bench {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Millis(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+bool Exists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+// Ten million rows of five short fields, Japanese in two of them.
+void WriteTenMillionRows(const std::string& path) {
+  std::ofstream out(path, std::ios::binary);
+  std::string block;
+  for (int row = 0; row < 10'000'000; ++row) {
+    block += std::to_string(row);
+    block += ",東京都,千代田区,";
+    block += std::to_string(row % 97);
+    block += ",OK\n";
+    if (block.size() > (1u << 20)) {
+      out << block;
+      block.clear();
+    }
+  }
+  out << block;
+}
+
+// Median time of painting the whole viewport, after a warm-up.
+double PaintMillis(TGridCsv& grid) {
+  QImage image(grid.viewport()->size(), QImage::Format_ARGB32_Premultiplied);
+  grid.viewport()->render(&image);
+  std::vector<double> times;
+  for (int i = 0; i < 41; ++i) {
+    const auto start = Clock::now();
+    grid.viewport()->render(&image);
+    times.push_back(Millis(start));
+  }
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
+void PaintAtBothEnds(const std::string& file) {
+  TGridCsv grid;
+  grid.resize(1280, 800);
+  grid.show();
+  grid.LoadFromFile(UnicodeString(file.begin(), file.end()));
+  std::printf("グリッド: %lld 行 × %d 列、画面 %d × %d ピクセル (%lld 行 × %d 列が見える)\n",
+              static_cast<long long>(grid.RowCount()), grid.ColCount(), grid.viewport()->width(),
+              grid.viewport()->height(), static_cast<long long>(grid.VisibleRowCount()),
+              grid.VisibleColCount());
+  grid.SetCol(2);
+  grid.SetRow(grid.FixedRows());
+  const double first = PaintMillis(grid);
+  grid.SetRow(grid.RowCount() - 1);
+  const double last = PaintMillis(grid);
+  std::printf("  1画面の描画 (中央値): 先頭行 %.2f ms、最終行 %.2f ms (先頭行 %lld)\n", first,
+              last, static_cast<long long>(grid.TopRow()));
+}
+
+void OpenToPaint(const std::string& file) {
+  TFormMain form;
+  form.resize(1280, 800);
+  form.show();
+  QApplication::processEvents();
+  const auto start = Clock::now();
+  form.OpenCsvFile(UnicodeString(file.begin(), file.end()));
+  form.repaint();
+  const double millis = Millis(start);
+  struct stat st {};
+  ::stat(file.c_str(), &st);
+  std::printf("OpenCsvFile から描画まで: %.0f ms (%.1f MB, %.0f MB/s)\n", millis,
+              static_cast<double>(st.st_size) / 1e6,
+              static_cast<double>(st.st_size) / 1e6 / (millis / 1e3));
+}
+
+}  // namespace
+}  // namespace norvalis::bench
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Settings written by the window go to a scratch folder, never to the user's own.
+  QTemporaryDir config;
+  qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+  QApplication app(argc, argv);
+  const char* dirEnv = std::getenv("NORVALIS_BENCH_DATA");
+  const std::string dir = dirEnv != nullptr ? dirEnv : "bench-data";
+  ::mkdir(dir.c_str(), 0755);
+
+  const std::string tenMillion = dir + "/rows_10m.csv";
+  if (!norvalis::bench::Exists(tenMillion)) {
+    std::printf("データを作成しています: %s\n", tenMillion.c_str());
+    norvalis::bench::WriteTenMillionRows(tenMillion);
+  }
+  norvalis::bench::PaintAtBothEnds(tenMillion);
+
+  const std::string shiftJis = dir + "/shiftjis_quoted_100mb.csv";
+  if (!norvalis::bench::Exists(shiftJis)) {
+    std::printf("データを作成しています: %s\n", shiftJis.c_str());
+    norvalis::bench::WriteShiftJisQuoted(shiftJis, 100'000'000);
+  }
+  norvalis::bench::OpenToPaint(shiftJis);
+  return 0;
+}
