@@ -79,8 +79,8 @@ void PaintAtBothEnds(const std::string& file) {
   const double first = PaintMillis(grid);
   grid.SetRow(grid.RowCount() - 1);
   const double last = PaintMillis(grid);
-  std::printf("  1画面の描画 (中央値): 先頭行 %.2f ms、最終行 %.2f ms (先頭行 %lld)\n", first,
-              last, static_cast<long long>(grid.TopRow()));
+  std::printf("  1画面の描画 (中央値): 先頭行 %.2f ms、最終行 %.2f ms (先頭行 %lld)\n", first, last,
+              static_cast<long long>(grid.TopRow()));
 }
 
 void OpenToPaint(const std::string& file) {

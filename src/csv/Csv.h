@@ -27,10 +27,10 @@ class CsvTable {
   friend class CsvTableBuilder;
   std::uint32_t rowCount_ = 0;
   std::uint32_t colCount_ = 0;
-  UnicodeString text_;                     // every cell's text, back to back
-  std::vector<std::uint64_t> rowText_;     // per row: offset of its first cell in text_
-  std::vector<std::uint64_t> rowCells_;    // per row + 1: index of its first entry in cellEnd_
-  std::vector<std::uint32_t> cellEnd_;     // per stored cell: end offset relative to its row
+  UnicodeString text_;                   // every cell's text, back to back
+  std::vector<std::uint64_t> rowText_;   // per row: offset of its first cell in text_
+  std::vector<std::uint64_t> rowCells_;  // per row + 1: index of its first entry in cellEnd_
+  std::vector<std::uint32_t> cellEnd_;   // per stored cell: end offset relative to its row
 };
 
 // One CSV file as a rectangular, read-only table of UTF-16 cells.

@@ -83,8 +83,7 @@ const CheckCase CheckCases[] = {
     {"the current column", "1,x\n1,y\n", false, 2, "2行目のデータが異なります。\nセルの値：y",
      "2行目のデータが異なります。セルの値：y", 1, 0},
     {"all equal with title", "h\nv\nv\nv\n", true, 1, nullptr, "すべての値が一致しました。", 2, 2},
-    {"row-number column current", "a\nb\n", false, 0, nullptr, "すべての値が一致しました。", 1,
-     1},
+    {"row-number column current", "a\nb\n", false, 0, nullptr, "すべての値が一致しました。", 1, 1},
 };
 
 TEST_F(CheckTest, ReportsTheFirstDifferingRowOrThatAllMatch) {

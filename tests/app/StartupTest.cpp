@@ -194,7 +194,7 @@ TEST_F(StartupTest, ColumnArgumentTakesTheToolkitIntegers) {
     int col;  // -1: the grid error
   };
   const Case cases[] = {
-      {"2", 3},  {" 1", 2},  {"+1", 2},          {"$2", 3},  {"0x1", 2},  {"", 1},
+      {"2", 3},  {" 1", 2},  {"+1", 2},          {"$2", 3}, {"0x1", 2}, {"", 1},
       {"2 ", 1}, {"1.5", 1}, {"99999999999", 1}, {"3", -1}, {"-2", -1}, {"-1", 0},
   };
   for (const Case& c : cases) {
