@@ -99,10 +99,10 @@ UnicodeString Format(std::u16string_view format, std::initializer_list<FormatArg
       out += c;
       continue;
     }
-    const char16_t spec = format[++i];
-    if (spec == u'%') {
+    const char16_t conversion = format[++i];
+    if (conversion == u'%') {
       out += u'%';
-    } else if ((spec == u'd' || spec == u's') && next != args.end()) {
+    } else if ((conversion == u'd' || conversion == u's') && next != args.end()) {
       if (const auto* n = std::get_if<long long>(&*next)) {
         for (char ch : std::to_string(*n))
           out += static_cast<char16_t>(ch);
@@ -112,7 +112,7 @@ UnicodeString Format(std::u16string_view format, std::initializer_list<FormatArg
       ++next;
     } else {
       out += u'%';
-      out += spec;
+      out += conversion;
     }
   }
   return out;
