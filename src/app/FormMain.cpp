@@ -441,6 +441,7 @@ void TFormMain::CreateClientArea() {
   CheckBoxFirstLineIsTitle = new QCheckBox(QStringLiteral("先頭行は列名(&F)"));
   CheckBoxFirstLineIsTitle->setObjectName(QStringLiteral("CheckBoxFirstLineIsTitle"));
   CheckBoxFirstLineIsTitle->setAccessibleName(StripMnemonic(CheckBoxFirstLineIsTitle->text()));
+  CheckBoxFirstLineIsTitle->installEventFilter(this);
   panel->Place(CheckBoxFirstLineIsTitle, QRect(72, 23, 377, 17), AnchoredPanel::Anchor::Left);
   // Clicks by the user only; a program that sets the box calls the handler itself.
   connect(CheckBoxFirstLineIsTitle, &QCheckBox::clicked, this,
@@ -487,6 +488,16 @@ QString TFormMain::StatusText() const {
 
 void TFormMain::SetStatusText(const QString& text) {
   StatusBar1->showMessage(text);
+}
+
+// The title box and the File menu share Alt+F; the menu wins, as in any desktop program
+// (left alone, Qt would only move the focus to the box).
+bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == CheckBoxFirstLineIsTitle && event->type() == QEvent::Shortcut) {
+    menuBar()->setActiveAction(MenuFile->menuAction());
+    return true;
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void TFormMain::ActionCsvCheckExecute() {

@@ -149,6 +149,7 @@ class TFormMain : public QMainWindow {
   bool StartupPending() const { return startupPending_; }
 
  protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;

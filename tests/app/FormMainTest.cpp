@@ -12,10 +12,12 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QScreen>
+#include <QShortcutEvent>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
 
+#include "AppTestSupport.h"
 #include "app/Application.h"
 #include "app/FormMain.h"
 #include "app/Images.h"
@@ -175,6 +177,16 @@ TEST_F(FormMainLayout, ShortcutsAreThoseOfTheKeys) {
   EXPECT_EQ(form->ActionFileOpen->shortcut().toString(), Text("Ctrl+O"));
   EXPECT_EQ(form->ActionFileSave->shortcut().toString(), Text("Ctrl+S"));
   EXPECT_EQ(form->ActionCsvCheck->shortcut().toString(), Text("F5"));
+}
+
+TEST_F(FormMainLayout, AltFOpensTheFileMenuRatherThanFocusingTheTitleBox) {
+  // Both "ファイル(&F)" and "先頭行は列名(&F)" claim Alt+F; Qt sends the box an ambiguous shortcut.
+  QShortcutEvent ambiguous(QKeySequence(Qt::ALT | Qt::Key_F), 0, true);
+  QApplication::sendEvent(form->CheckBoxFirstLineIsTitle, &ambiguous);
+  EXPECT_TRUE(testing::WaitUntil([&] { return form->MenuFile->isVisible(); }));
+  EXPECT_FALSE(form->CheckBoxFirstLineIsTitle->hasFocus());
+  EXPECT_FALSE(form->CheckBoxFirstLineIsTitle->isChecked());
+  form->MenuFile->close();
 }
 
 // Entries as their captions; "-" is a separator.
