@@ -30,12 +30,12 @@ namespace norvalis::testing {
 struct DialogCall {
   enum class Kind { Warning, Critical, File, Modal };
   Kind kind = Kind::Warning;
-  QString title;
-  QString text;
+  QString title{};
+  QString text{};
   // For file dialogs: what the program showed.
   TFileDialog::Kind fileKind = TFileDialog::Kind::Open;
-  QString filter;
-  QString defaultExt;
+  QString filter{};
+  QString defaultExt{};
   bool overwritePrompt = false;
 };
 
@@ -59,26 +59,17 @@ class FakeDialogs : public Dialogs {
   std::function<void(QDialog&)> onExec;
 
   void Warning(QWidget*, const QString& text) override {
-    DialogCall call;
-    call.title = WarningTitle;
-    call.text = text;
-    Record(call);
+    Record({.kind = DialogCall::Kind::Warning, .title = WarningTitle, .text = text});
   }
   void Critical(QWidget*, const QString& title, const QString& text) override {
-    DialogCall call;
-    call.kind = DialogCall::Kind::Critical;
-    call.title = title;
-    call.text = text;
-    Record(call);
+    Record({.kind = DialogCall::Kind::Critical, .title = title, .text = text});
   }
   std::optional<QString> ExecuteFileDialog(QWidget*, const TFileDialog& dialog) override {
-    DialogCall call;
-    call.kind = DialogCall::Kind::File;
-    call.fileKind = dialog.DialogKind();
-    call.filter = dialog.Filter();
-    call.defaultExt = dialog.DefaultExt();
-    call.overwritePrompt = dialog.OverwritePrompt();
-    Record(call);
+    Record({.kind = DialogCall::Kind::File,
+            .fileKind = dialog.DialogKind(),
+            .filter = dialog.Filter(),
+            .defaultExt = dialog.DefaultExt(),
+            .overwritePrompt = dialog.OverwritePrompt()});
     if (fileDialogThrows) std::exchange(fileDialogThrows, nullptr)();
     if (fileAnswers.empty()) return std::nullopt;
     // Copied as a text, not as an optional: g++ 12 misreads the optional's copy at -O2.
@@ -90,10 +81,7 @@ class FakeDialogs : public Dialogs {
   }
 
   int Exec(QDialog& dialog) override {
-    DialogCall call;
-    call.kind = DialogCall::Kind::Modal;
-    call.title = dialog.windowTitle();
-    Record(call);
+    Record({.kind = DialogCall::Kind::Modal, .title = dialog.windowTitle()});
     QTimer::singleShot(0, &dialog, [this, &dialog] {
       if (onExec) onExec(dialog);
       if (dialog.isVisible()) dialog.reject();

@@ -42,13 +42,12 @@ class Handler : public QObject {
   std::function<void()> action_;
 };
 
-struct EscapeCase {
-  const char* name;
-  std::function<void()> raise;
-  QString message;
-};
-
 TEST(ApplicationExceptions, EveryEscapingExceptionIsShownAndTheProgramGoesOn) {
+  struct EscapeCase {
+    const char* name;
+    std::function<void()> raise;
+    QString message;
+  };
   const EscapeCase cases[] = {
       {"ProgramException", [] { throw Exception(u"変換できません"); },
        QStringLiteral("変換できません")},
@@ -153,11 +152,7 @@ TEST(CursorHourGlass, RestoresTheCursorSetBeforeIt) {
 }
 
 TEST(CursorHourGlass, ExceptionLeavesNoBusyCursor) {
-  try {
-    TCursorHourGlass guard;
-    throw EInvalidGridOperation();
-  } catch (const EInvalidGridOperation&) {
-  }
+  EXPECT_THROW(TCursorHourGlass guard; throw EInvalidGridOperation(), EInvalidGridOperation);
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 

@@ -12,7 +12,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 
-#include "AppTestSupport.h"
+#include "WindowTestSupport.h"
 #include "app/Application.h"
 #include "app/FormConfigGeneral.h"
 #include "app/FormMain.h"
@@ -24,12 +24,8 @@ namespace {
 using testing::DialogCall;
 using testing::FakeDialogs;
 
-QString SettingsPath() {
-  return QString::fromStdU16String(GetSettingsFilePath());
-}
-
 QString SettingsText() {
-  QFile file(SettingsPath());
+  QFile file(testing::SettingsFile());
   if (!file.open(QIODevice::ReadOnly)) return {};
   return QString::fromLatin1(file.readAll());
 }
@@ -55,8 +51,8 @@ QWidget* NextTabStop(QWidget* widget) {
 
 class ConfigGeneral : public ::testing::Test {
  protected:
-  void SetUp() override { QFile::remove(SettingsPath()); }
-  void TearDown() override { QFile::remove(SettingsPath()); }
+  void SetUp() override { QFile::remove(testing::SettingsFile()); }
+  void TearDown() override { QFile::remove(testing::SettingsFile()); }
 
   // Runs the command on config; act works the open dialog.
   void Run(const std::function<void(TFormConfigGeneral&)>& act) {
@@ -145,7 +141,7 @@ TEST_F(ConfigGeneral, OkSavesAtOnceAlsoWithoutAChange) {
   for (const AnswerCase& ok : oks) {
     for (bool change : {false, true}) {
       SCOPED_TRACE(std::string(ok.name) + (change ? " with change" : " without change"));
-      QFile::remove(SettingsPath());
+      QFile::remove(testing::SettingsFile());
       config = TConfig();
       config.ProjectFileRestore = true;
       config.WindowPositionLeft = 123;  // as loaded at start-up; saved as held
@@ -185,7 +181,7 @@ TEST_F(ConfigGeneral, EveryOtherAnswerChangesNothing) {
     });
     EXPECT_FALSE(config.ProjectFileRestore);
     EXPECT_TRUE(config.WindowPositionRestore);
-    EXPECT_FALSE(QFile::exists(SettingsPath()));
+    EXPECT_FALSE(QFile::exists(testing::SettingsFile()));
     EXPECT_EQ(Shown(), std::pair(false, true));
   }
 }

@@ -25,10 +25,6 @@
 namespace norvalis {
 namespace {
 
-QString Text(const QString& s) {
-  return s;
-}
-
 class FormMainLayout : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -63,8 +59,8 @@ TEST_F(FormMainLayout, EveryControlCarriesItsName) {
 }
 
 TEST_F(FormMainLayout, StartsEmptyWithTheApplicationTitle) {
-  EXPECT_EQ(form->windowTitle(), Text("Norvalis"));
-  EXPECT_EQ(QCoreApplication::applicationName(), Text("Norvalis"));
+  EXPECT_EQ(form->windowTitle(), QStringLiteral("Norvalis"));
+  EXPECT_EQ(QCoreApplication::applicationName(), QStringLiteral("Norvalis"));
   EXPECT_EQ(form->StatusText(), QString());
   EXPECT_TRUE(form->EditFilename->text().isEmpty());
   EXPECT_FALSE(form->CheckBoxFirstLineIsTitle->isChecked());
@@ -118,16 +114,16 @@ TEST_F(FormMainLayout, FileRowKeepsItsPlacesWhenTheWindowWidens) {
 TEST_F(FormMainLayout, TaskBoxOffersTheOneTask) {
   EXPECT_FALSE(form->ComboBoxTask->isEditable());
   ASSERT_EQ(form->ComboBoxTask->count(), 1);
-  EXPECT_EQ(form->ComboBoxTask->itemText(0), Text("セルの値が異なる列を調べる"));
+  EXPECT_EQ(form->ComboBoxTask->itemText(0), QStringLiteral("セルの値が異なる列を調べる"));
   EXPECT_EQ(form->ComboBoxTask->currentIndex(), 0);
   EXPECT_EQ(form->ComboBoxTask->width(), 173);
 }
 
 TEST_F(FormMainLayout, FileRowTexts) {
-  EXPECT_EQ(form->EditFilenameLabel->text(), Text("CSVファイル"));
+  EXPECT_EQ(form->EditFilenameLabel->text(), QStringLiteral("CSVファイル"));
   EXPECT_EQ(form->EditFilenameLabel->buddy(), form->EditFilename);
   EXPECT_FALSE(form->EditFilename->isReadOnly());
-  EXPECT_EQ(form->CheckBoxFirstLineIsTitle->text(), Text("先頭行は列名(&F)"));
+  EXPECT_EQ(form->CheckBoxFirstLineIsTitle->text(), QStringLiteral("先頭行は列名(&F)"));
   EXPECT_EQ(form->SpeedButton1->defaultAction(), form->ActionCsvReffer);
 }
 
@@ -170,13 +166,6 @@ TEST_F(FormMainLayout, ActionsHaveCaptionCategoryShortcutImageAndHint) {
     // Shortcuts work from anywhere in the window.
     EXPECT_TRUE(form->actions().contains(action));
   }
-}
-
-TEST_F(FormMainLayout, ShortcutsAreThoseOfTheKeys) {
-  EXPECT_EQ(form->ActionFileNew->shortcut().toString(), Text("Ctrl+N"));
-  EXPECT_EQ(form->ActionFileOpen->shortcut().toString(), Text("Ctrl+O"));
-  EXPECT_EQ(form->ActionFileSave->shortcut().toString(), Text("Ctrl+S"));
-  EXPECT_EQ(form->ActionCsvCheck->shortcut().toString(), Text("F5"));
 }
 
 TEST_F(FormMainLayout, AltFOpensTheFileMenuRatherThanFocusingTheTitleBox) {

@@ -1,6 +1,5 @@
-#include <memory>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -12,15 +11,12 @@
 #include <QProgressBar>
 #include <QToolButton>
 
-#include "AppTestSupport.h"
-#include "app/FormMain.h"
+#include "WindowTestSupport.h"
 
 namespace norvalis {
 namespace {
 
 using testing::DialogCall;
-using testing::FakeDialogs;
-using testing::WriteFile;
 
 const QString Loading = QStringLiteral("CSVファイルを読み込んでいます。");
 const QString Loaded = QStringLiteral("CSVファイルを読み込みました。");
@@ -32,19 +28,12 @@ const std::string ThreeByFour =
     "山田,30,東京,a\n"
     "佐藤,41,大阪,b\n";
 
-class OpenCsvFileTest : public ::testing::Test {
+class OpenCsvFileTest : public testing::WindowTest {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(dir.isValid());
-    form = std::make_unique<TFormMain>();
-    form->show();
+    WindowTest::SetUp();
+    Start();
   }
-  void TearDown() override { EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr); }
-
-  QString Write(const QString& name, const std::string& bytes) {
-    return WriteFile(dir, name, bytes);
-  }
-  void Open(const QString& path) { form->OpenCsvFile(path.toStdU16String()); }
   void ExpectEmptyLayout() {
     EXPECT_EQ(form->Grid->Csv.GetRowCount(), 0u);
     EXPECT_EQ(form->Grid->ColCount(), 2);
@@ -52,28 +41,30 @@ class OpenCsvFileTest : public ::testing::Test {
     EXPECT_EQ(form->Grid->CellText(1, 0), u"A");
     EXPECT_EQ(form->Grid->CellText(1, 1), u"");
   }
-
-  FakeDialogs dialogs;
-  QTemporaryDir dir;
-  std::unique_ptr<TFormMain> form;
+  // Opens `first`; the moment its load starts, opens `second`.
+  void OpenDuringLoad(const QString& first, const QString& second) {
+    QObject::connect(form->Grid, &TGridCsv::loadStarted, [this, second, nested = false]() mutable {
+      if (!std::exchange(nested, true)) Open(second);
+    });
+    Load(first);
+  }
 };
 
 TEST_F(OpenCsvFileTest, ExistingFileIsLoadedAndReported) {
   const QString path = Write(QStringLiteral("data.csv"), ThreeByFour);
   QString statusWhileLoading;
-  const QCursor* cursorWhileLoading = nullptr;
   Qt::CursorShape shapeWhileLoading = Qt::ArrowCursor;
+  bool cursorSet = false;
   QObject::connect(form->Grid, &TGridCsv::loadStarted, [&] {
     statusWhileLoading = form->StatusText();
-    cursorWhileLoading = QGuiApplication::overrideCursor();
-    if (cursorWhileLoading != nullptr) shapeWhileLoading = cursorWhileLoading->shape();
+    cursorSet = QGuiApplication::overrideCursor() != nullptr;
+    if (cursorSet) shapeWhileLoading = QGuiApplication::overrideCursor()->shape();
   });
 
-  Open(path);
-  ASSERT_TRUE(testing::WaitUntil([&] { return !form->Grid->IsLoading(); }));
+  Load(path);
 
   EXPECT_EQ(statusWhileLoading, Loading);
-  ASSERT_NE(cursorWhileLoading, nullptr);
+  ASSERT_TRUE(cursorSet);
   EXPECT_EQ(shapeWhileLoading, Qt::WaitCursor);
   EXPECT_EQ(form->StatusText(), Loaded);
   EXPECT_EQ(form->EditFilename->text(), path);
@@ -83,57 +74,39 @@ TEST_F(OpenCsvFileTest, ExistingFileIsLoadedAndReported) {
   EXPECT_TRUE(dialogs.calls.empty());
 }
 
-struct LayoutCase {
-  const char* name;
-  std::string content;
-  bool title;
-  int colCount;
-  std::int64_t rowCount;
-  int fixedRows;
-  std::vector<std::u16string> labels;
-  // Texts of grid column 0 from grid row 1 down.
-  std::vector<std::u16string> numbers;
-  // Texts of grid column 1 from grid row 1 down.
-  std::vector<std::u16string> firstColumn;
-};
-
-const LayoutCase Layouts[] = {
-    {"ThreeRowsWithoutTitle",
-     ThreeByFour,
-     false,
-     5,
-     4,
-     1,
-     {u"A", u"B", u"C", u"D"},
-     {u"1", u"2", u"3"},
-     {u"名前", u"山田", u"佐藤"}},
-    {"ThreeRowsWithTitle",
-     ThreeByFour,
-     true,
-     5,
-     4,
-     2,
-     {u"A", u"B", u"C", u"D"},
-     {u"", u"1", u"2"},
-     {u"名前", u"山田", u"佐藤"}},
-    {"OneLineWithTitle", "a,b\n", true, 3, 3, 2, {u"A", u"B"}, {u"", u""}, {u"a", u""}},
-    {"OneLineWithoutTitle", "a,b\n", false, 3, 2, 1, {u"A", u"B"}, {u"1"}, {u"a"}},
-    {"EmptyFileWithoutTitle", "", false, 2, 2, 1, {u"A"}, {u""}, {u""}},
-    {"EmptyFileWithTitle", "", true, 2, 3, 2, {u"A"}, {u"", u""}, {u"", u""}},
-};
-
 TEST_F(OpenCsvFileTest, GridLayoutFollowsTableAndTitleBox) {
-  for (const LayoutCase& c : Layouts) {
+  struct Case {
+    const char* name;
+    std::string content;
+    bool title;
+    std::uint32_t tableRows;
+    std::int64_t rowCount;
+    std::vector<std::u16string> labels;
+    std::vector<std::u16string> numbers;      // grid column 0 from grid row 1 down
+    std::vector<std::u16string> firstColumn;  // grid column 1 from grid row 1 down
+  };
+  const std::vector<std::u16string> abcd = {u"A", u"B", u"C", u"D"};
+  const std::vector<std::u16string> names = {u"名前", u"山田", u"佐藤"};
+  const Case cases[] = {
+      {"ThreeRowsWithoutTitle", ThreeByFour, false, 3, 4, abcd, {u"1", u"2", u"3"}, names},
+      {"ThreeRowsWithTitle", ThreeByFour, true, 3, 4, abcd, {u"", u"1", u"2"}, names},
+      {"OneLineWithTitle", "a,b\n", true, 1, 3, {u"A", u"B"}, {u"", u""}, {u"a", u""}},
+      {"OneLineWithoutTitle", "a,b\n", false, 1, 2, {u"A", u"B"}, {u"1"}, {u"a"}},
+      {"EmptyFileWithoutTitle", "", false, 0, 2, {u"A"}, {u""}, {u""}},
+      {"EmptyFileWithTitle", "", true, 0, 3, {u"A"}, {u"", u""}, {u"", u""}},
+  };
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     form->CheckBoxFirstLineIsTitle->setChecked(c.title);
     form->CheckBoxFirstLineIsTitleClick();
-    Open(Write(QString::fromLatin1(c.name) + QStringLiteral(".csv"), c.content));
-    ASSERT_TRUE(testing::WaitUntil([&] { return !form->Grid->IsLoading(); }));
+    Load(Write(QString::fromLatin1(c.name) + QStringLiteral(".csv"), c.content));
 
     EXPECT_EQ(form->StatusText(), Loaded);
-    EXPECT_EQ(form->Grid->ColCount(), c.colCount);
+    EXPECT_TRUE(dialogs.calls.empty());
+    EXPECT_EQ(form->Grid->Csv.GetRowCount(), c.tableRows);
+    EXPECT_EQ(form->Grid->ColCount(), static_cast<int>(c.labels.size()) + 1);
     EXPECT_EQ(form->Grid->RowCount(), c.rowCount);
-    EXPECT_EQ(form->Grid->FixedRows(), c.fixedRows);
+    EXPECT_EQ(form->Grid->FixedRows(), c.title ? 2 : 1);
     EXPECT_EQ(form->Grid->FixedCols(), 1);
     for (std::size_t i = 0; i < c.labels.size(); ++i) {
       EXPECT_EQ(form->Grid->CellText(static_cast<int>(i) + 1, 0), c.labels[i]) << "label " << i;
@@ -147,8 +120,7 @@ TEST_F(OpenCsvFileTest, GridLayoutFollowsTableAndTitleBox) {
 }
 
 TEST_F(OpenCsvFileTest, TitleBoxSwitchesTheFixedTitleRow) {
-  Open(Write(QStringLiteral("t.csv"), ThreeByFour));
-  ASSERT_TRUE(testing::WaitUntil([&] { return !form->Grid->IsLoading(); }));
+  Load(Write(QStringLiteral("t.csv"), ThreeByFour));
   const QString status = form->StatusText();
 
   form->CheckBoxFirstLineIsTitle->click();  // as the user does
@@ -167,73 +139,35 @@ TEST_F(OpenCsvFileTest, TitleBoxSwitchesTheFixedTitleRow) {
   EXPECT_EQ(form->StatusText(), status);
 }
 
-TEST_F(OpenCsvFileTest, TitleFlagSurvivesLoads) {
-  form->CheckBoxFirstLineIsTitle->click();
-  Open(Write(QStringLiteral("a.csv"), ThreeByFour));
-  ASSERT_TRUE(testing::WaitUntil([&] { return !form->Grid->IsLoading(); }));
-  EXPECT_EQ(form->Grid->FixedRows(), 2);
-  EXPECT_EQ(form->Grid->CellText(1, 1), u"名前");
-}
+TEST_F(OpenCsvFileTest, MissingFileOrFolderIsReportedAfterClearingTheGrid) {
+  for (const QString& missing : {dir.filePath(QStringLiteral("ない.csv")), dir.path()}) {
+    SCOPED_TRACE(missing.toStdString());
+    Load(Write(QStringLiteral("first.csv"), ThreeByFour));
+    dialogs.calls.clear();
+    QString statusWhileBoxShown;
+    std::uint32_t rowsWhileBoxShown = 99;
+    dialogs.onShow = [&](const DialogCall&) {
+      statusWhileBoxShown = form->StatusText();
+      rowsWhileBoxShown = form->Grid->Csv.GetRowCount();
+    };
 
-TEST_F(OpenCsvFileTest, LoadsAndTitleSwitchesMakeTheFirstDataColumnCurrent) {
-  const QString path = Write(QStringLiteral("c.csv"), ThreeByFour);
-  Open(path);
-  ASSERT_TRUE(testing::WaitUntil([&] { return !form->Grid->IsLoading(); }));
-  EXPECT_EQ(form->Grid->Col(), 1);
+    Open(missing);
 
-  form->Grid->SetCol(4);
-  Open(path);
-  ASSERT_TRUE(testing::WaitUntil([&] { return !form->Grid->IsLoading(); }));
-  EXPECT_EQ(form->Grid->Col(), 1) << "after a load";
-
-  form->Grid->SetCol(3);
-  form->CheckBoxFirstLineIsTitle->click();
-  EXPECT_EQ(form->Grid->Col(), 1) << "after switching the title on";
-
-  form->Grid->SetCol(3);
-  form->CheckBoxFirstLineIsTitle->click();
-  EXPECT_EQ(form->Grid->Col(), 1) << "after switching the title off";
-
-  form->Grid->SetCol(3);
-  Open(QString());
-  EXPECT_EQ(form->Grid->Col(), 1) << "after clearing";
-}
-
-TEST_F(OpenCsvFileTest, MissingFileIsReportedAfterClearingTheGrid) {
-  Open(Write(QStringLiteral("first.csv"), ThreeByFour));
-  ASSERT_TRUE(testing::WaitUntil([&] { return !form->Grid->IsLoading(); }));
-  const QString missing = dir.filePath(QStringLiteral("ない.csv"));
-  QString statusWhileBoxShown;
-  std::uint32_t rowsWhileBoxShown = 99;
-  dialogs.onShow = [&](const DialogCall&) {
-    statusWhileBoxShown = form->StatusText();
-    rowsWhileBoxShown = form->Grid->Csv.GetRowCount();
-  };
-
-  Open(missing);
-
-  const auto warnings = dialogs.Of(DialogCall::Kind::Warning);
-  ASSERT_EQ(warnings.size(), 1u);
-  EXPECT_EQ(warnings[0].title, QStringLiteral("警告"));
-  EXPECT_EQ(warnings[0].text, NotFound + QStringLiteral("\n") + missing);
-  // The status text changes only once the box is closed; the grid was cleared before.
-  EXPECT_EQ(statusWhileBoxShown, Loaded);
-  EXPECT_EQ(rowsWhileBoxShown, 0u);
-  EXPECT_EQ(form->StatusText(), NotFound + missing);
-  EXPECT_EQ(form->EditFilename->text(), missing);
-  ExpectEmptyLayout();
-}
-
-TEST_F(OpenCsvFileTest, FolderNameCountsAsMissingFile) {
-  Open(dir.path());
-  ASSERT_EQ(dialogs.Of(DialogCall::Kind::Warning).size(), 1u);
-  EXPECT_EQ(form->StatusText(), NotFound + dir.path());
-  ExpectEmptyLayout();
+    const auto warnings = dialogs.Of(DialogCall::Kind::Warning);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0].title, QStringLiteral("警告"));
+    EXPECT_EQ(warnings[0].text, NotFound + QStringLiteral("\n") + missing);
+    // The status text changes only once the box is closed; the grid was cleared before.
+    EXPECT_EQ(statusWhileBoxShown, Loaded);
+    EXPECT_EQ(rowsWhileBoxShown, 0u);
+    EXPECT_EQ(form->StatusText(), NotFound + missing);
+    EXPECT_EQ(form->EditFilename->text(), missing);
+    ExpectEmptyLayout();
+  }
 }
 
 TEST_F(OpenCsvFileTest, EmptyNameClearsSilently) {
-  Open(Write(QStringLiteral("x.csv"), ThreeByFour));
-  ASSERT_TRUE(testing::WaitUntil([&] { return !form->Grid->IsLoading(); }));
+  Load(Write(QStringLiteral("x.csv"), ThreeByFour));
   ASSERT_EQ(form->Grid->Csv.GetRowCount(), 3u);
 
   Open(QString());
@@ -241,14 +175,6 @@ TEST_F(OpenCsvFileTest, EmptyNameClearsSilently) {
   EXPECT_TRUE(form->EditFilename->text().isEmpty());
   EXPECT_TRUE(dialogs.calls.empty());
   EXPECT_EQ(form->StatusText(), Loaded);
-  ExpectEmptyLayout();
-}
-
-TEST_F(OpenCsvFileTest, EmptyFileLoadsAsEmptyGrid) {
-  Open(Write(QStringLiteral("empty.csv"), ""));
-  ASSERT_TRUE(testing::WaitUntil([&] { return !form->Grid->IsLoading(); }));
-  EXPECT_EQ(form->StatusText(), Loaded);
-  EXPECT_TRUE(dialogs.calls.empty());
   ExpectEmptyLayout();
 }
 
@@ -264,7 +190,7 @@ TEST_F(OpenCsvFileTest, BrowseOpensTheChosenFile) {
   dialogs.fileAnswers.push_back(path);
 
   form->SpeedButton1->click();
-  ASSERT_TRUE(testing::WaitUntil([&] { return !form->Grid->IsLoading(); }));
+  ASSERT_TRUE(WaitLoaded());
 
   const auto files = dialogs.Of(DialogCall::Kind::File);
   ASSERT_EQ(files.size(), 1u);
@@ -279,8 +205,7 @@ TEST_F(OpenCsvFileTest, BrowseOpensTheChosenFile) {
 
 TEST_F(OpenCsvFileTest, CancelledBrowseChangesNothing) {
   const QString path = Write(QStringLiteral("kept.csv"), ThreeByFour);
-  Open(path);
-  ASSERT_TRUE(testing::WaitUntil([&] { return !form->Grid->IsLoading(); }));
+  Load(path);
   form->SetStatusText(QStringLiteral("前の状態"));
   dialogs.fileAnswers.push_back(std::nullopt);
 
@@ -296,8 +221,7 @@ TEST_F(OpenCsvFileTest, LargeFileLoadsWithTheBarHiddenAfterwards) {
   std::string big;
   for (int i = 0; i < 100000; ++i)
     big += "\"値" + std::to_string(i) + "\",b,c\n";
-  Open(Write(QStringLiteral("big.csv"), big));
-  ASSERT_TRUE(testing::WaitUntil([&] { return !form->Grid->IsLoading(); }));
+  Load(Write(QStringLiteral("big.csv"), big));
 
   EXPECT_TRUE(form->ProgressBar1->isHidden());
   EXPECT_EQ(form->StatusText(), Loaded);
@@ -306,16 +230,8 @@ TEST_F(OpenCsvFileTest, LargeFileLoadsWithTheBarHiddenAfterwards) {
 }
 
 TEST_F(OpenCsvFileTest, OpenDuringALoadEndsWithTheLaterFile) {
-  const QString first = Write(QStringLiteral("first.csv"), ThreeByFour);
   const QString second = Write(QStringLiteral("second.csv"), "x\ny\n");
-  bool nested = false;
-  QObject::connect(form->Grid, &TGridCsv::loadStarted, [&] {
-    if (std::exchange(nested, true)) return;
-    Open(second);
-  });
-
-  Open(first);
-  ASSERT_TRUE(testing::WaitUntil([&] { return !form->Grid->IsLoading(); }));
+  OpenDuringLoad(Write(QStringLiteral("first.csv"), ThreeByFour), second);
 
   EXPECT_EQ(form->EditFilename->text(), second);
   EXPECT_EQ(form->StatusText(), Loaded);
@@ -325,16 +241,8 @@ TEST_F(OpenCsvFileTest, OpenDuringALoadEndsWithTheLaterFile) {
 }
 
 TEST_F(OpenCsvFileTest, MissingFileDuringALoadKeepsItsReport) {
-  const QString first = Write(QStringLiteral("first.csv"), ThreeByFour);
   const QString missing = dir.filePath(QStringLiteral("missing.csv"));
-  bool nested = false;
-  QObject::connect(form->Grid, &TGridCsv::loadStarted, [&] {
-    if (std::exchange(nested, true)) return;
-    Open(missing);
-  });
-
-  Open(first);
-  ASSERT_TRUE(testing::WaitUntil([&] { return !form->Grid->IsLoading(); }));
+  OpenDuringLoad(Write(QStringLiteral("first.csv"), ThreeByFour), missing);
 
   EXPECT_EQ(form->EditFilename->text(), missing);
   EXPECT_EQ(form->StatusText(), NotFound + missing) << "the first open's end overwrote it";
@@ -345,14 +253,14 @@ TEST_F(OpenCsvFileTest, MissingFileDuringALoadKeepsItsReport) {
 // Drives the window through the grid's load signals, as a slow load would.
 class LoadProgressTest : public OpenCsvFileTest {
  protected:
-  void Start() { emit form->Grid->loadStarted(); }
+  void Begin() { emit form->Grid->loadStarted(); }
   void Progress(qint64 done, qint64 total) { emit form->Grid->loadProgress(done, total); }
   void Finish() { emit form->Grid->loadFinished(); }
 };
 
 TEST_F(LoadProgressTest, SlowLoadShowsItsProgressUntilItEnds) {
   form->ProgressDelay = std::chrono::milliseconds(0);
-  Start();
+  Begin();
   EXPECT_EQ(form->StatusText(), Loading);
   ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
   EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
@@ -385,7 +293,7 @@ TEST_F(LoadProgressTest, SlowLoadShowsItsProgressUntilItEnds) {
 }
 
 TEST_F(LoadProgressTest, QuickLoadNeverShowsTheBar) {
-  Start();
+  Begin();
   Progress(50, 100);
   EXPECT_TRUE(form->ProgressBar1->isHidden());
   Finish();
@@ -395,7 +303,7 @@ TEST_F(LoadProgressTest, QuickLoadNeverShowsTheBar) {
 
 TEST_F(LoadProgressTest, LoadWithoutProgressShowsABusyBarAfterTheDelay) {
   form->ProgressDelay = std::chrono::milliseconds(0);
-  Start();
+  Begin();
   ASSERT_TRUE(testing::WaitUntil([&] { return !form->ProgressBar1->isHidden(); }));
   EXPECT_EQ(form->ProgressBar1->maximum(), 0);
   Finish();

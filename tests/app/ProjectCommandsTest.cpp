@@ -91,18 +91,15 @@ TEST_F(ProjectCommandsTest, OpenThatFailsOrIsCancelledLeavesTheWindowAsDescribed
     bool titled;
     QString edit;  // the CSV name the window shows afterwards
   };
+  const QString wide = WriteProject(QStringLiteral("wide.NVS"), csv, 5, false);
+  const QString none = dir.filePath(QStringLiteral("none.NVS"));
+  const QString noCsv = WriteProject(QStringLiteral("m.NVS"), missingCsv, 0, true);
   const Case cases[] = {
       {"cancelled", std::nullopt, nullptr, false, {}},
       {"unreadable project file", loop, "ファイル", false, {}},
-      {"column beyond the table", WriteProject(QStringLiteral("wide.NVS"), csv, 5, false),
-       "グリッドインデックスが範囲を超えています", false, csv},
-      {"missing project file reads as defaults",
-       dir.filePath(QStringLiteral("none.NVS")),
-       nullptr,
-       true,
-       {}},
-      {"missing CSV file is warned", WriteProject(QStringLiteral("m.NVS"), missingCsv, 0, true),
-       nullptr, true, missingCsv},
+      {"column beyond the table", wide, "グリッドインデックスが範囲を超えています", false, csv},
+      {"missing project file reads as defaults", none, nullptr, true, {}},
+      {"missing CSV file is warned", noCsv, nullptr, true, missingCsv},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -108,40 +108,19 @@ TEST_F(StartupTest, ArgumentsAreHandledInOrderAndTheLastProjectIsNotReopened) {
     QString project;  // the project file opened, if any
     QString shown;    // the error shown, if any
   };
+  const QString f = "-f=" + csv, projectRule = "-f=" + project.toLower();
+  const QString notBoolean = QStringLiteral("'yes' は正しい論理型ではありません");
+  const QString none = dir.filePath("none.csv");
   const Case cases[] = {
-      {"file, title, column", {"-f=" + csv, "-t=1", "-c=2"}, csv, true, 3, {}, {}},
-      {"title after column", {"-f=" + csv, "-c=2", "-t=1"}, csv, true, 1, {}, {}},
-      {"column before the file", {"-c=5", "-f=" + csv}, {}, false, 1, {}, GridIndexError},
-      {"not a Boolean",
-       {"-f=" + csv, "-t=yes", "-c=2"},
-       csv,
-       false,
-       1,
-       {},
-       QStringLiteral("'yes' は正しい論理型ではありません")},
+      {"file, title, column", {f, "-t=1", "-c=2"}, csv, true, 3, {}, {}},
+      {"title after column", {f, "-c=2", "-t=1"}, csv, true, 1, {}, {}},
+      {"column before the file", {"-c=5", f}, {}, false, 1, {}, GridIndexError},
+      {"not a Boolean", {f, "-t=yes", "-c=2"}, csv, false, 1, {}, notBoolean},
       {"a single project file", {project}, csv, false, 2, project, {}},
-      {"project rule comes first",
-       {"-f=" + project.toLower()},
-       {},
-       false,
-       1,
-       "-f=" + project.toLower(),
-       {}},
+      {"project rule comes first", {projectRule}, {}, false, 1, projectRule, {}},
       {"a bare CSV file", {csv}, csv, false, 1, {}, {}},
-      {"other arguments are ignored",
-       {"--verbose", dir.filePath("none.csv"), "-x=1"},
-       {},
-       false,
-       1,
-       {},
-       {}},
-      {"a later argument acts on the earlier",
-       {project, "-c=0", "-t=true"},
-       csv,
-       true,
-       1,
-       project,
-       {}},
+      {"other arguments are ignored", {"--verbose", none, "-x=1"}, {}, false, 1, {}, {}},
+      {"a later argument acts on it", {project, "-c=0", "-t=true"}, csv, true, 1, project, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

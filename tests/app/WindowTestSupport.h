@@ -67,9 +67,14 @@ class WindowTest : public ::testing::Test {
     TProject(csv.toStdU16String(), col, title).SaveToFile(path.toStdU16String());
     return path;
   }
-  void OpenCsv(const QString& path, bool title = false) {
-    form->OpenCsvFile(path.toStdU16String());
+  void Open(const QString& path) { form->OpenCsvFile(path.toStdU16String()); }
+  // Opens the file and waits until it is loaded.
+  void Load(const QString& path) {
+    Open(path);
     ASSERT_TRUE(WaitLoaded());
+  }
+  void OpenCsv(const QString& path, bool title = false) {
+    Load(path);
     form->CheckBoxFirstLineIsTitle->setChecked(title);
     form->CheckBoxFirstLineIsTitleClick();
   }

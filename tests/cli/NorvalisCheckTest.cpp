@@ -1,73 +1,21 @@
 // Runs the built norvalis-check as a script would and checks its output and exit codes.
 
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "CliTestSupport.h"
+
 namespace {
 
-struct CheckRun {
-  int exitCode = -1;
-  std::string out;
-};
+using norvalis::test::CliRun;
 
-std::string Quote(const std::string& arg) {
-  std::string q = "'";
-  for (char c : arg) {
-    if (c == '\'') {
-      q += "'\\''";
-    } else {
-      q += c;
-    }
-  }
-  return q + "'";
-}
-
-CheckRun RunCheck(const std::vector<std::string>& args) {
-  std::string command = Quote(NORVALIS_CHECK_EXE);
-  for (const auto& a : args)
-    command += " " + Quote(a);
-  command += " 2>/dev/null";
-  CheckRun run;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return run;
-  char buffer[4096];
-  std::size_t n = 0;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-    run.out.append(buffer, n);
-  const int status = pclose(pipe);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
-
-class NorvalisCheck : public ::testing::Test {
+class NorvalisCheck : public norvalis::test::CliTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/norvalis-cli-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { std::system(("rm -rf " + Quote(dir_)).c_str()); }
-
-  std::string Write(const std::string& name, const std::string& bytes) {
-    const std::string path = dir_ + "/" + name;
-    std::ofstream(path, std::ios::binary) << bytes;
-    return path;
-  }
-
   static std::string Example(const std::string& name) {
     return std::string(NORVALIS_EXAMPLES) + "/" + name;
   }
-
-  std::string dir_;
 };
 
 TEST_F(NorvalisCheck, EncodingOfTheExamples) {
@@ -80,51 +28,43 @@ TEST_F(NorvalisCheck, EncodingOfTheExamples) {
                {"column_check.csv", "932\n"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
-    const CheckRun r = RunCheck({"--encoding", Example(c.file)});
+    const CliRun r = Check({"--encoding", Example(c.file)});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, c.codePage);
   }
 }
 
 TEST_F(NorvalisCheck, DumpIsPureAsciiAndLossless) {
-  // UTF-8 with mark: the mark is gone, quote and backslash and non-ASCII are escaped.
-  const std::string path = Write("a.csv", "\xEF\xBB\xBF\"a\"\"b\",c\\d\n\xE3\x81\x82,\n");
-  const CheckRun r = RunCheck({"--dump", path});
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out, "[[\"a\\u0022b\",\"c\\u005Cd\"],[\"\\u3042\",\"\"]]\n");
+  const struct {
+    const char* name;
+    std::string bytes;
+    std::string out;
+  } cases[] = {
+      // The mark is gone; quote, backslash and non-ASCII are escaped.
+      {"UTF-8 with mark", "\xEF\xBB\xBF\"a\"\"b\",c\\d\n\xE3\x81\x82,\n",
+       "[[\"a\\u0022b\",\"c\\u005Cd\"],[\"\\u3042\",\"\"]]\n"},
+      // A lone high surrogate between two letters becomes U+FFFD on the way to UTF-8.
+      {"UTF-16 LE lone surrogate",
+       std::string("\xFF\xFE"
+                   "a\x00\x00\xD8"
+                   "b\x00",
+                   8),
+       "[[\"a\\uFFFDb\"]]\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const CliRun r = Check({"--dump", Write("d.csv", c.bytes)});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, c.out);
+  }
 }
 
-TEST_F(NorvalisCheck, DumpKeepsALoneSurrogateAsAnEscape) {
-  // UTF-16 LE with mark holding a lone high surrogate between two letters.
-  const std::string bytes(
-      "\xFF\xFE"
-      "a\x00\x00\xD8"
-      "b\x00",
-      8);
-  const CheckRun r = RunCheck({"--dump", Write("s.csv", bytes)});
-  EXPECT_EQ(r.exitCode, 0);
-  // The conversion to UTF-8 turns the lone surrogate into U+FFFD.
-  EXPECT_EQ(r.out, "[[\"a\\uFFFDb\"]]\n");
-}
-
-TEST_F(NorvalisCheck, DumpOfAnEmptyFileIsAnEmptyArray) {
-  const CheckRun r = RunCheck({"--dump", Write("empty.csv", "")});
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out, "[]\n");
-}
-
-TEST_F(NorvalisCheck, MissingFilesAndWrongUsage) {
-  const std::string missing = dir_ + "/none.csv";
+TEST_F(NorvalisCheck, MissingProjectAndWrongUsage) {
   const struct {
     std::vector<std::string> args;
     int exitCode;
   } cases[] = {
-      {{"--dump", missing}, 3},
-      {{"--encoding", missing}, 3},
-      {{"--stats", missing}, 3},
-      {{"--dump", dir_}, 3},
-      {{missing}, 3},
-      {{"--project", missing}, 3},
+      {{"--project", Path("none.NVS")}, 3},
       {{}, 64},
       {{"--dump"}, 64},
       {{"--bogus", "x"}, 64},
@@ -135,12 +75,13 @@ TEST_F(NorvalisCheck, MissingFilesAndWrongUsage) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args.empty() ? std::string("(none)") : c.args.back());
-    EXPECT_EQ(RunCheck(c.args).exitCode, c.exitCode);
+    EXPECT_EQ(Check(c.args).exitCode, c.exitCode);
   }
 }
 
-TEST_F(NorvalisCheck, CheckPrintsTheStatusTextAndExitsByOutcome) {
+TEST_F(NorvalisCheck, CheckPrintsTheStatusTextOrJsonAndExitsByOutcome) {
   const std::string check = Example("column_check.csv");
+  const std::string same = Write("m.csv", "x\nx\n");
   const struct {
     std::vector<std::string> args;
     int exitCode;
@@ -152,33 +93,32 @@ TEST_F(NorvalisCheck, CheckPrintsTheStatusTextAndExitsByOutcome) {
       {{check, "--column", "C"}, 1, "2行目のデータが異なります。セルの値：営業部\n"},
       {{check, "--title", "--column", "Z"}, 0, "すべての値が一致しました。\n"},
       {{Write("one.csv", "name\n"), "--title"}, 2, "検証する行がありません。\n"},
+      {{check, "--title", "--column", "C", "--format", "json"},
+       1,
+       "{\"outcome\":\"differs\",\"row\":6,\"cell\":\"\\u55B6\\u696D\\u4E8C\\u90E8\","
+       "\"column\":\"C\",\"rows_compared\":3,\"code_page\":932}\n"},
+      {{same, "--format", "json"},
+       0,
+       "{\"outcome\":\"match\",\"row\":null,\"cell\":null,\"column\":\"A\","
+       "\"rows_compared\":1,\"code_page\":65535}\n"},
+      // The last column a sheet labels is read and named back.
+      {{same, "--column", "xfd", "--format", "json"},
+       0,
+       "{\"outcome\":\"match\",\"row\":null,\"cell\":null,\"column\":\"XFD\","
+       "\"rows_compared\":1,\"code_page\":65535}\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.out);
-    const CheckRun r = RunCheck(c.args);
+    const CliRun r = Check(c.args);
     EXPECT_EQ(r.exitCode, c.exitCode);
     EXPECT_EQ(r.out, c.out);
   }
 }
 
-TEST_F(NorvalisCheck, CheckAsJson) {
-  const CheckRun r =
-      RunCheck({Example("column_check.csv"), "--title", "--column", "C", "--format", "json"});
-  EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.out,
-            "{\"outcome\":\"differs\",\"row\":6,\"cell\":\"\\u55B6\\u696D\\u4E8C\\u90E8\","
-            "\"column\":\"C\",\"rows_compared\":3,\"code_page\":932}\n");
-  const CheckRun match = RunCheck({Write("m.csv", "x\nx\n"), "--format", "json"});
-  EXPECT_EQ(match.exitCode, 0);
-  EXPECT_EQ(match.out,
-            "{\"outcome\":\"match\",\"row\":null,\"cell\":null,\"column\":\"A\","
-            "\"rows_compared\":1,\"code_page\":65535}\n");
-}
-
 TEST_F(NorvalisCheck, ProjectsWrittenAndReadBack) {
-  const std::string project = dir_ + "/月次 確認.NVS";
+  const std::string project = Path("月次 確認.NVS");
   const std::string csv = Example("column_check.csv");
-  ASSERT_EQ(RunCheck({"--write-project", project, csv, "--title", "--column", "C"}).exitCode, 0);
+  ASSERT_EQ(Check({"--write-project", project, csv, "--title", "--column", "C"}).exitCode, 0);
 
   std::string escapedCsv;
   for (char c : csv) {
@@ -187,18 +127,17 @@ TEST_F(NorvalisCheck, ProjectsWrittenAndReadBack) {
     }
     escapedCsv += c;
   }
-  const CheckRun shown = RunCheck({"--show-project", project});
+  const CliRun shown = Check({"--show-project", project});
   EXPECT_EQ(shown.exitCode, 0);
   EXPECT_EQ(shown.out, "{\"FILENAME\":\"" + escapedCsv + "\",\"TITLE\":true,\"COL\":2}\n");
 
   // The check takes file, title and column from the project; options override them.
-  EXPECT_EQ(RunCheck({"--project", project}).out,
-            "6行目のデータが異なります。セルの値：営業二部\n");
-  EXPECT_EQ(RunCheck({"--project", project, "--column", "Z"}).exitCode, 0);
+  EXPECT_EQ(Check({"--project", project}).out, "6行目のデータが異なります。セルの値：営業二部\n");
+  EXPECT_EQ(Check({"--project", project, "--column", "Z"}).exitCode, 0);
 
   // Rewriting keeps the file a project: the values change in place.
-  ASSERT_EQ(RunCheck({"--write-project", project, csv, "--column", "4"}).exitCode, 0);
-  EXPECT_EQ(RunCheck({"--show-project", project}).out,
+  ASSERT_EQ(Check({"--write-project", project, csv, "--column", "4"}).exitCode, 0);
+  EXPECT_EQ(Check({"--show-project", project}).out,
             "{\"FILENAME\":\"" + escapedCsv + "\",\"TITLE\":false,\"COL\":3}\n");
 }
 

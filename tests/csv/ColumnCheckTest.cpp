@@ -57,26 +57,27 @@ TEST(ColumnCheck, OutcomesFollowTheRowsAndTheTitleFlag) {
 }
 
 TEST(ColumnCheck, TextsCarryTheRowNumberAndTheCell) {
-  TCsv csv;
-  ASSERT_TRUE(csv.LoadFromText(std::u16string(u"a\na\nb")));
-  const CheckResult r = CheckColumn(csv, false, 0);
-  EXPECT_EQ(CheckStatusText(r), u"3行目のデータが異なります。セルの値：b");
-  EXPECT_EQ(CheckMessageText(r), u"3行目のデータが異なります。\nセルの値：b");
-
-  TCsv empty;
-  const CheckResult none = CheckColumn(empty, false, 0);
-  EXPECT_EQ(CheckStatusText(none), u"検証する行がありません。");
-  EXPECT_EQ(CheckMessageText(none), u"検証する行がありません。");
-
-  TCsv same;
-  ASSERT_TRUE(same.LoadFromText(std::u16string(u"x\nx")));
-  EXPECT_EQ(CheckStatusText(CheckColumn(same, false, 0)), u"すべての値が一致しました。");
-}
-
-TEST(ColumnCheck, AnEmptyDifferingCellLeavesNothingAfterTheColon) {
-  TCsv csv;
-  ASSERT_TRUE(csv.LoadFromText(std::u16string(u"a\na\n\nq")));
-  EXPECT_EQ(CheckStatusText(CheckColumn(csv, false, 0)), u"3行目のデータが異なります。セルの値：");
+  const struct {
+    std::u16string text;
+    std::u16string status;
+    std::u16string message;
+  } cases[] = {
+      {u"a\na\nb", u"3行目のデータが異なります。セルの値：b",
+       u"3行目のデータが異なります。\nセルの値：b"},
+      // An empty differing cell leaves nothing after the colon.
+      {u"a\na\n\nq", u"3行目のデータが異なります。セルの値：",
+       u"3行目のデータが異なります。\nセルの値："},
+      {u"", u"検証する行がありません。", u"検証する行がありません。"},
+      {u"x\nx", u"すべての値が一致しました。", u"すべての値が一致しました。"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(ToUtf8(c.status));
+    TCsv csv;
+    ASSERT_TRUE(csv.LoadFromText(c.text));
+    const CheckResult r = CheckColumn(csv, false, 0);
+    EXPECT_EQ(CheckStatusText(r), c.status);
+    EXPECT_EQ(CheckMessageText(r), c.message);
+  }
 }
 
 TEST(ColumnCheck, HookReportsProgressAndSurvivesAClearDuringTheRun) {

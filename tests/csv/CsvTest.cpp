@@ -3,27 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
+
+#include "CsvTestSupport.h"
 
 namespace norvalis {
 namespace {
 
-void expectEmpty(const TCsv& csv) {
-  EXPECT_TRUE(csv.IsEmpty());
-  EXPECT_EQ(csv.GetRowCount(), 0u);
-  EXPECT_EQ(csv.GetColCount(), 0u);
-  EXPECT_TRUE(csv.GetRows().empty());
-  EXPECT_EQ(csv.Share(), nullptr);
-  EXPECT_EQ(csv.GetCell(0, 0), u"");
-}
+using test::ExpectEmpty;
 
 TEST(TCsv, NewTableIsEmpty) {
   TCsv csv;
-  expectEmpty(csv);
+  ExpectEmpty(csv);
   EXPECT_EQ(csv.CodePage(), 0u);
 }
 
@@ -32,7 +24,7 @@ TEST(TCsv, TextsWithoutRowsLoadAndLeaveTableEmpty) {
     SCOPED_TRACE(ToUtf8(text));
     TCsv csv;
     EXPECT_TRUE(csv.LoadFromText(UnicodeString(text)));
-    expectEmpty(csv);
+    ExpectEmpty(csv);
     EXPECT_TRUE(csv.LoadFromText(u"a")) << "still empty, so a load succeeds";
     EXPECT_EQ(csv.GetCell(0, 0), u"a");
   }
@@ -53,12 +45,12 @@ TEST(TCsv, LoadOnLoadedTableFailsAndChangesNothing) {
 TEST(TCsv, ClearEmptiesAndAllowsANewLoad) {
   TCsv csv;
   csv.Clear();
-  expectEmpty(csv);
+  ExpectEmpty(csv);
   ASSERT_TRUE(csv.LoadFromText(u"a,b"));
   csv.Clear();
-  expectEmpty(csv);
+  ExpectEmpty(csv);
   csv.Clear();
-  expectEmpty(csv);
+  ExpectEmpty(csv);
   ASSERT_TRUE(csv.LoadFromText(u"c\nd"));
   EXPECT_EQ(csv.GetRows(), (CsvRows{{u"c"}, {u"d"}}));
 }
@@ -71,19 +63,17 @@ TEST(TCsv, ReadsOutsideTheCountsGiveEmptyText) {
     std::uint32_t col;
     const char16_t* text;
   };
-  const Case cases[] = {
-      {0, 0, u"a"},
-      {0, 2, u"c"},
-      {1, 0, u"d"},
-      {1, 1, u""},
-      {1, 2, u""},
-      {2, 0, u""},
-      {0, 3, u""},
-      {2, 3, u""},
-      {0, UINT32_MAX, u""},
-      {UINT32_MAX, 0, u""},
-      {UINT32_MAX, UINT32_MAX, u""},
-  };
+  const Case cases[] = {{0, 0, u"a"},
+                        {0, 2, u"c"},
+                        {1, 0, u"d"},
+                        {1, 1, u""},
+                        {1, 2, u""},
+                        {2, 0, u""},
+                        {0, 3, u""},
+                        {2, 3, u""},
+                        {0, UINT32_MAX, u""},
+                        {UINT32_MAX, 0, u""},
+                        {UINT32_MAX, UINT32_MAX, u""}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.row << "," << c.col);
     EXPECT_EQ(csv.GetCell(c.row, c.col), UnicodeString(c.text));
@@ -135,7 +125,7 @@ TEST(TCsv, SwapExchangesTables) {
   TCsv empty;
   ASSERT_TRUE(loaded.LoadFromText(u"a,b"));
   loaded.Swap(empty);
-  expectEmpty(loaded);
+  ExpectEmpty(loaded);
   EXPECT_EQ(empty.GetRows(), (CsvRows{{u"a", u"b"}}));
   ASSERT_TRUE(loaded.LoadFromText(u"c"));
   loaded.Swap(empty);
@@ -184,23 +174,11 @@ TEST(TCsv, LoadMadeFromTheYieldHookIsNotOverwritten) {
   EXPECT_EQ(csv.GetRows(), (CsvRows{{u"inner"}}));
 }
 
-class TCsvFile : public testing::Test {
+class TCsvFile : public test::TempDirTest {
  protected:
-  void SetUp() override {
-    folder_ = std::filesystem::temp_directory_path() /
-              ("norvalis_csv_test_" + std::to_string(::getpid()) + "_" +
-               testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(folder_);
-  }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
-
   UnicodeString write(const std::string& name, const std::string& bytes) {
-    const std::filesystem::path path = folder_ / name;
-    std::ofstream(path, std::ios::binary) << bytes;
-    return FromUtf8(path.string());
+    return FromUtf8(Write(name, bytes));
   }
-
-  std::filesystem::path folder_;
 };
 
 TEST_F(TCsvFile, LoadsUtf8File) {
@@ -225,25 +203,12 @@ TEST_F(TCsvFile, CodePageOfTheLoadIsKeptUntilClear) {
   EXPECT_EQ(other.CodePage(), 0u);
 }
 
-TEST_F(TCsvFile, EmptyFileLoadsAsEmptyTable) {
-  TCsv csv;
-  EXPECT_TRUE(csv.LoadFromFile(write("empty.csv", "")));
-  expectEmpty(csv);
-}
-
-TEST_F(TCsvFile, MissingFileFailsAndLeavesTableEmpty) {
-  TCsv csv;
-  EXPECT_FALSE(csv.LoadFromFile(FromUtf8((folder_ / "missing.csv").string())));
-  expectEmpty(csv);
-  EXPECT_EQ(csv.CodePage(), 0u);
-}
-
 TEST_F(TCsvFile, LoadIntoLoadedTableFailsAndChangesNothing) {
   const UnicodeString path = write("b.csv", "x,y\n");
   TCsv csv;
   ASSERT_TRUE(csv.LoadFromText(u"a"));
   EXPECT_FALSE(csv.LoadFromFile(path));
-  EXPECT_FALSE(csv.LoadFromFile(FromUtf8((folder_ / "missing.csv").string())));
+  EXPECT_FALSE(csv.LoadFromFile(FromUtf8(Path("missing.csv"))));
   EXPECT_EQ(csv.GetRows(), (CsvRows{{u"a"}}));
 }
 

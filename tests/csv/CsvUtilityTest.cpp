@@ -79,19 +79,8 @@ TEST(ColumnLabels, CountIsClampedToTheSheet) {
     SCOPED_TRACE(c.count);
     const std::vector<UnicodeString> labels = MakeColumnLabels(c.count, u"", u"");
     ASSERT_EQ(labels.size(), c.size);
-    if (!labels.empty()) {
-      EXPECT_EQ(labels.front(), u"A");
-      EXPECT_EQ(labels.back(), ColumnIndexToLetters(static_cast<std::int32_t>(c.size) - 1));
-    }
-  }
-}
-
-TEST(ColumnLabels, TwentyThousandEndsAtXfd) {
-  const std::vector<UnicodeString> labels = MakeColumnLabels(20000, u"", u"");
-  ASSERT_EQ(labels.size(), 16384u);
-  EXPECT_EQ(labels.back(), u"XFD");
-  for (std::size_t i = 0; i < labels.size(); ++i) {
-    ASSERT_EQ(labels[i], ColumnIndexToLetters(static_cast<std::int32_t>(i))) << i;
+    for (std::size_t i = 0; i < labels.size(); ++i)
+      ASSERT_EQ(labels[i], ColumnIndexToLetters(static_cast<std::int32_t>(i))) << i;
   }
 }
 

@@ -11,22 +11,20 @@ namespace norvalis {
 namespace {
 
 using test::U16;
-using test::WriteFile;
 
-class GridAccessibleTest : public testing::Test {
+class GridAccessibleTest : public test::FileTest {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(dir_.isValid());
+    FileTest::SetUp();
     grid_.resize(500, 300);
     grid_.show();
-    grid_.LoadFromFile(U16(WriteFile(dir_, "t.csv", "name,age,city\nAki,30,Kobe\nRen,41,Nara\n")));
+    grid_.LoadFromFile(U16(File("t.csv", "name,age,city\nAki,30,Kobe\nRen,41,Nara\n")));
     iface_ = QAccessible::queryAccessibleInterface(&grid_);
     ASSERT_NE(iface_, nullptr);
     table_ = iface_->tableInterface();
     ASSERT_NE(table_, nullptr);
   }
 
-  QTemporaryDir dir_;
   TGridCsv grid_;
   QAccessibleInterface* iface_ = nullptr;
   QAccessibleTableInterface* table_ = nullptr;

@@ -16,7 +16,6 @@ namespace {
 
 using test::Render;
 using test::U16;
-using test::WriteFile;
 
 // Rows of quoted fields, so the parser works a while and calls its yield hook.
 std::string QuotedTable(int rows, int cols) {
@@ -45,14 +44,7 @@ void ExpectConsistent(const TGridCsv& grid) {
   EXPECT_LT(grid.Row(), grid.RowCount());
 }
 
-class GridCsvLoadTest : public testing::Test {
- protected:
-  void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
-  std::string File(const std::string& name, const std::string& bytes) {
-    return WriteFile(dir_, name, bytes);
-  }
-  QTemporaryDir dir_;
-};
+using GridCsvLoadTest = test::FileTest;
 
 TEST_F(GridCsvLoadTest, RepaintDuringLoadSeesTheEmptyLayout) {
   TGridCsv grid;

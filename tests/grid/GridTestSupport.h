@@ -13,6 +13,8 @@
 #include <QRect>
 #include <QTemporaryDir>
 
+#include <gtest/gtest.h>
+
 namespace norvalis::test {
 
 // Writes bytes into a file of the directory and returns its path.
@@ -72,6 +74,11 @@ inline QRect InkBox(const QImage& image, const QRect& area, QColor background) {
   return box;
 }
 
+inline int ColorDistance(QColor a, QColor b) {
+  return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
+         std::abs(a.blue() - b.blue());
+}
+
 // The pixel inside `area` that differs most from `background`.
 inline QColor StrongestInk(const QImage& image, const QRect& area, QColor background) {
   QColor strongest = background;
@@ -79,10 +86,7 @@ inline QColor StrongestInk(const QImage& image, const QRect& area, QColor backgr
   for (int y = area.top(); y <= area.bottom(); ++y) {
     for (int x = area.left(); x <= area.right(); ++x) {
       const QColor c = image.pixelColor(x, y);
-      const int d = std::abs(c.red() - background.red()) +
-                    std::abs(c.green() - background.green()) +
-                    std::abs(c.blue() - background.blue());
-      if (d > best) {
+      if (const int d = ColorDistance(c, background); d > best) {
         best = d;
         strongest = c;
       }
@@ -91,9 +95,14 @@ inline QColor StrongestInk(const QImage& image, const QRect& area, QColor backgr
   return strongest;
 }
 
-inline int ColorDistance(QColor a, QColor b) {
-  return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
-         std::abs(a.blue() - b.blue());
-}
+// A fixture with a scratch folder for the test's files.
+class FileTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
+  std::string File(const std::string& name, const std::string& bytes) {
+    return WriteFile(dir_, name, bytes);
+  }
+  QTemporaryDir dir_;
+};
 
 }  // namespace norvalis::test

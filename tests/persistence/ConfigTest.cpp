@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -10,7 +13,9 @@
 namespace norvalis {
 namespace {
 
+using testing::FieldsOf;
 using testing::FolderEntries;
+using testing::kLoadDefaults;
 using testing::PathExists;
 using testing::ReadBytes;
 using testing::ScopedEnv;
@@ -34,107 +39,60 @@ std::vector<std::string> historyOf(const TConfig& config) {
   return entries;
 }
 
-TEST_F(ConfigTest, ConstructionValues) {
-  const TConfig config;
-  EXPECT_FALSE(config.WindowPositionRestore);
-  EXPECT_EQ(config.WindowPositionLeft, 0);
-  EXPECT_EQ(config.WindowPositionTop, 0);
-  EXPECT_EQ(config.WindowPositionRight, 744);
-  EXPECT_EQ(config.WindowPositionBottom, 580);
-  EXPECT_EQ(config.WindowState, 0);
-  EXPECT_EQ(config.History.Count(), 0);
-  EXPECT_FALSE(config.ProjectFileRestore);
-  EXPECT_EQ(config.LastProjectFile, u"");
-}
-
-TEST_F(ConfigTest, LoadingWithoutAFileGivesTheLoadDefaults) {
+// Settings with every field away from both sets of defaults.
+TConfig FilledConfig() {
   TConfig config;
   config.WindowPositionRestore = true;
-  config.WindowPositionLeft = 5;
-  config.WindowPositionTop = 6;
-  config.WindowState = 2;
-  config.AddHistory(u"/x.NVS");
+  config.WindowPositionLeft = -1920;
+  config.WindowPositionTop = 33;
+  config.WindowPositionRight = 1024;
+  config.WindowPositionBottom = 768;
+  config.SetWindowState(2);
+  for (const char16_t* path : {u"/a/b.NVS", u"/My Data/\"q\".NVS", u"/x,y.NVS", u"/データ/表.NVS"})
+    config.AddHistory(path);
   config.ProjectFileRestore = true;
-  config.LastProjectFile = u"/x.NVS";
+  config.LastProjectFile = u"/My Data/表=b.NVS";
+  return config;
+}
+
+TEST_F(ConfigTest, ConstructionAndLoadingWithoutAFileGiveTheirOwnDefaults) {
+  EXPECT_EQ(FieldsOf(TConfig()),
+            "Restore=0 Left=0 Top=0 Right=744 Bottom=580 State=0 History[0]= ProjectRestore=0 "
+            "Last=");
+  TConfig config = FilledConfig();
   config.Load(UPathOf("missing/Norvalis.ini"));
-  EXPECT_FALSE(config.WindowPositionRestore);
-  EXPECT_EQ(config.WindowPositionLeft, 0);
-  EXPECT_EQ(config.WindowPositionTop, 0);
-  EXPECT_EQ(config.WindowPositionRight, 434);
-  EXPECT_EQ(config.WindowPositionBottom, 420);
-  EXPECT_EQ(config.WindowState, 0);
-  EXPECT_EQ(config.History.Count(), 0);
-  EXPECT_FALSE(config.ProjectFileRestore);
-  EXPECT_EQ(config.LastProjectFile, u"");
+  EXPECT_EQ(FieldsOf(config), kLoadDefaults);
   EXPECT_FALSE(PathExists(PathOf("missing")));
 }
 
-TEST_F(ConfigTest, NewSettingsFileHoldsTheFourteenLinesInCodePage932) {
-  TConfig config;
-  config.WindowPositionRestore = true;
-  config.WindowPositionLeft = -8;
-  config.WindowPositionTop = 20;
-  config.WindowPositionRight = 800;
-  config.WindowPositionBottom = 600;
-  config.SetWindowState(2);
-  config.AddHistory(u"/home/u/My Data/b.NVS");
-  config.AddHistory(u"/home/u/表.NVS");
-  config.ProjectFileRestore = true;
-  config.LastProjectFile = u"/home/u/表.NVS";
-  config.Save(UPathOf("Norvalis.ini"));
-  EXPECT_EQ(ReadBytes(PathOf("Norvalis.ini")),
-            "[SYSTEM]\r\n"
-            "Version=0\r\n"
-            "\r\n"
-            "[STARTUP]\r\n"
-            "WindowPositionRestore=1\r\n"
-            "WindowPositionLeft=-8\r\n"
-            "WindowPositionRight=800\r\n"
-            "WindowPositionTop=20\r\n"
-            "WindowPositionBottom=600\r\n"
-            "WindowState=2\r\n"
-            "HISTORY=/home/u/\x95\x5C.NVS,\"/home/u/My Data/b.NVS\"\r\n"
-            "ProjectFileRestore=1\r\n"
-            "LastProjectFile=/home/u/\x95\x5C.NVS\r\n"
-            "\r\n");
-}
-
-TEST_F(ConfigTest, ConstructedSettingsSaveTheirConstructionValues) {
-  TConfig().Save(UPathOf("Norvalis.ini"));
-  EXPECT_EQ(ReadBytes(PathOf("Norvalis.ini")),
-            "[SYSTEM]\r\nVersion=0\r\n\r\n[STARTUP]\r\nWindowPositionRestore=0\r\n"
-            "WindowPositionLeft=0\r\nWindowPositionRight=744\r\nWindowPositionTop=0\r\n"
-            "WindowPositionBottom=580\r\nWindowState=0\r\nHISTORY=\r\nProjectFileRestore=0\r\n"
-            "LastProjectFile=\r\n\r\n");
-}
-
-TEST_F(ConfigTest, SavedSettingsLoadBackUnchanged) {
-  TConfig saved;
-  saved.WindowPositionRestore = true;
-  saved.WindowPositionLeft = -1920;
-  saved.WindowPositionTop = 33;
-  saved.WindowPositionRight = 1024;
-  saved.WindowPositionBottom = 768;
-  saved.SetWindowState(1);
-  for (const char16_t* path :
-       {u"/a/b.NVS", u"/My Data/\"q\".NVS", u"/x,y.NVS", u"/データ/表.NVS"}) {
-    saved.AddHistory(path);
+TEST_F(ConfigTest, NewSettingsFileHoldsTheFourteenLinesInCodePage932AndLoadsBackUnchanged) {
+  const struct {
+    const char* name;
+    TConfig config;
+    std::string bytes;
+  } cases[] = {
+      {"constructed", TConfig(),
+       "[SYSTEM]\r\nVersion=0\r\n\r\n[STARTUP]\r\nWindowPositionRestore=0\r\n"
+       "WindowPositionLeft=0\r\nWindowPositionRight=744\r\nWindowPositionTop=0\r\n"
+       "WindowPositionBottom=580\r\nWindowState=0\r\nHISTORY=\r\nProjectFileRestore=0\r\n"
+       "LastProjectFile=\r\n\r\n"},
+      {"filled", FilledConfig(),
+       "[SYSTEM]\r\nVersion=0\r\n\r\n[STARTUP]\r\nWindowPositionRestore=1\r\n"
+       "WindowPositionLeft=-1920\r\nWindowPositionRight=1024\r\nWindowPositionTop=33\r\n"
+       "WindowPositionBottom=768\r\nWindowState=2\r\n"
+       "HISTORY=/\x83\x66\x81\x5B\x83\x5E/\x95\x5C.NVS,\"/x,y.NVS\",\"/My Data/\"\"q\"\".NVS\","
+       "/a/b.NVS\r\nProjectFileRestore=1\r\nLastProjectFile=/My Data/\x95\x5C=b.NVS\r\n\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TConfig saved = c.config;
+    saved.Save(UPathOf("Norvalis.ini"));
+    EXPECT_EQ(ReadBytes(PathOf("Norvalis.ini")), c.bytes);
+    TConfig loaded;
+    loaded.Load(UPathOf("Norvalis.ini"));
+    EXPECT_EQ(FieldsOf(loaded), FieldsOf(c.config));
+    std::remove(PathOf("Norvalis.ini").c_str());
   }
-  saved.ProjectFileRestore = true;
-  saved.LastProjectFile = u"/My Data/a=b.NVS";
-  saved.Save(UPathOf("Norvalis.ini"));
-
-  TConfig loaded;
-  loaded.Load(UPathOf("Norvalis.ini"));
-  EXPECT_TRUE(loaded.WindowPositionRestore);
-  EXPECT_EQ(loaded.WindowPositionLeft, -1920);
-  EXPECT_EQ(loaded.WindowPositionTop, 33);
-  EXPECT_EQ(loaded.WindowPositionRight, 1024);
-  EXPECT_EQ(loaded.WindowPositionBottom, 768);
-  EXPECT_EQ(loaded.WindowState, 1);
-  EXPECT_EQ(historyOf(loaded), historyOf(saved));
-  EXPECT_TRUE(loaded.ProjectFileRestore);
-  EXPECT_EQ(ToUtf8(loaded.LastProjectFile), "/My Data/a=b.NVS");
 }
 
 TEST_F(ConfigTest, PathOutsideCodePage932SurvivesASettingsRoundTrip) {
@@ -150,8 +108,7 @@ TEST_F(ConfigTest, PathOutsideCodePage932SurvivesASettingsRoundTrip) {
 
   TConfig loaded;
   loaded.Load(UPathOf("Norvalis.ini"));
-  EXPECT_EQ(ToUtf8(loaded.LastProjectFile), ToUtf8(path));
-  EXPECT_EQ(historyOf(loaded), historyOf(saved));
+  EXPECT_EQ(FieldsOf(loaded), FieldsOf(saved));
 
   // The file now has a UTF-8 mark and keeps it, like any file saved with one.
   loaded.History.Clear();
@@ -162,19 +119,14 @@ TEST_F(ConfigTest, PathOutsideCodePage932SurvivesASettingsRoundTrip) {
   EXPECT_NE(resaved.find(ToUtf8(u"LastProjectFile=/home/u/表.NVS\r\n")), std::string::npos);
 }
 
-struct WindowStateCase {
-  const char* stored;
-  std::int32_t expected;
-};
-
 TEST_F(ConfigTest, OnlyWindowStatesZeroToTwoAreKept) {
-  const WindowStateCase cases[] = {
+  const std::pair<const char*, std::int32_t> cases[] = {
       {"0", 0}, {"1", 1}, {"2", 2}, {"3", 0}, {"-1", 0}, {"x", 0}, {"0x2", 2}, {"", 0},
   };
-  for (const WindowStateCase& c : cases) {
-    SCOPED_TRACE(c.stored);
-    const TConfig config = LoadFrom("[STARTUP]\r\nWindowState=" + std::string(c.stored) + "\r\n");
-    EXPECT_EQ(config.WindowState, c.expected);
+  for (const auto& [stored, expected] : cases) {
+    SCOPED_TRACE(stored);
+    const TConfig config = LoadFrom("[STARTUP]\r\nWindowState=" + std::string(stored) + "\r\n");
+    EXPECT_EQ(config.WindowState, expected);
   }
 }
 
@@ -191,34 +143,21 @@ TEST_F(ConfigTest, SetWindowStateStoresZeroForAnythingElse) {
   }
 }
 
-struct HistoryCase {
-  const char* name;
-  std::string value;
-  std::vector<std::string> expected;
-};
-
 TEST_F(ConfigTest, HistoryIsReadAsCommaText) {
-  const HistoryCase cases[] = {
+  const struct {
+    const char* name;
+    std::string value;
+    std::vector<std::string> expected;
+  } cases[] = {
       {"bare and quoted", "C:\\a.NVS,\"C:\\My Data\\b.NVS\"", {"C:\\a.NVS", "C:\\My Data\\b.NVS"}},
       {"space after the comma", "a, b", {"a", "b"}},
       {"trailing comma", "a,b,", {"a", "b", ""}},
       {"empty value", "", {}},
   };
-  for (const HistoryCase& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const TConfig config = LoadFrom("[STARTUP]\r\nHISTORY=" + c.value + "\r\n");
-    EXPECT_EQ(historyOf(config), c.expected);
+    EXPECT_EQ(historyOf(LoadFrom("[STARTUP]\r\nHISTORY=" + c.value + "\r\n")), c.expected);
   }
-}
-
-TEST_F(ConfigTest, HistoryWithASpaceIsWrittenInQuotes) {
-  TConfig config;
-  config.History.Add(u"C:\\a.NVS");
-  config.History.Add(u"C:\\My Data\\b.NVS");
-  config.Save(UPathOf("Norvalis.ini"));
-  EXPECT_NE(
-      ReadBytes(PathOf("Norvalis.ini")).find("\r\nHISTORY=C:\\a.NVS,\"C:\\My Data\\b.NVS\"\r\n"),
-      std::string::npos);
 }
 
 TEST_F(ConfigTest, AddHistoryRemovesEveryCaseDifferentDuplicateAndPutsThePathFirst) {
@@ -240,45 +179,67 @@ TEST_F(ConfigTest, AddHistoryRemovesEveryCaseDifferentDuplicateAndPutsThePathFir
             (std::vector<std::string>{"P4", "c:\\data\\x.NVS", "p0", "p1", "p2", "p6"}));
 }
 
-TEST_F(ConfigTest, SaveAlwaysWritesVersionZeroAndKeepsOtherContent) {
-  WriteBytes(PathOf("Norvalis.ini"),
-             "[SYSTEM]\r\nVersion=7\r\nOwner=me\r\n[STARTUP]\r\nWindowState=2\r\nCustom=1\r\n"
-             "[Other]\r\nk=v\r\n");
-  TConfig config;
-  config.Load(UPathOf("Norvalis.ini"));
-  config.Save(UPathOf("Norvalis.ini"));
-  EXPECT_EQ(ReadBytes(PathOf("Norvalis.ini")),
-            "[SYSTEM]\r\nVersion=0\r\nOwner=me\r\n\r\n"
-            "[STARTUP]\r\nWindowState=2\r\nCustom=1\r\nWindowPositionRestore=0\r\n"
-            "WindowPositionLeft=0\r\nWindowPositionRight=434\r\nWindowPositionTop=0\r\n"
-            "WindowPositionBottom=420\r\nHISTORY=\r\nProjectFileRestore=0\r\nLastProjectFile=\r\n"
-            "\r\n[Other]\r\nk=v\r\n\r\n");
+TEST_F(ConfigTest, SaveWritesVersionZeroAndKeepsOtherContentAndTheEncoding) {
+  const struct {
+    const char* name;
+    std::string old;
+    std::string saved;
+  } cases[] = {
+      {"code page 932",
+       "[SYSTEM]\r\nVersion=7\r\nOwner=me\r\n[STARTUP]\r\nWindowState=2\r\nCustom=1\r\n"
+       "[Other]\r\nk=v\r\n",
+       "[SYSTEM]\r\nVersion=0\r\nOwner=me\r\n\r\n"
+       "[STARTUP]\r\nWindowState=2\r\nCustom=1\r\nWindowPositionRestore=0\r\n"
+       "WindowPositionLeft=0\r\nWindowPositionRight=434\r\nWindowPositionTop=0\r\n"
+       "WindowPositionBottom=420\r\nHISTORY=\r\nProjectFileRestore=0\r\nLastProjectFile=\r\n"
+       "\r\n[Other]\r\nk=v\r\n\r\n"},
+      {"UTF-16 LE",
+       "\xFF\xFE" + Utf16Le(u"[SYSTEM]\r\nVersion=0\r\n[STARTUP]\r\n"
+                            u"LastProjectFile=/データ/表.NVS\r\nExtra=1\r\n[Mine]\r\nkey=値\r\n"),
+       "\xFF\xFE" + Utf16Le(u"[SYSTEM]\r\nVersion=0\r\n\r\n"
+                            u"[STARTUP]\r\nLastProjectFile=/データ/表.NVS\r\nExtra=1\r\n"
+                            u"WindowPositionRestore=0\r\nWindowPositionLeft=0\r\n"
+                            u"WindowPositionRight=434\r\nWindowPositionTop=0\r\n"
+                            u"WindowPositionBottom=420\r\nWindowState=0\r\nHISTORY=\r\n"
+                            u"ProjectFileRestore=0\r\n\r\n[Mine]\r\nkey=値\r\n\r\n")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TConfig config = LoadFrom(c.old);
+    config.Save(UPathOf("Norvalis.ini"));
+    EXPECT_EQ(ReadBytes(PathOf("Norvalis.ini")), c.saved);
+  }
 }
 
-TEST_F(ConfigTest, Utf16LeSettingsFileStaysUtf16LeWithItsExtraContent) {
-  const std::u16string text =
-      u"[SYSTEM]\r\nVersion=0\r\n[STARTUP]\r\nLastProjectFile=/データ/表.NVS\r\nExtra=1\r\n"
-      u"[Mine]\r\nkey=値\r\n";
-  WriteBytes(PathOf("Norvalis.ini"), "\xFF\xFE" + Utf16Le(text));
-  TConfig config;
-  config.Load(UPathOf("Norvalis.ini"));
-  EXPECT_EQ(ToUtf8(config.LastProjectFile), "/データ/表.NVS");
-  config.Save(UPathOf("Norvalis.ini"));
-  EXPECT_EQ(ReadBytes(PathOf("Norvalis.ini")),
-            "\xFF\xFE" + Utf16Le(u"[SYSTEM]\r\nVersion=0\r\n\r\n"
-                                 u"[STARTUP]\r\nLastProjectFile=/データ/表.NVS\r\nExtra=1\r\n"
-                                 u"WindowPositionRestore=0\r\nWindowPositionLeft=0\r\n"
-                                 u"WindowPositionRight=434\r\nWindowPositionTop=0\r\n"
-                                 u"WindowPositionBottom=420\r\nWindowState=0\r\nHISTORY=\r\n"
-                                 u"ProjectFileRestore=0\r\n\r\n"
-                                 u"[Mine]\r\nkey=値\r\n\r\n"));
+TEST_F(ConfigTest, SettingsFilePathFollowsTheConfigHome) {
+  const ScopedEnv home("HOME", folder_);
+  const struct {
+    std::optional<std::string> configHome;
+    const char* expected;
+  } cases[] = {
+      {PathOf("conf"), "conf/Kestrune/Norvalis/Norvalis.ini"},
+      {PathOf("conf") + "/", "conf/Kestrune/Norvalis/Norvalis.ini"},
+      {std::nullopt, ".config/Kestrune/Norvalis/Norvalis.ini"},
+      {"relative/conf", ".config/Kestrune/Norvalis/Norvalis.ini"},  // a relative one is ignored
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.configHome.value_or("unset"));
+    const ScopedEnv xdg("XDG_CONFIG_HOME", c.configHome);
+    EXPECT_EQ(ToUtf8(GetSettingsFilePath()), PathOf(c.expected));
+  }
 }
 
-TEST_F(ConfigTest, SaveCreatesEveryMissingFolder) {
+TEST_F(ConfigTest, SaveCreatesEveryMissingFolderOfTheSettingsPath) {
+  const ScopedEnv xdg("XDG_CONFIG_HOME", PathOf("conf"));
   int warnings = 0;
-  TConfig().Save(UPathOf("a/b/c/Norvalis.ini"), [&](const UnicodeString&) { ++warnings; });
+  TConfig saved;
+  saved.AddHistory(u"/p/a.NVS");
+  saved.Save(GetSettingsFilePath(), [&](const UnicodeString&) { ++warnings; });
   EXPECT_EQ(warnings, 0);
-  EXPECT_TRUE(PathExists(PathOf("a/b/c/Norvalis.ini")));
+  EXPECT_TRUE(PathExists(PathOf("conf/Kestrune/Norvalis/Norvalis.ini")));
+  TConfig loaded;
+  loaded.Load(GetSettingsFilePath());
+  EXPECT_EQ(historyOf(loaded), std::vector<std::string>{"/p/a.NVS"});
 }
 
 TEST_F(ConfigTest, FolderThatCannotBeCreatedWarnsOncePerSaveAndWritesNothing) {
@@ -298,38 +259,6 @@ TEST_F(ConfigTest, FolderThatCannotBeCreatedWarnsOncePerSaveAndWritesNothing) {
   EXPECT_EQ(config.WindowPositionLeft, 12);
   // Without a callback the save is still skipped quietly.
   EXPECT_NO_THROW(config.Save(UPathOf("blocker/Norvalis.ini")));
-}
-
-TEST_F(ConfigTest, SettingsFilePathFollowsTheConfigHome) {
-  const ScopedEnv home("HOME", folder_);
-  {
-    const ScopedEnv xdg("XDG_CONFIG_HOME", PathOf("conf"));
-    EXPECT_EQ(ToUtf8(GetSettingsFilePath()), PathOf("conf/Kestrune/Norvalis/Norvalis.ini"));
-  }
-  {
-    const ScopedEnv xdg("XDG_CONFIG_HOME", PathOf("conf") + "/");
-    EXPECT_EQ(ToUtf8(GetSettingsFilePath()), PathOf("conf/Kestrune/Norvalis/Norvalis.ini"));
-  }
-  {
-    const ScopedEnv xdg("XDG_CONFIG_HOME", std::nullopt);
-    EXPECT_EQ(ToUtf8(GetSettingsFilePath()), PathOf(".config/Kestrune/Norvalis/Norvalis.ini"));
-  }
-  {
-    // A relative config home is ignored.
-    const ScopedEnv xdg("XDG_CONFIG_HOME", "relative/conf");
-    EXPECT_EQ(ToUtf8(GetSettingsFilePath()), PathOf(".config/Kestrune/Norvalis/Norvalis.ini"));
-  }
-}
-
-TEST_F(ConfigTest, SettingsSavedToTheSettingsPathCreateItsFolders) {
-  const ScopedEnv xdg("XDG_CONFIG_HOME", PathOf("conf"));
-  TConfig saved;
-  saved.AddHistory(u"/p/a.NVS");
-  saved.Save(GetSettingsFilePath());
-  EXPECT_TRUE(PathExists(PathOf("conf/Kestrune/Norvalis/Norvalis.ini")));
-  TConfig loaded;
-  loaded.Load(GetSettingsFilePath());
-  EXPECT_EQ(historyOf(loaded), std::vector<std::string>{"/p/a.NVS"});
 }
 
 }  // namespace

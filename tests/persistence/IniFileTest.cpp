@@ -84,16 +84,8 @@ TEST(IniIntegerRules, RejectsTextsThatDoNotParseOrFit) {
 
 TEST_F(IniFileTest, ReadsSectionsKeysAndValuesByTheTextRules) {
   const TMemIniFile ini = Open(
-      "before=dropped\r\n"
-      "[ Main ]\r\n"
-      "; comment=ignored\r\n"
-      "  key one  =  value with spaces  \r\n"
-      "empty=\n"
-      "eq=a=b\r"
-      "quoted=\"x\"\r\n"
-      "\t\r\n"
-      "[Other]\n"
-      "k=v");
+      "before=dropped\r\n[ Main ]\r\n; comment=ignored\r\n  key one  =  value with spaces  \r\n"
+      "empty=\neq=a=b\rquoted=\"x\"\r\n\t\r\n[Other]\nk=v");
   EXPECT_EQ(ToUtf8(ini.ReadString(u"Main", u"key one", u"?")), "value with spaces");
   EXPECT_EQ(ToUtf8(ini.ReadString(u"Main", u"empty", u"?")), "");
   EXPECT_EQ(ToUtf8(ini.ReadString(u"Main", u"eq", u"?")), "a=b");

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,28 +15,26 @@
 #include <string_view>
 #include <system_error>
 
+#include "persistence/Config.h"
 #include "text/UnicodeString.h"
 
 namespace norvalis::testing {
 
-// UTF-16 LE bytes of a text, without mark.
-inline std::string Utf16Le(std::u16string_view text) {
+// UTF-16 bytes of a text, without mark.
+inline std::string Utf16(std::u16string_view text, bool bigEndian) {
   std::string bytes;
   for (const char16_t unit : text) {
-    bytes += static_cast<char>(unit & 0xFF);
-    bytes += static_cast<char>(unit >> 8);
+    const char low = static_cast<char>(unit & 0xFF), high = static_cast<char>(unit >> 8);
+    bytes += bigEndian ? high : low;
+    bytes += bigEndian ? low : high;
   }
   return bytes;
 }
-
-// UTF-16 BE bytes of a text, without mark.
+inline std::string Utf16Le(std::u16string_view text) {
+  return Utf16(text, false);
+}
 inline std::string Utf16Be(std::u16string_view text) {
-  std::string bytes;
-  for (const char16_t unit : text) {
-    bytes += static_cast<char>(unit >> 8);
-    bytes += static_cast<char>(unit & 0xFF);
-  }
-  return bytes;
+  return Utf16(text, true);
 }
 
 inline void WriteBytes(const std::string& path, std::string_view bytes) {
@@ -59,13 +56,8 @@ inline bool PathExists(const std::string& path) {
 // Names in a folder, without "." and "..".
 inline std::set<std::string> FolderEntries(const std::string& folder) {
   std::set<std::string> names;
-  if (DIR* dir = opendir(folder.c_str())) {
-    while (const dirent* entry = readdir(dir)) {
-      const std::string name = entry->d_name;
-      if (name != "." && name != "..") names.insert(name);
-    }
-    closedir(dir);
-  }
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.insert(entry.path().filename().string());
   return names;
 }
 
@@ -89,28 +81,45 @@ class TempFolderTest : public ::testing::Test {
   std::string folder_;
 };
 
+// Every field of the settings in one line, so that a single comparison checks them all.
+inline std::string FieldsOf(const TConfig& c) {
+  std::string history;
+  for (int i = 0; i < c.History.Count(); ++i)
+    history += (i == 0 ? "" : "|") + ToUtf8(c.History[i]);
+  return "Restore=" + std::to_string(c.WindowPositionRestore) +
+         " Left=" + std::to_string(c.WindowPositionLeft) +
+         " Top=" + std::to_string(c.WindowPositionTop) +
+         " Right=" + std::to_string(c.WindowPositionRight) +
+         " Bottom=" + std::to_string(c.WindowPositionBottom) +
+         " State=" + std::to_string(c.WindowState) + " History[" +
+         std::to_string(c.History.Count()) + "]=" + history +
+         " ProjectRestore=" + std::to_string(c.ProjectFileRestore) +
+         " Last=" + ToUtf8(c.LastProjectFile);
+}
+
+// What loading a file without settings gives.
+inline const std::string kLoadDefaults =
+    "Restore=0 Left=0 Top=0 Right=434 Bottom=420 State=0 History[0]= ProjectRestore=0 Last=";
+
 // Sets or unsets an environment variable for the lifetime of the guard.
 class ScopedEnv {
  public:
-  ScopedEnv(const char* name, std::optional<std::string> value) : name_(name) {
+  ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
     if (const char* old = std::getenv(name)) old_ = old;
-    if (value) {
-      setenv(name, value->c_str(), 1);
-    } else {
-      unsetenv(name);
-    }
+    Set(value);
   }
-  ~ScopedEnv() {
-    if (old_) {
-      setenv(name_, old_->c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
+  ~ScopedEnv() { Set(old_); }
   ScopedEnv(const ScopedEnv&) = delete;
   ScopedEnv& operator=(const ScopedEnv&) = delete;
 
  private:
+  void Set(const std::optional<std::string>& value) const {
+    if (value) {
+      setenv(name_, value->c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
   const char* name_;
   std::optional<std::string> old_;
 };

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdint>
+#include <cstdio>
+#include <optional>
 #include <string>
 
 #include "PersistenceTestSupport.h"
@@ -15,47 +19,54 @@ using testing::Utf16Be;
 using testing::Utf16Le;
 using testing::WriteBytes;
 
-class ProjectTest : public testing::TempFolderTest {
- protected:
-  TProject LoadText(std::string_view bytes) {
-    WriteBytes(PathOf("p.NVS"), bytes);
-    TProject project(u"unchanged", 99, true);
-    project.LoadFromFile(UPathOf("p.NVS"));
-    return project;
-  }
-  // The saved file as text, after checking its FF FE mark.
-  std::u16string SavedText() {
-    const std::string bytes = ReadBytes(PathOf("p.NVS"));
-    EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
-    std::u16string text;
-    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
-      text += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                    static_cast<unsigned char>(bytes[i + 1]) << 8);
-    }
-    return text;
-  }
-};
+class ProjectTest : public testing::TempFolderTest {};
 
-TEST_F(ProjectTest, NewProjectFileIsExactlyTheSevenLinesInUtf16Le) {
-  TProject(u"C:\\data\\検査.csv", 0, false).SaveToFile(UPathOf("p.NVS"));
-  EXPECT_EQ(ReadBytes(PathOf("p.NVS")),
-            "\xFF\xFE" + Utf16Le(u"[CSV]\r\nFILENAME=C:\\data\\検査.csv\r\nTITLE=0\r\n\r\n"
-                                 u"[TASK]\r\nCOL=0\r\n\r\n"));
-
-  TProject(u"", -7, true).SaveToFile(UPathOf("q.NVS"));
-  EXPECT_EQ(ReadBytes(PathOf("q.NVS")),
-            "\xFF\xFE" + Utf16Le(u"[CSV]\r\nFILENAME=\r\nTITLE=1\r\n\r\n[TASK]\r\nCOL=-7\r\n\r\n"));
+std::string Utf16LeWithMark(std::u16string_view text) {
+  return "\xFF\xFE" + Utf16Le(text);
 }
 
-struct RoundTripCase {
-  const char* name;
-  UnicodeString fileName;
-  std::int32_t col;
-  bool title;
-};
+TEST_F(ProjectTest, SaveWritesTheSevenLinesInUtf16LeKeepingOtherKeysAndSections) {
+  const struct {
+    const char* name;
+    std::optional<std::string> old;
+    TProject project;
+    std::u16string saved;
+  } cases[] = {
+      {"new file", std::nullopt, TProject(u"C:\\data\\検査.csv", 0, false),
+       u"[CSV]\r\nFILENAME=C:\\data\\検査.csv\r\nTITLE=0\r\n\r\n[TASK]\r\nCOL=0\r\n\r\n"},
+      {"new file, empty name", std::nullopt, TProject(u"", -7, true),
+       u"[CSV]\r\nFILENAME=\r\nTITLE=1\r\n\r\n[TASK]\r\nCOL=-7\r\n\r\n"},
+      {"the last duplicate is replaced, other keys and sections stay",
+       Utf16LeWithMark(u"; comment\r\n[CSV]\r\nFILENAME=first\r\n\r\nFILENAME=second\r\n"
+                       u"[TASK]\r\nNOTE = x\r\nCOL=1\r\n[Extra]\r\nkey=value\r\n"),
+       TProject(u"new.csv", 9, true),
+       u"[CSV]\r\nFILENAME=first\r\nFILENAME=new.csv\r\nTITLE=1\r\n\r\n"
+       u"[TASK]\r\nNOTE=x\r\nCOL=9\r\n\r\n[Extra]\r\nkey=value\r\n\r\n"},
+      // UTF-8 bytes read as UTF-16 LE pair up into characters that hold no section.
+      {"UTF-8 file is read as UTF-16 LE", "\xEF\xBB\xBF[CSV]\r\nFILENAME=old\r\n",
+       TProject(u"new.csv", 2, false),
+       u"[CSV]\r\nFILENAME=new.csv\r\nTITLE=0\r\n\r\n[TASK]\r\nCOL=2\r\n\r\n"},
+      {"UTF-16 LE file without mark", Utf16Le(u"[CSV]\r\nFILENAME=old\r\n[More]\r\nk=v\r\n"),
+       TProject(u"new.csv", 2, false),
+       u"[CSV]\r\nFILENAME=new.csv\r\nTITLE=0\r\n\r\n[More]\r\nk=v\r\n\r\n"
+       u"[TASK]\r\nCOL=2\r\n\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::remove(PathOf("p.NVS").c_str());
+    if (c.old) WriteBytes(PathOf("p.NVS"), *c.old);
+    c.project.SaveToFile(UPathOf("p.NVS"));
+    EXPECT_EQ(ReadBytes(PathOf("p.NVS")), Utf16LeWithMark(c.saved));
+  }
+}
 
 TEST_F(ProjectTest, SaveThenLoadReturnsTheSameValues) {
-  const RoundTripCase cases[] = {
+  const struct {
+    const char* name;
+    UnicodeString fileName;
+    std::int32_t col;
+    bool title;
+  } cases[] = {
       {"plain", u"/home/u/data.csv", 0, false},
       {"spaces inside and around", u"  /home/u/My Data/a b.csv", 2, true},
       {"equals signs", u"/tmp/a=b==c.csv", 5, false},
@@ -65,7 +76,7 @@ TEST_F(ProjectTest, SaveThenLoadReturnsTheSameValues) {
       {"largest column", u"", INT32_MAX, false},
       {"semicolon and brackets", u";[x].csv", 1, true},
   };
-  for (const RoundTripCase& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TProject(c.fileName, c.col, c.title).SaveToFile(UPathOf("p.NVS"));
     TProject loaded(u"other", 77, !c.title);
@@ -80,93 +91,90 @@ TEST_F(ProjectTest, SaveThenLoadReturnsTheSameValues) {
   }
 }
 
-struct HandWrittenCase {
-  const char* name;
-  std::string bytes;
-};
+const std::u16string kProjectText =
+    u"[CSV]\r\nFILENAME=C:\\data\\a.csv\r\nTITLE=1\r\n\r\n[TASK]\r\nCOL=12\r\n\r\n";
+const std::string kProjectBytes = Utf16LeWithMark(kProjectText);
 
-TEST_F(ProjectTest, HandWrittenFilesInEveryEncodingLoad) {
-  const std::u16string text =
-      u"[CSV]\r\nFILENAME=C:\\データ\\表.csv\r\nTITLE=1\r\n[TASK]\r\nCOL=4\r\n";
-  const HandWrittenCase cases[] = {
-      {"UTF-16 LE with mark", "\xFF\xFE" + Utf16Le(text)},
-      {"UTF-8 with mark", "\xEF\xBB\xBF" + ToUtf8(text)},
-      {"UTF-16 BE with mark", "\xFE\xFF" + Utf16Be(text)},
-      {"code page 932",
-       "[CSV]\nFILENAME=C:\\\x83\x66\x81\x5B\x83\x5E\\\x95\x5C.csv\nTITLE=1\n"
-       "[TASK]\nCOL=4\n"},
-  };
-  for (const HandWrittenCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    const TProject project = LoadText(c.bytes);
-    EXPECT_EQ(ToUtf8(project.FileName), "C:\\データ\\表.csv");
-    EXPECT_TRUE(project.Title);
-    EXPECT_EQ(project.Col, 4);
-  }
+// The file bytes of kProjectText cut right after `through` (plus extra bytes of the next unit).
+std::string ProjectCutAfter(std::u16string_view through, std::size_t extra) {
+  const std::size_t units = kProjectText.find(through) + through.size();
+  return kProjectBytes.substr(0, 2 + 2 * units + extra);
 }
 
-struct ValueCase {
-  const char* name;
-  std::string body;  // UTF-8, saved as UTF-16 LE with mark
-  UnicodeString fileName;
-  bool title;
-  std::int32_t col;
-};
-
-TEST_F(ProjectTest, LoadsValuesByTheLookupAndIntegerRules) {
-  const ValueCase cases[] = {
-      {"TITLE true is not a number", "[CSV]\nTITLE=true\n", u"", false, 0},
-      {"TITLE 2 is true", "[CSV]\nTITLE=2\n", u"", true, 0},
-      {"COL hexadecimal", "[TASK]\nCOL=0x1F\n", u"", false, 31},
-      {"COL with spaces around equals", "[TASK]\nCOL = 5\n", u"", false, 5},
-      {"COL 5a", "[TASK]\nCOL=5a\n", u"", false, 0},
-      {"COL empty", "[TASK]\nCOL=\n", u"", false, 0},
-      {"COL beyond 32 bits", "[TASK]\nCOL=2147483648\n", u"", false, 0},
-      {"lower-case section and key", "[csv]\nfilename=a.csv\ntitle=1\n", u"a.csv", true, 0},
-      {"second FILENAME wins", "[CSV]\nFILENAME=first\nFILENAME=second\n", u"second", false, 0},
-      {"quotes are kept", "[CSV]\nFILENAME=\"a b.csv\"\n", u"\"a b.csv\"", false, 0},
-      {"keys before any section are dropped", "FILENAME=x\nCOL=3\n[CSV]\n", u"", false, 0},
-      {"commented line is skipped", "[CSV]\n;FILENAME=x\n", u"", false, 0},
+TEST_F(ProjectTest, LoadsValuesByTheLookupAndIntegerRulesFromAnyFile) {
+  const std::u16string handWritten =
+      u"[CSV]\r\nFILENAME=C:\\データ\\表.csv\r\nTITLE=1\r\n[TASK]\r\nCOL=4\r\n";
+  const auto body = [](const char* text) { return Utf16LeWithMark(FromUtf8(text)); };
+  const struct {
+    const char* name;
+    std::optional<std::string> bytes;  // nothing: no file at all
+    UnicodeString fileName;
+    bool title;
+    std::int32_t col;
+  } cases[] = {
+      {"UTF-16 LE with mark", Utf16LeWithMark(handWritten), u"C:\\データ\\表.csv", true, 4},
+      {"UTF-8 with mark", "\xEF\xBB\xBF" + ToUtf8(handWritten), u"C:\\データ\\表.csv", true, 4},
+      {"UTF-16 BE with mark", "\xFE\xFF" + Utf16Be(handWritten), u"C:\\データ\\表.csv", true, 4},
+      {"code page 932",
+       "[CSV]\nFILENAME=C:\\\x83\x66\x81\x5B\x83\x5E\\\x95\x5C.csv\nTITLE=1\n[TASK]\nCOL=4\n",
+       u"C:\\データ\\表.csv", true, 4},
+      {"no file", std::nullopt, u"", false, 0},
+      {"TITLE true is not a number", body("[CSV]\nTITLE=true\n"), u"", false, 0},
+      {"TITLE 2 is true", body("[CSV]\nTITLE=2\n"), u"", true, 0},
+      {"COL hexadecimal", body("[TASK]\nCOL=0x1F\n"), u"", false, 31},
+      {"COL with spaces around equals", body("[TASK]\nCOL = 5\n"), u"", false, 5},
+      {"COL 5a", body("[TASK]\nCOL=5a\n"), u"", false, 0},
+      {"COL empty", body("[TASK]\nCOL=\n"), u"", false, 0},
+      {"COL beyond 32 bits", body("[TASK]\nCOL=2147483648\n"), u"", false, 0},
+      {"lower-case section and key", body("[csv]\nfilename=a.csv\ntitle=1\n"), u"a.csv", true, 0},
+      {"second FILENAME wins", body("[CSV]\nFILENAME=first\nFILENAME=second\n"), u"second", false,
+       0},
+      {"quotes are kept", body("[CSV]\nFILENAME=\"a b.csv\"\n"), u"\"a b.csv\"", false, 0},
+      {"keys before any section are dropped", body("FILENAME=x\nCOL=3\n[CSV]\n"), u"", false, 0},
+      {"commented line is skipped", body("[CSV]\n;FILENAME=x\n"), u"", false, 0},
+      // A file cut short keeps its whole lines.
+      {"cut: nothing left", "", u"", false, 0},
+      {"cut: half a mark", "\xFF", u"", false, 0},
+      {"cut: only the mark", "\xFF\xFE", u"", false, 0},
+      {"cut inside the section name, odd", ProjectCutAfter(u"[CS", 1), u"", false, 0},
+      {"cut inside the file name, odd", ProjectCutAfter(u"FILENAME=C:\\da", 1), u"C:\\da", false,
+       0},
+      {"cut inside the key TITLE", ProjectCutAfter(u"TIT", 0), u"C:\\data\\a.csv", false, 0},
+      {"cut after TITLE=", ProjectCutAfter(u"TITLE=", 0), u"C:\\data\\a.csv", false, 0},
+      {"cut inside the column, odd", ProjectCutAfter(u"COL=1", 1), u"C:\\data\\a.csv", true, 1},
+      {"cut: last byte missing", kProjectBytes.substr(0, kProjectBytes.size() - 1),
+       u"C:\\data\\a.csv", true, 12},
   };
-  for (const ValueCase& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const TProject project = LoadText("\xFF\xFE" + Utf16Le(FromUtf8(c.body)));
+    std::remove(PathOf("p.NVS").c_str());
+    if (c.bytes) WriteBytes(PathOf("p.NVS"), *c.bytes);
+    TProject project(u"unchanged", 99, true);
+    project.LoadFromFile(UPathOf("p.NVS"));
     EXPECT_EQ(ToUtf8(project.FileName), ToUtf8(c.fileName));
     EXPECT_EQ(project.Title, c.title);
     EXPECT_EQ(project.Col, c.col);
   }
 }
 
-TEST_F(ProjectTest, MissingFileLoadsEmptyFalseAndZero) {
-  TProject project(u"before", 5, true);
-  project.LoadFromFile(UPathOf("missing.NVS"));
-  EXPECT_EQ(project.FileName, u"");
-  EXPECT_FALSE(project.Title);
-  EXPECT_EQ(project.Col, 0);
-}
+TEST_F(ProjectTest, ProjectFileCutAnywhereLoadsAndCanBeSavedOver) {
+  const UnicodeString fullName = u"C:\\data\\a.csv";
+  for (std::size_t size = 0; size <= kProjectBytes.size(); ++size) {
+    SCOPED_TRACE(size);
+    WriteBytes(PathOf("cut.NVS"), kProjectBytes.substr(0, size));
+    TProject project;
+    ASSERT_NO_THROW(project.LoadFromFile(UPathOf("cut.NVS")));
+    EXPECT_EQ(fullName.rfind(project.FileName, 0), 0u) << "not a prefix of the whole name";
+    EXPECT_TRUE(project.Col == 0 || project.Col == 1 || project.Col == 12);
 
-TEST_F(ProjectTest, SaveReplacesTheLastDuplicateAndKeepsOtherKeysAndSections) {
-  WriteBytes(PathOf("p.NVS"),
-             "\xFF\xFE" + Utf16Le(u"; comment\r\n[CSV]\r\nFILENAME=first\r\n\r\nFILENAME=second\r\n"
-                                  u"[TASK]\r\nNOTE = x\r\nCOL=1\r\n[Extra]\r\nkey=value\r\n"));
-  TProject(u"new.csv", 9, true).SaveToFile(UPathOf("p.NVS"));
-  EXPECT_EQ(SavedText(),
-            u"[CSV]\r\nFILENAME=first\r\nFILENAME=new.csv\r\nTITLE=1\r\n\r\n"
-            u"[TASK]\r\nNOTE=x\r\nCOL=9\r\n\r\n"
-            u"[Extra]\r\nkey=value\r\n\r\n");
-}
-
-TEST_F(ProjectTest, SavingOverAFileInAnotherEncodingReadsItAsUtf16LeFirst) {
-  // "[A]\r\n" in UTF-8 pairs up as UTF-16 LE into characters that hold no section.
-  WriteBytes(PathOf("p.NVS"), "\xEF\xBB\xBF[CSV]\r\nFILENAME=old\r\n");
-  TProject(u"new.csv", 2, false).SaveToFile(UPathOf("p.NVS"));
-  EXPECT_EQ(SavedText(), u"[CSV]\r\nFILENAME=new.csv\r\nTITLE=0\r\n\r\n[TASK]\r\nCOL=2\r\n\r\n");
-  // A UTF-16 LE file without mark is read as such.
-  WriteBytes(PathOf("p.NVS"), Utf16Le(u"[CSV]\r\nFILENAME=old\r\n[More]\r\nk=v\r\n"));
-  TProject(u"new.csv", 2, false).SaveToFile(UPathOf("p.NVS"));
-  EXPECT_EQ(SavedText(),
-            u"[CSV]\r\nFILENAME=new.csv\r\nTITLE=0\r\n\r\n[More]\r\nk=v\r\n\r\n"
-            u"[TASK]\r\nCOL=2\r\n\r\n");
+    const TProject saved(u"/new.csv", -3, true);
+    saved.SaveToFile(UPathOf("cut.NVS"));
+    TProject loaded;
+    loaded.LoadFromFile(UPathOf("cut.NVS"));
+    EXPECT_EQ(loaded.FileName, u"/new.csv");
+    EXPECT_EQ(loaded.Col, -3);
+    EXPECT_TRUE(loaded.Title);
+  }
 }
 
 TEST_F(ProjectTest, ClearEmptiesNameAndColumnButKeepsTitle) {

@@ -99,20 +99,13 @@ TEST(ConvertCodePageWithMLang, Utf16BecomesUtf8UpToTheFirstZero) {
     std::uint16_t from;
     std::string expected;
   } cases[] = {
-      {"LE", Bytes({0x42, 0x30, 0x41, 0x00}), 1200,
-       "\xE3\x81\x82"
-       "A"},
-      {"BE", Bytes({0x30, 0x42, 0x00, 0x41}), 1201,
-       "\xE3\x81\x82"
-       "A"},
+      {"LE", Bytes({0x42, 0x30, 0x41, 0x00}), 1200, Bytes({0xE3, 0x81, 0x82, 'A'})},
+      {"BE", Bytes({0x30, 0x42, 0x00, 0x41}), 1201, Bytes({0xE3, 0x81, 0x82, 'A'})},
       {"LE mark is content here", Bytes({0xFF, 0xFE, 0x41, 0x00}), 1200,
-       "\xEF\xBB\xBF"
-       "A"},
+       Bytes({0xEF, 0xBB, 0xBF, 'A'})},
       {"two-byte form", Bytes({0xA2, 0x00}), 1200, "\xC2\xA2"},
       {"surrogate pair", Bytes({0x3D, 0xD8, 0x00, 0xDE}), 1200, "\xF0\x9F\x98\x80"},
-      {"lone low surrogate", Bytes({0x00, 0xDE, 0x41, 0x00}), 1200,
-       "\xEF\xBF\xBD"
-       "A"},
+      {"lone low surrogate", Bytes({0x00, 0xDE, 0x41, 0x00}), 1200, Bytes({0xEF, 0xBF, 0xBD, 'A'})},
       {"high surrogate at the end", Bytes({0x41, 0x00, 0x3D, 0xD8}), 1200, "A\xEF\xBF\xBD"},
       {"U+0000 ends the result", Bytes({0x41, 0x00, 0x00, 0x00, 0x42, 0x00}), 1200, "A"},
       {"empty", "", 1201, ""},

@@ -50,14 +50,6 @@ TEST(CorpusExcerpts, Utf8WithMarkLosesOnlyTheMark) {
   EXPECT_EQ(text.rfind(u"No,全国地方公共団体コード", 0), 0u);
 }
 
-TEST(CorpusExcerpts, ReaderAndDecoderTogether) {
-  const AnsiString content = TFileUtility::LoadFileToAnsiString(
-      FromUtf8(std::string(NORVALIS_TEST_DATA) + "/text/ken_all_head.csv"));
-  EXPECT_EQ(content, ReadTextData("ken_all_head.csv"));
-  EXPECT_NE(TStringUtility::ConvertToUnicodeString(content).find(u"\"北海道\",\"札幌市中央区\""),
-            UnicodeString::npos);
-}
-
 // The whole Japan Post UTF-8 list, where a machine has the shared corpus.
 TEST(CorpusExcerpts, JapanPostUtf8ListIsDetectedAsUtf8) {
   const char* path = "/work/shared/corpus/utf_ken_all.csv";

@@ -14,6 +14,7 @@ namespace {
 using MECSUtils::AnsiToUTF16;
 using MECSUtils::AppendAnsiToUTF16;
 using MECSUtils::MappingFix;
+using test::Bytes;
 using test::Hex;
 
 void appendCodePoint(char32_t cp, UnicodeString& out) {
@@ -133,22 +134,20 @@ std::string randomUtf8(std::mt19937& rng, std::size_t length) {
         break;
       }
       case 9: {
-        static const std::string edges[] = {
-            test::Bytes({0xE0, 0x80, 0x80}),
-            test::Bytes({0xE0, 0x9F, 0xBF}),
-            test::Bytes({0xED, 0xA0, 0x80}),
-            test::Bytes({0xED, 0x9F, 0xBF}),
-            test::Bytes({0xF4, 0x90, 0x80, 0x80}),
-            test::Bytes({0xF0, 0x8F, 0xBF, 0xBF}),
-            test::Bytes({0xC0, 0xAF}),
-            test::Bytes({0xC1, 0xBF}),
-            test::Bytes({0xC2, 0x80}),
-            test::Bytes({0xEF, 0xBF, 0xBF}),
-            test::Bytes({0xF5, 0x80}),
-            test::Bytes({0xFF}),
-            test::Bytes({0xE3, 0x81}),
-            test::Bytes({0xE3, 0x41, 0x82}),
-        };
+        static const std::string edges[] = {Bytes({0xE0, 0x80, 0x80}),
+                                            Bytes({0xE0, 0x9F, 0xBF}),
+                                            Bytes({0xED, 0xA0, 0x80}),
+                                            Bytes({0xED, 0x9F, 0xBF}),
+                                            Bytes({0xF4, 0x90, 0x80, 0x80}),
+                                            Bytes({0xF0, 0x8F, 0xBF, 0xBF}),
+                                            Bytes({0xC0, 0xAF}),
+                                            Bytes({0xC1, 0xBF}),
+                                            Bytes({0xC2, 0x80}),
+                                            Bytes({0xEF, 0xBF, 0xBF}),
+                                            Bytes({0xF5, 0x80}),
+                                            Bytes({0xFF}),
+                                            Bytes({0xE3, 0x81}),
+                                            Bytes({0xE3, 0x41, 0x82})};
         out += edges[pick(0, std::size(edges) - 1)];
         break;
       }
@@ -218,12 +217,9 @@ TEST(MultiByteDecoding, WholeTextEqualsItsPartsDecodedOneByOne) {
     std::uint16_t codePage;
     std::string pieces[4];
   } cases[] = {
-      {932,
-       {test::Bytes({0x82, 0xA0}), test::Bytes({0xB1}), test::Bytes({0x81, 0x5C}),
-        test::Bytes({0xFF})}},
+      {932, {Bytes({0x82, 0xA0}), Bytes({0xB1}), Bytes({0x81, 0x5C}), Bytes({0xFF})}},
       {20932,
-       {test::Bytes({0xA4, 0xA2}), test::Bytes({0x8E, 0xB1}), test::Bytes({0x8F, 0xA2, 0xF1}),
-        test::Bytes({0xA1, 0xBD})}},
+       {Bytes({0xA4, 0xA2}), Bytes({0x8E, 0xB1}), Bytes({0x8F, 0xA2, 0xF1}), Bytes({0xA1, 0xBD})}},
   };
   std::mt19937 rng(2024);
   for (const auto& c : cases) {
@@ -253,13 +249,13 @@ TEST(AppendAnsiToUTF16, CorrectionsEqualTheSeparatePass) {
     MappingFix fix;
     std::string unit;  // a sequence that decodes to a corrected character
   } cases[] = {
-      {932, MappingFix::CP932, test::Bytes({0x81, 0x5C})},             // U+2015
-      {932, MappingFix::CP932, test::Bytes({0x81, 0x50})},             // U+FFE3
-      {20932, MappingFix::JISX0208, test::Bytes({0xA1, 0xBD})},        // U+2015
-      {65001, MappingFix::JISX0208, test::Bytes({0xC2, 0xA2})},        // U+00A2
-      {65001, MappingFix::JISX0208, test::Bytes({0xE2, 0x88, 0x92})},  // U+2212
-      {65001, MappingFix::JISX0208, test::Bytes({0xE3, 0x80, 0x9C})},  // U+301C
-      {65001, MappingFix::JISX0208, test::Bytes({0xEF, 0xBF, 0xA3})},  // U+FFE3
+      {932, MappingFix::CP932, Bytes({0x81, 0x5C})},             // U+2015
+      {932, MappingFix::CP932, Bytes({0x81, 0x50})},             // U+FFE3
+      {20932, MappingFix::JISX0208, Bytes({0xA1, 0xBD})},        // U+2015
+      {65001, MappingFix::JISX0208, Bytes({0xC2, 0xA2})},        // U+00A2
+      {65001, MappingFix::JISX0208, Bytes({0xE2, 0x88, 0x92})},  // U+2212
+      {65001, MappingFix::JISX0208, Bytes({0xE3, 0x80, 0x9C})},  // U+301C
+      {65001, MappingFix::JISX0208, Bytes({0xEF, 0xBF, 0xA3})},  // U+FFE3
   };
   std::mt19937 rng(99);
   for (const auto& c : cases) {

@@ -23,21 +23,19 @@ TEST(EncodeDetect, BomCheckFindsMarksWithUtf32First) {
   struct Case {
     std::string bytes;
     TBOMType expected;
-  } cases[] = {
-      {"", btNone},
-      {Bytes({0xFF}), btNone},
-      {Bytes({0xFF, 0xFE}), bt16LE},
-      {Bytes({0xFE, 0xFF}), bt16BE},
-      {Bytes({0xFF, 0xFE, 0x41, 0x00}), bt16LE},
-      {Bytes({0xFF, 0xFE, 0x00, 0x00}), bt32LE},
-      {Bytes({0xFF, 0xFE, 0x00}), bt16LE},
-      {Bytes({0x00, 0x00, 0xFE, 0xFF}), bt32BE},
-      {Bytes({0x00, 0x00, 0xFE}), btNone},
-      {Bytes({0xEF, 0xBB, 0xBF}), btUTF8},
-      {Bytes({0xEF, 0xBB}), btNone},
-      {Bytes({0xEF, 0xBB, 0xBF, 0x82, 0xA0}), btUTF8},
-      {"abc", btNone},
-  };
+  } cases[] = {{"", btNone},
+               {Bytes({0xFF}), btNone},
+               {Bytes({0xFF, 0xFE}), bt16LE},
+               {Bytes({0xFE, 0xFF}), bt16BE},
+               {Bytes({0xFF, 0xFE, 0x41, 0x00}), bt16LE},
+               {Bytes({0xFF, 0xFE, 0x00, 0x00}), bt32LE},
+               {Bytes({0xFF, 0xFE, 0x00}), bt16LE},
+               {Bytes({0x00, 0x00, 0xFE, 0xFF}), bt32BE},
+               {Bytes({0x00, 0x00, 0xFE}), btNone},
+               {Bytes({0xEF, 0xBB, 0xBF}), btUTF8},
+               {Bytes({0xEF, 0xBB}), btNone},
+               {Bytes({0xEF, 0xBB, 0xBF, 0x82, 0xA0}), btUTF8},
+               {"abc", btNone}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.bytes));
     EXPECT_EQ(BOMCheck(c.bytes), c.expected);
@@ -59,6 +57,9 @@ TEST(EncodeDetect, IgnoredCheckAnswersNoWithoutTouchingItsCounter) {
   // Another member in the set leaves the check alone.
   EXPECT_TRUE(IsSJIS(sjis, score, IgnoreBit(ieEUC)));
   EXPECT_EQ(score, 9);
+  // Counters add to the caller's value.
+  EXPECT_TRUE(IsUTF8(utf8, score));
+  EXPECT_EQ(score, 12);
   EXPECT_EQ(IgnoreBit(ieSJIS), 0x01);
   EXPECT_EQ(IgnoreBit(ieUTF7), 0x20);
   // Ignoring the mark lets the content decide.
@@ -140,12 +141,6 @@ TEST(EncodeDetect, ScanningChecksValidateAndScoreSequences) {
     EXPECT_EQ(IsUTF8(c.bytes, utf8), c.utf8);
     EXPECT_EQ(utf8, c.utf8Score);
   }
-}
-
-TEST(EncodeDetect, CountersAddToTheCallersValue) {
-  std::int32_t score = 10;
-  EXPECT_TRUE(IsUTF8(Bytes({0xE3, 0x81, 0x82}), score));
-  EXPECT_EQ(score, 13);
 }
 
 TEST(EncodeDetect, IsUtf7ScoresBase64Runs) {
@@ -243,17 +238,20 @@ TEST(EncodeDetect, DetectionLimitNeverCutsAUtf8Character) {
       "01101,\"060  \",\"0600000\",\"ホッカイドウ\",\"サッポロシチュウオウク\",\"北海道\","
       "\"札幌市中央区\",0,0,0\r\n";
   const std::string emoji = "01101,\"ホッカイドウ\U0001F600\",\"北海道\",0\r\n";
+  // literalFails: whether reading exactly 102400 bytes loses UTF-8; the verdict on those
+  // bytes then sends the whole file down the CP932 route, where it comes out garbled.
   struct Case {
     const char* name;
     std::string line;
     std::size_t inside;
-    bool literalFails;  // whether reading exactly 102400 bytes loses UTF-8
+    bool literalFails;
+    int literalVerdict;
   } cases[] = {
-      {"three bytes cut after the lead", postal, 1, false},
-      {"three bytes cut after one continuation", postal, 2, true},
-      {"four bytes cut after the lead", emoji, 1, false},
-      {"four bytes cut after one continuation", emoji, 2, true},
-      {"four bytes cut after two continuations", emoji, 3, true},
+      {"three bytes cut after the lead", postal, 1, false, vUTF8},
+      {"three bytes cut after one continuation", postal, 2, true, vNone},
+      {"four bytes cut after the lead", emoji, 1, false, vUTF8},
+      {"four bytes cut after one continuation", emoji, 2, true, vNone},
+      {"four bytes cut after two continuations", emoji, 3, true, vNone},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -262,41 +260,34 @@ TEST(EncodeDetect, DetectionLimitNeverCutsAUtf8Character) {
         std::string_view(content).substr(0, TStringUtility::MaxDetectBytes);
     std::int32_t score = 0;
     EXPECT_EQ(IsUTF8(literal, score), !c.literalFails);
+    EXPECT_EQ(CheckEncoding(literal), c.literalVerdict);
     EXPECT_EQ(TStringUtility::DetectCodePage(content), 65001);
+    EXPECT_NE(TStringUtility::ConvertToUnicodeString(content).find(FromUtf8(c.line)),
+              UnicodeString::npos);
   }
 }
 
-TEST(EncodeDetect, LiteralLimitWouldLosePostalUtf8) {
-  // Cut inside a character, the leading bytes of this postal list are not UTF-8 any more
-  // and would be decoded as CP932.
-  const std::string postal =
-      "01101,\"060  \",\"0600000\",\"ホッカイドウ\",\"サッポロシチュウオウク\",\"北海道\","
-      "\"札幌市中央区\",0,0,0\r\n";
-  const std::string content = contentAcrossLimit(postal, 2);
-  EXPECT_EQ(CheckEncoding(std::string_view(content).substr(0, TStringUtility::MaxDetectBytes)),
-            vNone);
-  EXPECT_EQ(TStringUtility::DetectCodePage(content), 65001);
-  EXPECT_NE(TStringUtility::ConvertToUnicodeString(content).find(u"\"ホッカイドウ\""),
-            UnicodeString::npos);
-}
-
-TEST(EncodeDetect, ContentOfExactlyTheLimitIsExaminedWhole) {
-  std::string content(TStringUtility::MaxDetectBytes - 2, 'a');
-  content += Bytes({0xE3, 0x81});
-  // Nothing follows the limit, so nothing is stepped back: the cut-off UTF-8 fails.
-  EXPECT_EQ(TStringUtility::DetectCodePage(content), 932);
-}
-
-TEST(EncodeDetect, BytesBeyondTheLimitAreNotExamined) {
-  std::string content(TStringUtility::MaxDetectBytes, 'a');
-  content += Bytes({0x82, 0xA0});
-  EXPECT_EQ(TStringUtility::DetectCodePage(content), 65535);
+TEST(EncodeDetect, OnlyTheFirstLimitBytesAreExamined) {
+  const std::size_t limit = TStringUtility::MaxDetectBytes;
   // A Shift_JIS trail byte at the limit (in 80-BF) may shorten the window; the verdict stays.
   std::string sjis;
-  while (sjis.size() < TStringUtility::MaxDetectBytes + 10)
+  while (sjis.size() < limit + 10)
     sjis += Bytes({0x82, 0xA0, 0x41});
-  EXPECT_EQ(static_cast<unsigned char>(sjis[TStringUtility::MaxDetectBytes]), 0xA0);
-  EXPECT_EQ(TStringUtility::DetectCodePage(sjis), 932);
+  ASSERT_EQ(static_cast<unsigned char>(sjis[limit]), 0xA0);
+  const struct {
+    const char* name;
+    std::string content;
+    std::uint16_t codePage;
+  } cases[] = {
+      // Nothing follows the limit, so nothing is stepped back: the cut-off UTF-8 fails.
+      {"exactly the limit", std::string(limit - 2, 'a') + Bytes({0xE3, 0x81}), 932},
+      {"beyond the limit", std::string(limit, 'a') + Bytes({0x82, 0xA0}), 65535},
+      {"trail byte at the limit", sjis, 932},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(TStringUtility::DetectCodePage(c.content), c.codePage);
+  }
 }
 
 }  // namespace
