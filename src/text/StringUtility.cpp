@@ -169,23 +169,7 @@ AnsiString ConvertCodePageWithMLang(std::string_view content, std::uint16_t from
     AnsiString out;
     // At most 3 bytes per UTF-16 code unit, and 3 for a cut-off last byte.
     out.reserve(s.size() / 2 * 3 + 3);
-    walkUtf16(s, from == Utf16BE, [&out](char32_t cp) {
-      if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-      } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-      } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-      } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-      }
-    });
+    walkUtf16(s, from == Utf16BE, [&out](char32_t cp) { AppendUtf8(out, cp); });
     return out;
   } catch (const std::bad_alloc&) {
     throw Exception(MLangMemoryFailed);

@@ -1,10 +1,22 @@
-#include "UnicodeString.h"
+#include "text/UnicodeString.h"
 
 namespace norvalis {
 
 namespace {
 
-void appendUtf8(std::string& out, char32_t cp) {
+void appendUtf16(UnicodeString& out, char32_t cp) {
+  if (cp < 0x10000) {
+    out += static_cast<char16_t>(cp);
+  } else {
+    cp -= 0x10000;
+    out += static_cast<char16_t>(0xD800 | (cp >> 10));
+    out += static_cast<char16_t>(0xDC00 | (cp & 0x3FF));
+  }
+}
+
+}  // namespace
+
+void AppendUtf8(std::string& out, char32_t cp) {
   if (cp < 0x80) {
     out += static_cast<char>(cp);
   } else if (cp < 0x800) {
@@ -22,18 +34,6 @@ void appendUtf8(std::string& out, char32_t cp) {
   }
 }
 
-void appendUtf16(UnicodeString& out, char32_t cp) {
-  if (cp < 0x10000) {
-    out += static_cast<char16_t>(cp);
-  } else {
-    cp -= 0x10000;
-    out += static_cast<char16_t>(0xD800 | (cp >> 10));
-    out += static_cast<char16_t>(0xDC00 | (cp & 0x3FF));
-  }
-}
-
-}  // namespace
-
 std::string ToUtf8(std::u16string_view text) {
   std::string out;
   out.reserve(text.size());
@@ -46,7 +46,7 @@ std::string ToUtf8(std::u16string_view text) {
     } else if (u >= 0xD800 && u <= 0xDFFF) {
       u = 0xFFFD;
     }
-    appendUtf8(out, u);
+    AppendUtf8(out, u);
   }
   return out;
 }

@@ -13,6 +13,8 @@ using UnicodeString = std::u16string;
 // Raw bytes, never converted implicitly.
 using AnsiString = std::string;
 
+// Appends the UTF-8 bytes of one code point.
+void AppendUtf8(std::string& out, char32_t codePoint);
 // UTF-16 to UTF-8; a lone surrogate becomes U+FFFD.
 std::string ToUtf8(std::u16string_view text);
 // UTF-8 to UTF-16; an invalid or incomplete sequence becomes U+FFFD.
