@@ -72,14 +72,7 @@ UnicodeString decodeUtf16(std::string_view bytes, bool bigEndian) {
   try {
     UnicodeString out;
     out.reserve(bytes.size() / 2 + 1);
-    walkUtf16(bytes, bigEndian, [&out](char32_t cp) {
-      if (cp < 0x10000) {
-        out.push_back(static_cast<char16_t>(cp));
-      } else {
-        out.push_back(static_cast<char16_t>(0xD800 | ((cp - 0x10000) >> 10)));
-        out.push_back(static_cast<char16_t>(0xDC00 | ((cp - 0x10000) & 0x3FF)));
-      }
-    });
+    walkUtf16(bytes, bigEndian, [&out](char32_t cp) { AppendUtf16(out, cp); });
     return out;
   } catch (const std::bad_alloc&) {
     throw Exception(MLangMemoryFailed);

@@ -2,9 +2,7 @@
 
 namespace norvalis {
 
-namespace {
-
-void appendUtf16(UnicodeString& out, char32_t cp) {
+void AppendUtf16(UnicodeString& out, char32_t cp) {
   if (cp < 0x10000) {
     out += static_cast<char16_t>(cp);
   } else {
@@ -13,8 +11,6 @@ void appendUtf16(UnicodeString& out, char32_t cp) {
     out += static_cast<char16_t>(0xDC00 | (cp & 0x3FF));
   }
 }
-
-}  // namespace
 
 void AppendUtf8(std::string& out, char32_t cp) {
   if (cp < 0x80) {
@@ -84,7 +80,7 @@ UnicodeString FromUtf8(std::string_view text) {
       i += (len == 0 || got < len) ? got : len;
       continue;
     }
-    appendUtf16(out, cp);
+    AppendUtf16(out, cp);
     i += len;
   }
   return out;

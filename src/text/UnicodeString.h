@@ -13,6 +13,8 @@ using UnicodeString = std::u16string;
 // Raw bytes, never converted implicitly.
 using AnsiString = std::string;
 
+// Appends one code point as UTF-16 (a surrogate pair above U+FFFF).
+void AppendUtf16(UnicodeString& out, char32_t codePoint);
 // Appends the UTF-8 bytes of one code point.
 void AppendUtf8(std::string& out, char32_t codePoint);
 // UTF-16 to UTF-8; a lone surrogate becomes U+FFFD.
