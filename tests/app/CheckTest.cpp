@@ -35,12 +35,6 @@ class CheckTest : public testing::WindowTest {
     form->ProgressBar1->installEventFilter(&shows);
   }
   void Check() { form->ActionCsvCheck->trigger(); }
-  QStringList Warnings() const {
-    QStringList texts;
-    for (const DialogCall& call : dialogs.Of(DialogCall::Kind::Warning))
-      texts << call.text;
-    return texts;
-  }
 
   ShowCounter shows;
 };

@@ -79,13 +79,16 @@ class WindowTest : public ::testing::Test {
     form->CheckBoxFirstLineIsTitleClick();
   }
   QString ProjectFileName() const { return QString::fromStdU16String(form->ProjectFileName); }
-  // The texts of the exceptions that reached the application's display.
-  QStringList Shown() const {
+  // The texts of the boxes of one kind that were shown.
+  QStringList Texts(DialogCall::Kind kind) const {
     QStringList texts;
-    for (const DialogCall& call : dialogs.Of(DialogCall::Kind::Critical))
+    for (const DialogCall& call : dialogs.Of(kind))
       texts << call.text;
     return texts;
   }
+  // The texts of the exceptions that reached the application's display.
+  QStringList Shown() const { return Texts(DialogCall::Kind::Critical); }
+  QStringList Warnings() const { return Texts(DialogCall::Kind::Warning); }
 
   FakeDialogs dialogs;
   QTemporaryDir dir;
