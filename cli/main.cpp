@@ -16,6 +16,7 @@
 
 #include "csv/ColumnCheck.h"
 #include "csv/Csv.h"
+#include "csv/CsvDocument.h"
 #include "csv/CsvUtility.h"
 #include "persistence/Project.h"
 #include "text/Exception.h"
@@ -92,8 +93,8 @@ void PrintError(const std::string& message) {
   std::fprintf(stderr, "%s\n", message.c_str());
 }
 
-// Opens the file once to tell a missing or unreadable file from an empty table; raises
-// the same file-open error as the reader.
+// Opens the project file once, so a missing one is reported instead of read as defaults;
+// raises the same file-open error as the reader.
 void EnsureReadable(const UnicodeString& path) {
   const int fd = ::open(ToUtf8(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) throw EFOpenError::ForPath(path, errno);
@@ -103,11 +104,11 @@ void EnsureReadable(const UnicodeString& path) {
   if (isDirectory) throw EFOpenError::ForPath(path, EISDIR);
 }
 
-// The window shows a file it cannot load as an empty table; a script is told instead.
-void LoadOrThrow(TCsv& csv, const UnicodeString& path) {
-  if (!csv.LoadFromFile(path)) {
-    throw Exception(Format(u"ファイル %s を読み込めませんでした。", {std::u16string_view(path)}));
-  }
+// The window shows a file it cannot load as an empty table; a script is told, with the
+// reason the load itself gave.
+void LoadOrThrow(CsvDocument& document, const UnicodeString& path) {
+  const CsvLoadResult result = document.Load(path);
+  if (!result.ok()) throw Exception(result.message);
 }
 
 int Encoding(const UnicodeString& path) {
@@ -117,9 +118,9 @@ int Encoding(const UnicodeString& path) {
 }
 
 int Dump(const UnicodeString& path) {
-  EnsureReadable(path);
-  TCsv csv;
-  LoadOrThrow(csv, path);
+  CsvDocument document;
+  LoadOrThrow(document, path);
+  const TCsv& csv = document.Csv();
   Output out;
   out.Put('[');
   const std::uint32_t rows = csv.GetRowCount();
@@ -272,10 +273,10 @@ int Check(const std::vector<std::string>& args) {
   } else {
     csvPath = FromUtf8(positional[0]);
   }
-  EnsureReadable(csvPath);
-  TCsv csv;
-  LoadOrThrow(csv, csvPath);
-  const CheckResult result = CheckColumn(csv, o.title, o.column);
+  CsvDocument document;
+  LoadOrThrow(document, csvPath);
+  const TCsv& csv = document.Csv();
+  const CheckResult result = document.Check(o.title, o.column);
 
   if (o.json) {
     Output out;

@@ -1,12 +1,39 @@
 #include "csv/Csv.h"
 
+#include <cerrno>
+#include <new>
+#include <stdexcept>
 #include <utility>
 
 #include "csv/CsvTableBuilder.h"
+#include "text/Exception.h"
 #include "text/FileUtility.h"
 #include "text/StringUtility.h"
 
 namespace norvalis {
+
+namespace {
+
+// Thrown from the yield hook to end a load nobody waits for any more.
+struct LoadCancelled {};
+
+constexpr char16_t NotLoadedText[] = u"ファイル %s を読み込めませんでした。";
+constexpr char16_t MemoryText[] =
+    u"ファイルの読み込みに必要なメモリを確保できませんでした。\nbad allocation";
+
+CsvLoadError OpenErrorReason(int errnum) {
+  switch (errnum) {
+    case ENOENT:
+    case ENOTDIR:
+      return CsvLoadError::Missing;
+    case EISDIR:
+      return CsvLoadError::Folder;
+    default:
+      return CsvLoadError::Unreadable;
+  }
+}
+
+}  // namespace
 
 std::u16string_view CsvTable::Cell(std::uint32_t row, std::uint32_t col) const {
   if (row >= rowCount_) return {};
@@ -20,17 +47,63 @@ std::u16string_view CsvTable::Cell(std::uint32_t row, std::uint32_t col) const {
 TCsv::TCsv() = default;
 TCsv::~TCsv() = default;
 
+CsvLoadResult TCsv::Load(const UnicodeString& fileName, std::uint16_t codePage,
+                         const std::atomic<bool>* cancel) {
+  return Read(fileName, codePage, cancel, false);
+}
+
 bool TCsv::LoadFromFile(const UnicodeString& fileName) {
+  if (!IsEmpty()) return false;
+  return Read(fileName, 0, nullptr, true).ok();
+}
+
+CsvLoadResult TCsv::Read(const UnicodeString& fileName, std::uint16_t codePage,
+                         const std::atomic<bool>* cancel, bool onlyIntoEmpty) {
+  const auto cancelled = [cancel] { return cancel != nullptr && cancel->load(); };
+  const auto failure = [](CsvLoadError error, UnicodeString message) {
+    return CsvLoadResult{error, std::move(message)};
+  };
   try {
-    if (!IsEmpty()) return false;
-    std::uint16_t codePage = 0;
+    if (cancelled()) return failure(CsvLoadError::Cancelled, {});
+    std::uint16_t used = codePage;
     // Decoded while read, so the raw bytes are never all held beside the text.
-    UnicodeString text = TFileUtility::LoadFileToUnicodeString(fileName, &codePage);
-    if (!LoadFromText(std::move(text))) return false;
-    codePage_ = codePage;
-    return true;
+    UnicodeString text = codePage == 0
+                             ? TFileUtility::LoadFileToUnicodeString(fileName, &used)
+                             : TStringUtility::ConvertByCodePage(
+                                   TFileUtility::LoadFileToAnsiString(fileName), codePage);
+    if (cancelled()) return failure(CsvLoadError::Cancelled, {});
+    // A copy, so the hook may replace itself (or be replaced) while it runs.
+    YieldHook outer = yield_;
+    YieldHook yield([&outer, &cancelled](std::uint64_t done, std::uint64_t total) {
+      if (cancelled()) throw LoadCancelled{};
+      outer.Force(done, total);
+    });
+    CsvTableBuilder::Result result = CsvTableBuilder::Build(std::move(text), yield);
+    if (cancelled()) return failure(CsvLoadError::Cancelled, {});
+    if (!result.ok) {
+      return failure(CsvLoadError::Unreadable, Format(NotLoadedText, {fileName}));
+    }
+    // The hook may have let something else load this table meanwhile; that load stands.
+    if (onlyIntoEmpty && !IsEmpty()) {
+      return failure(CsvLoadError::Unreadable, Format(NotLoadedText, {fileName}));
+    }
+    table_ = std::move(result.table);
+    codePage_ = used;
+    return {};
+  } catch (const LoadCancelled&) {
+    return failure(CsvLoadError::Cancelled, {});
+  } catch (const EFOpenError& e) {
+    return failure(OpenErrorReason(e.ErrorNumber()), e.Message());
+  } catch (const EOutOfMemory& e) {
+    return failure(CsvLoadError::OutOfMemory, e.Message());
+  } catch (const Exception& e) {
+    return failure(CsvLoadError::Unreadable, e.Message());
+  } catch (const std::bad_alloc&) {
+    return failure(CsvLoadError::OutOfMemory, MemoryText);
+  } catch (const std::length_error&) {
+    return failure(CsvLoadError::OutOfMemory, MemoryText);
   } catch (...) {
-    return false;
+    return failure(CsvLoadError::Unreadable, Format(NotLoadedText, {fileName}));
   }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string_view>
@@ -9,6 +10,17 @@
 #include "text/YieldHook.h"
 
 namespace norvalis {
+
+// Why a load failed.
+enum class CsvLoadError { None, Missing, Unreadable, Folder, OutOfMemory, Cancelled };
+
+// The outcome of a load, with its reason, so no caller looks at the file again to explain it.
+struct CsvLoadResult {
+  CsvLoadError error = CsvLoadError::None;
+  UnicodeString message;  // the Japanese text of the failure, ready to show (empty on success and
+                          // on Cancelled)
+  bool ok() const { return error == CsvLoadError::None; }
+};
 
 // The table content as plain vectors: rows of cells, zero-based.
 using CsvRows = std::vector<std::vector<UnicodeString>>;
@@ -22,6 +34,9 @@ class CsvTable {
   std::uint32_t ColCount() const { return colCount_; }
   // The cell's text; empty outside the counts or in a row's padding.
   std::u16string_view Cell(std::uint32_t row, std::uint32_t col) const;
+  // The file changed on disk after loading (truncated/rewritten); a table held in memory
+  // never goes stale.
+  bool Stale() const { return false; }
 
  private:
   friend class CsvTableBuilder;
@@ -41,7 +56,13 @@ class TCsv {
   TCsv(const TCsv&) = delete;
   TCsv& operator=(const TCsv&) = delete;
 
-  // Reads, decodes and parses the file; false on any failure (the table stays as it was).
+  // Reads the file decoded by codePage (0: detected as usual), with progress through the yield
+  // hook, stopping with CsvLoadError::Cancelled soon after *cancel becomes true. On success the
+  // table is replaced; on failure it stays as it was.
+  CsvLoadResult Load(const UnicodeString& fileName, std::uint16_t codePage = 0,
+                     const std::atomic<bool>* cancel = nullptr);
+  // Reads, decodes and parses the file into an empty table; false on any failure (the table
+  // stays as it was).
   bool LoadFromFile(const UnicodeString& fileName);
   // Parses a decoded text into an empty table; false, with nothing changed, if not empty.
   bool LoadFromText(const UnicodeString& text);
@@ -70,6 +91,10 @@ class TCsv {
   void SetYieldHook(YieldHook hook) { yield_ = std::move(hook); }
 
  private:
+  // Load and LoadFromFile; the latter keeps a table another load made meanwhile.
+  CsvLoadResult Read(const UnicodeString& fileName, std::uint16_t codePage,
+                     const std::atomic<bool>* cancel, bool onlyIntoEmpty);
+
   std::shared_ptr<const CsvTable> table_;
   std::uint16_t codePage_ = 0;
   YieldHook yield_;

@@ -110,9 +110,9 @@ AnsiString allocateContent(std::size_t size) {
   try {
     resizeFunction(content, size);
   } catch (const std::bad_alloc&) {
-    throw Exception(MemoryMessage);
+    throw EOutOfMemory(MemoryMessage);
   } catch (const std::length_error&) {
-    throw Exception(MemoryMessage);
+    throw EOutOfMemory(MemoryMessage);
   }
   return content;
 }
@@ -191,9 +191,9 @@ UnicodeString LoadFileToUnicodeString(const UnicodeString& fileName, std::uint16
     }
     return text;
   } catch (const std::bad_alloc&) {
-    throw Exception(MemoryMessage);
+    throw EOutOfMemory(MemoryMessage);
   } catch (const std::length_error&) {
-    throw Exception(MemoryMessage);
+    throw EOutOfMemory(MemoryMessage);
   }
 }
 
