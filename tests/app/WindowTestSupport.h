@@ -56,8 +56,14 @@ class WindowTest : public ::testing::Test {
     ASSERT_TRUE(WaitLoaded());
   }
 
+  // The window's controls, found by their object names.
+  TGridCsv* Grid() const { return Find<TGridCsv>(*form, "Grid"); }
+  QLineEdit* EditFilename() const { return Find<QLineEdit>(*form, "EditFilename"); }
+  QCheckBox* TitleBox() const { return Find<QCheckBox>(*form, "CheckBoxFirstLineIsTitle"); }
+  QProgressBar* ProgressBar() const { return Find<QProgressBar>(*form, "ProgressBar1"); }
+
   bool WaitLoaded() {
-    return WaitUntil([&] { return !form->Grid->IsLoading(); });
+    return WaitUntil([&] { return !form->Document().IsLoading(); });
   }
   QString Write(const QString& name, const std::string& bytes) {
     return WriteFile(dir, name, bytes);
@@ -75,10 +81,12 @@ class WindowTest : public ::testing::Test {
   }
   void OpenCsv(const QString& path, bool title = false) {
     Load(path);
-    form->CheckBoxFirstLineIsTitle->setChecked(title);
+    TitleBox()->setChecked(title);
     form->CheckBoxFirstLineIsTitleClick();
   }
-  QString ProjectFileName() const { return QString::fromStdU16String(form->ProjectFileName); }
+  QString ProjectFileName() const {
+    return QString::fromStdU16String(form->Session.ProjectFileName);
+  }
   // The texts of the boxes of one kind that were shown.
   QStringList Texts(DialogCall::Kind kind) const {
     QStringList texts;

@@ -9,6 +9,8 @@
 
 #include "app/Application.h"
 #include "app/FormMain.h"
+#include "grid/Document.h"
+#include "grid/GridCsv.h"
 
 int main(int argc, char** argv) {
   norvalis::Application app(argc, argv);
@@ -22,11 +24,13 @@ int main(int argc, char** argv) {
   form.show();
   form.OpenCsvFile(args[1].toStdU16String());
   QDeadlineTimer deadline(10000);
-  while (form.Grid->IsLoading() && !deadline.hasExpired())
+  while (form.Document().IsLoading() && !deadline.hasExpired())
     QCoreApplication::processEvents();
-  form.CheckBoxFirstLineIsTitle->click();
-  form.Grid->SetCol(args.size() > 3 ? args[3].toInt() : 3);
-  form.Grid->setFocus();
+  // The window keeps its controls private; they carry their names.
+  form.findChild<QCheckBox*>(QStringLiteral("CheckBoxFirstLineIsTitle"))->click();
+  auto* grid = form.findChild<norvalis::TGridCsv*>(QStringLiteral("Grid"));
+  grid->SetCol(args.size() > 3 ? args[3].toInt() : 3);
+  grid->setFocus();
   for (int i = 0; i < 20; ++i)
     QCoreApplication::processEvents();
   if (!form.grab().save(args[2])) {
