@@ -25,6 +25,11 @@ class EFOpenError : public Exception {
   using Exception::Exception;
   // "ファイル %s は開けません。 %s " with the path and the system text of errnum.
   static EFOpenError ForPath(const UnicodeString& path, int errnum);
+  // The errno value behind the failure (0 when not known).
+  int ErrorNumber() const noexcept { return errnum_; }
+
+ private:
+  int errnum_ = 0;
 };
 
 // A file that cannot be created or written.

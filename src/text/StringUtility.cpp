@@ -148,6 +148,10 @@ bool ConvertsInPieces(std::uint16_t codePage) {
 void AppendConvertedPiece(std::string_view piece, std::uint16_t codePage, bool first,
                           UnicodeString& out) {
   if (first && codePage == Utf8 && HasUTF8BOM(piece)) piece.remove_prefix(3);
+  if (codePage == CodePageNone) {
+    MECSUtils::AppendAnsiToUTF16(piece, AnsiCodePage, MECSUtils::MappingFix::None, out);
+    return;
+  }
   MECSUtils::AppendAnsiToUTF16(piece, codePage, mappingFixFor(codePage), out);
 }
 
