@@ -119,7 +119,8 @@ int MeasureWhole(const std::string& path, double iconvSeconds) {
   std::printf("  1画面    先頭 %.2f ms, 末尾 %.2f ms (50 行 × %u 列を復号)\n", top, bottom,
               table->ColCount());
 
-  const std::uint32_t column = table->ColCount() - 1;
+  // D: the same in every row of the generated files, so the check runs to the last row.
+  const std::uint32_t column = std::min<std::uint32_t>(3, table->ColCount() - 1);
   const auto checkStart = Clock::now();
   const CheckResult result = CheckColumn(csv, false, column, nullptr);
   std::printf("  チェック %.3f 秒 (%s 列, %llu 行を比較: %s)\n", Seconds(checkStart),

@@ -1,6 +1,7 @@
 #include "csv/CsvIndex.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 
@@ -369,9 +370,75 @@ Index buildIndex(const Source& source, YieldHook& hook, const std::atomic<bool>*
   return index;
 }
 
+// What a byte is to the dialect when fields are located.
+enum ByteClass : std::uint8_t { Plain, QuoteByte, Delimiter, DroppedByte, MaybeDropped };
+
+struct ByteClasses {
+  std::array<std::uint8_t, 256> of{};
+  explicit ByteClasses(unsigned maybeDropped) {
+    for (unsigned b = 0; b < 0x80; ++b)
+      of[b] = asciiDropped(b) ? DroppedByte : Plain;
+    of[Quote] = QuoteByte;
+    of[Comma] = Delimiter;
+    of[Lf] = Delimiter;
+    of[maybeDropped] = MaybeDropped;
+  }
+};
+
+// forEachField for bytes: the same dialect, in tight loops over the bytes of each field.
+template <class Emit>
+void forEachByteField(const Source& source, Field row, Emit emit) {
+  static const ByteClasses utf8(0xC2);
+  static const ByteClasses others(0x80);
+  const auto& cls = (source.codePage == TStringUtility::CodePageUtf8 ? utf8 : others).of;
+  const auto* p = reinterpret_cast<const unsigned char*>(source.data);
+  const std::uint64_t end = row.end;
+  std::uint64_t i = row.begin;
+  for (;;) {
+    const std::uint64_t begin = i;
+    // The first unit the dialect keeps decides whether the field is quoted.
+    while (i < end) {
+      const std::uint8_t c = cls[p[i]];
+      if (c == DroppedByte) {
+        ++i;
+      } else if (c == MaybeDropped) {
+        const unsigned dropped = droppedAt<Units::Bytes>(source, i, p[i]);
+        if (dropped == 0) break;
+        i += dropped;
+      } else {
+        break;
+      }
+    }
+    if (i < end && p[i] == Quote) {
+      bool inside = false;
+      for (; i < end; ++i) {
+        const std::uint8_t c = cls[p[i]];
+        if (c == QuoteByte) {
+          inside = !inside;
+        } else if (c == Delimiter && !inside) {
+          break;
+        }
+      }
+    } else {
+      while (i < end && cls[p[i]] != Delimiter)
+        ++i;
+    }
+    if (i >= end) {
+      emit(Field{begin, std::max(begin, end)});
+      return;
+    }
+    if (!emit(Field{begin, i}) || p[i] == Lf) return;
+    ++i;
+  }
+}
+
 // Calls emit(field) for each field of the row, until it returns false.
 template <Units K, class Emit>
 void forEachField(const Source& source, Field row, Emit emit) {
+  if constexpr (K == Units::Bytes) {
+    forEachByteField(source, row, emit);
+    return;
+  }
   std::uint64_t begin = row.begin;
   bool atFieldStart = true;
   bool quoted = false;
