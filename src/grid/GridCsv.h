@@ -51,7 +51,7 @@ class TGridCsv : public TCustomDrawGrid {
   void Click() override;
 
  private:
-  // The cell's text without a copy; `number` holds row numbers.
+  // The cell's text; `number` holds the text of row numbers and data cells.
   std::u16string_view CellView(int col, std::int64_t row, UnicodeString& number) const;
   std::uint32_t TableRowCount() const;
   // A load began: nothing to show, two columns (the row count stays until the table comes).

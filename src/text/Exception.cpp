@@ -16,9 +16,10 @@ UnicodeString SystemErrorText(int errnum) {
 }
 
 EFOpenError EFOpenError::ForPath(const UnicodeString& path, int errnum) {
-  return EFOpenError(Format(u"ファイル %s は開けません。 %s ",
-                            {path, std::u16string_view(SystemErrorText(errnum))}),
-                     errnum);
+  EFOpenError error(Format(u"ファイル %s は開けません。 %s ",
+                           {path, std::u16string_view(SystemErrorText(errnum))}));
+  error.errnum_ = errnum;
+  return error;
 }
 
 EFCreateError EFCreateError::ForPath(const UnicodeString& path, int errnum) {

@@ -2,7 +2,6 @@
 
 #include <exception>
 #include <string>
-#include <utility>
 
 #include "text/UnicodeString.h"
 
@@ -23,21 +22,14 @@ class Exception : public std::exception {
 // A file that cannot be opened for reading.
 class EFOpenError : public Exception {
  public:
-  explicit EFOpenError(UnicodeString message, int errnum = 0)
-      : Exception(std::move(message)), errnum_(errnum) {}
+  using Exception::Exception;
   // "ファイル %s は開けません。 %s " with the path and the system text of errnum.
   static EFOpenError ForPath(const UnicodeString& path, int errnum);
-  // The errno value behind it (0 when unknown), so callers need not look at the file again.
+  // The errno value behind the failure (0 when not known).
   int ErrorNumber() const noexcept { return errnum_; }
 
  private:
-  int errnum_;
-};
-
-// Memory for the content or its decoded text could not be had.
-class EOutOfMemory : public Exception {
- public:
-  using Exception::Exception;
+  int errnum_ = 0;
 };
 
 // A file that cannot be created or written.

@@ -75,7 +75,7 @@ UnicodeString decodeUtf16(std::string_view bytes, bool bigEndian) {
     walkUtf16(bytes, bigEndian, [&out](char32_t cp) { AppendUtf16(out, cp); });
     return out;
   } catch (const std::bad_alloc&) {
-    throw EOutOfMemory(MLangMemoryFailed);
+    throw Exception(MLangMemoryFailed);
   }
 }
 
@@ -148,6 +148,10 @@ bool ConvertsInPieces(std::uint16_t codePage) {
 void AppendConvertedPiece(std::string_view piece, std::uint16_t codePage, bool first,
                           UnicodeString& out) {
   if (first && codePage == Utf8 && HasUTF8BOM(piece)) piece.remove_prefix(3);
+  if (codePage == CodePageNone) {
+    MECSUtils::AppendAnsiToUTF16(piece, AnsiCodePage, MECSUtils::MappingFix::None, out);
+    return;
+  }
   MECSUtils::AppendAnsiToUTF16(piece, codePage, mappingFixFor(codePage), out);
 }
 
@@ -165,7 +169,7 @@ AnsiString ConvertCodePageWithMLang(std::string_view content, std::uint16_t from
     walkUtf16(s, from == Utf16BE, [&out](char32_t cp) { AppendUtf8(out, cp); });
     return out;
   } catch (const std::bad_alloc&) {
-    throw EOutOfMemory(MLangMemoryFailed);
+    throw Exception(MLangMemoryFailed);
   }
 }
 

@@ -34,6 +34,17 @@ TEST_F(NorvalisCheck, EncodingOfTheExamples) {
   }
 }
 
+TEST_F(NorvalisCheck, StatsTimesTheLoadTheWindowMakes) {
+  const CliRun r = Check({"--stats", Example("shiftjis_quoted.csv")});
+  EXPECT_EQ(r.exitCode, 0);
+  // The whole load comes first, then its own stages; the output ends its last line.
+  EXPECT_EQ(r.out.rfind("読み込み全体: ", 0), 0u) << r.out;
+  EXPECT_NE(r.out.find("\n索引: "), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\nコードページ: 932\n"), std::string::npos) << r.out;
+  ASSERT_FALSE(r.out.empty());
+  EXPECT_EQ(r.out.back(), '\n');
+}
+
 TEST_F(NorvalisCheck, DumpIsPureAsciiAndLossless) {
   const struct {
     const char* name;
