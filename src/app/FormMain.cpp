@@ -664,8 +664,8 @@ void TFormMain::HandleArgument(const QString& argument) {
     CheckBoxFirstLineIsTitleClick();
   } else if (argument.startsWith(QStringLiteral("-c="))) {
     SetGridCol(StrToIntDef(argument.mid(3), 0) + 1LL);
-  } else if (QFileInfo(argument).isFile()) {
-    // "Open with" on a CSV file passes its bare path.
+  } else if (!argument.isEmpty() && !argument.startsWith(QLatin1Char('-'))) {
+    // "Open with" on a CSV file passes its bare path; a missing one is reported as for -f=.
     OpenCsvFile(argument.toStdU16String());
   }
 }
