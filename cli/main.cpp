@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/AppInfo.h"
 #include "csv/ColumnCheck.h"
 #include "csv/Csv.h"
 #include "csv/CsvUtility.h"
@@ -47,6 +48,7 @@ constexpr std::string_view Usage =
     "  norvalis-check --show-project プロジェクト.NVS   プロジェクトをJSONで表示する\n"
     "  norvalis-check --write-project プロジェクト.NVS CSVファイル [--title] [--column 列]\n"
     "      プロジェクトファイルを書き込む\n"
+    "  norvalis-check --version            バージョンを表示する\n"
     "  -- のあとはすべてファイル名 (「-」で始まる名前に使う)\n";
 
 // Wrong usage: the usage text and exit code 64.
@@ -360,6 +362,12 @@ int Run(const std::vector<std::string>& args) {
   if (command == "--write-project") return WriteProject(rest);
   if (command == "--help" || command == "-h") {
     std::fputs(std::string(Usage).c_str(), stdout);
+    return ExitOk;
+  }
+  if (command == "--version") {
+    // The file version of the version block the window's About box shows.
+    const UnicodeString version = TkAppInfo().GetValue(TkAppInfo::FileVersion);
+    std::printf("norvalis-check %s\n", ToUtf8(version).c_str());
     return ExitOk;
   }
   return Check(args);

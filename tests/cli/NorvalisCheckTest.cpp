@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
 #include <vector>
 
 #include "CliTestSupport.h"
+#include "app/AppInfo.h"
+#include "text/UnicodeString.h"
 
 namespace {
 
@@ -169,6 +172,23 @@ TEST_F(NorvalisCheck, NamesAfterDoubleDashOrBeginningWithPlusAreFiles) {
     EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
     EXPECT_EQ(r.out, c.out);
   }
+}
+
+TEST_F(NorvalisCheck, VersionAndHelpGoToStandardOutput) {
+  const CliRun version = Check({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  const std::string fileVersion =
+      norvalis::ToUtf8(norvalis::TkAppInfo().GetValue(norvalis::TkAppInfo::FileVersion));
+  EXPECT_EQ(version.out, "norvalis-check " + fileVersion + "\n");
+  EXPECT_TRUE(
+      std::regex_match(version.out, std::regex("norvalis-check \\d+\\.\\d+\\.\\d+\\.\\d+\n")))
+      << version.out;
+  EXPECT_EQ(version.err, "");
+
+  const CliRun help = Check({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_EQ(help.out.rfind("使い方:\n", 0), 0u) << help.out;
+  EXPECT_EQ(help.err, "");
 }
 
 }  // namespace
