@@ -30,7 +30,7 @@ class CliTest : public TempDirTest {
   // Runs norvalis-check with the arguments; prefix goes before it on the shell line (limits,
   // a change of user). A run that takes longer than a minute ends with ExitTimedOut.
   CliRun Check(const std::vector<std::string>& args, const std::string& prefix = "") {
-    std::string command = prefix + "timeout -k 5 60 " + Quote(NORVALIS_CHECK_EXE);
+    std::string command = prefix + "timeout -k 5 60 " + Quote(program_);
     for (const std::string& arg : args)
       command += " " + Quote(arg);
     const std::string errPath = Path("stderr.txt");
@@ -47,6 +47,9 @@ class CliTest : public TempDirTest {
     run.err = ReadFile(errPath);
     return run;
   }
+
+  // The program Check runs.
+  std::string program_ = NORVALIS_CHECK_EXE;
 };
 
 }  // namespace norvalis::test
