@@ -168,7 +168,7 @@ TEST_F(NorvalisCheck, NamesAfterDoubleDashOrBeginningWithPlusAreFiles) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args.back() + " after " + c.args.front());
-    const CliRun r = Check(c.args, "cd " + norvalis::test::Quote(dir_) + " && ");
+    const CliRun r = Check(c.args, std::string("cd ").append(norvalis::test::Quote(dir_)) + " && ");
     EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
     EXPECT_EQ(r.out, c.out);
   }
