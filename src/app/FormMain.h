@@ -109,7 +109,7 @@ class TFormMain : public QMainWindow {
   // Lets the grid follow the title check box.
   void CheckBoxFirstLineIsTitleClick();
 
-  // The status bar's simple text.
+  // The status text: set by the commands, kept until a command sets another.
   QString StatusText() const;
   void SetStatusText(const QString& text);
 
@@ -167,6 +167,7 @@ class TFormMain : public QMainWindow {
   void HandleArgument(const QString& argument);
   void SetGridCol(long long col);
 
+  QLabel* statusLabel_ = nullptr;
   bool centred_ = false;
   // Counts OpenCsvFile calls, so a call that returns after a later one says nothing.
   std::uint64_t openRequest_ = 0;
