@@ -10,10 +10,12 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "app/AppInfo.h"
 #include "csv/ColumnCheck.h"
 #include "csv/Csv.h"
 #include "csv/CsvDocument.h"
@@ -46,7 +48,9 @@ constexpr std::string_view Usage =
     "  norvalis-check --stats ファイル      読み込みの各段階の時間とメモリを表示する\n"
     "  norvalis-check --show-project プロジェクト.NVS   プロジェクトをJSONで表示する\n"
     "  norvalis-check --write-project プロジェクト.NVS CSVファイル [--title] [--column 列]\n"
-    "      プロジェクトファイルを書き込む\n";
+    "      プロジェクトファイルを書き込む\n"
+    "  norvalis-check --version            バージョンを表示する\n"
+    "  -- のあとはすべてファイル名 (「-」で始まる名前に使う)\n";
 
 // Wrong usage: the usage text and exit code 64.
 struct UsageError {};
@@ -205,13 +209,20 @@ struct CheckOptions {
 std::vector<std::string> ParseOptions(const std::vector<std::string>& args, CheckOptions& o,
                                       bool allowFormat) {
   std::vector<std::string> positional;
+  bool namesOnly = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
+    if (namesOnly) {
+      positional.push_back(a);
+      continue;
+    }
     auto value = [&]() -> const std::string& {
       if (i + 1 >= args.size()) throw UsageError{};
       return args[++i];
     };
-    if (a == "--title") {
+    if (a == "--") {
+      namesOnly = true;
+    } else if (a == "--title") {
       o.title = true;
       o.titleGiven = true;
     } else if (a == "--column") {
@@ -324,17 +335,31 @@ int WriteProject(const std::vector<std::string>& args) {
   return ExitOk;
 }
 
+// The one file name of a command that takes nothing else, "--" allowed before it.
+std::optional<std::string> SingleName(const std::vector<std::string>& rest) {
+  if (rest.size() == 1 && rest[0] != "--") return rest[0];
+  if (rest.size() == 2 && rest[0] == "--") return rest[1];
+  return std::nullopt;
+}
+
 int Run(const std::vector<std::string>& args) {
   if (args.empty()) throw UsageError{};
   const std::string& command = args[0];
   const std::vector<std::string> rest(args.begin() + 1, args.end());
-  if (command == "--encoding" && rest.size() == 1) return Encoding(FromUtf8(rest[0]));
-  if (command == "--dump" && rest.size() == 1) return Dump(FromUtf8(rest[0]));
-  if (command == "--stats" && rest.size() == 1) return Stats(FromUtf8(rest[0]));
-  if (command == "--show-project" && rest.size() == 1) return ShowProject(rest[0]);
+  const std::optional<std::string> name = SingleName(rest);
+  if (command == "--encoding" && name) return Encoding(FromUtf8(*name));
+  if (command == "--dump" && name) return Dump(FromUtf8(*name));
+  if (command == "--stats" && name) return Stats(FromUtf8(*name));
+  if (command == "--show-project" && name) return ShowProject(*name);
   if (command == "--write-project") return WriteProject(rest);
   if (command == "--help" || command == "-h") {
     std::fputs(std::string(Usage).c_str(), stdout);
+    return ExitOk;
+  }
+  if (command == "--version") {
+    // The file version of the version block the window's About box shows.
+    const UnicodeString version = TkAppInfo().GetValue(TkAppInfo::FileVersion);
+    std::printf("norvalis-check %s\n", ToUtf8(version).c_str());
     return ExitOk;
   }
   return Check(args);

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <climits>
 
-#include <QFileInfo>
 #include <QRegularExpression>
 
 #include "text/Exception.h"
@@ -22,8 +21,10 @@ StartupArgument ParseArgument(const QString& argument) {
   if (argument.startsWith(QStringLiteral("-c="))) {
     return {.kind = Kind::Column, .column = StrToIntDef(argument.mid(3), 0) + 1LL};
   }
-  // "Open with" on a CSV file passes its bare path.
-  if (QFileInfo(argument).isFile()) return {.kind = Kind::CsvFile, .path = argument};
+  // "Open with" on a CSV file passes its bare path; a missing one is reported as for -f=.
+  if (!argument.isEmpty() && !argument.startsWith(QLatin1Char('-'))) {
+    return {.kind = Kind::CsvFile, .path = argument};
+  }
   return {};
 }
 

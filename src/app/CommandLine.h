@@ -17,7 +17,7 @@ struct StartupArgument {
 namespace TCommandLine {
 
 // The first rule that fits the argument: a project file by its extension, "-f=", "-t=",
-// "-c=", or the bare path of an existing file (as "Open with" passes it). A "-t=" value that
+// "-c=", or a bare path (as "Open with" passes it). A "-t=" value that
 // is not Boolean raises EConvertError, when this argument's turn comes.
 StartupArgument ParseArgument(const QString& argument);
 

@@ -10,6 +10,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -161,11 +162,13 @@ void TFormMain::CheckBoxFirstLineIsTitleClick() {
 }
 
 QString TFormMain::StatusText() const {
-  return ui_.StatusBar1->currentMessage();
+  return ui_.StatusLabel->text();
 }
 
 void TFormMain::SetStatusText(const QString& text) {
-  ui_.StatusBar1->showMessage(text);
+  ui_.StatusLabel->setText(text);
+  // Screen readers read a status bar by its name.
+  ui_.StatusBar1->setAccessibleName(text);
 }
 
 // The title box and the File menu share Alt+F; the menu wins, as in any desktop program

@@ -69,7 +69,7 @@ class TFormMain : public QMainWindow {
   // Lets the grid follow the title check box.
   void CheckBoxFirstLineIsTitleClick();
 
-  // The status bar's simple text.
+  // The status text: set by the commands, kept until a command sets another.
   QString StatusText() const;
   void SetStatusText(const QString& text);
 

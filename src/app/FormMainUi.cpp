@@ -131,10 +131,15 @@ void TFormMainUi::SetupUi(QMainWindow* window) {
 
   StatusBar1 = new QStatusBar(window);
   StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-  StatusBar1->setAccessibleName(QStringLiteral("ステータスバー"));
   StatusBar1->setFixedHeight(StatusBarHeight);
   StatusBar1->setSizeGripEnabled(true);
   window->setStatusBar(StatusBar1);
+  // The status text lives in the bar's own label: the hints of menus and buttons are the bar's
+  // temporary messages, shown over it and cleared without touching it.
+  StatusLabel = new QLabel(StatusBar1);
+  StatusLabel->setObjectName(QStringLiteral("StatusLabel"));
+  StatusLabel->setTextFormat(Qt::PlainText);
+  StatusBar1->addWidget(StatusLabel, 1);
 }
 
 void TFormMainUi::PlaceGrid(QWidget* grid) {

@@ -39,6 +39,7 @@ struct TFormMainUi {
   QCheckBox* CheckBoxFirstLineIsTitle = nullptr;
   QProgressBar* ProgressBar1 = nullptr;
   QStatusBar* StatusBar1 = nullptr;
+  QLabel* StatusLabel = nullptr;  // the status text, in the bar's own label
 
   QMenu* MenuFile = nullptr;
   QMenu* MenuFileReOpen = nullptr;

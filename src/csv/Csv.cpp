@@ -8,6 +8,7 @@
 #include "text/Exception.h"
 #include "text/FileBytes.h"
 #include "text/FileUtility.h"
+#include "text/CodePage.h"
 #include "text/StringUtility.h"
 
 namespace norvalis {
@@ -20,9 +21,8 @@ using CsvIndex::Units;
 
 // Whether the code page's bytes are indexed as they are (else the content is decoded first).
 bool indexedAsBytes(std::uint16_t codePage) {
-  return codePage == TStringUtility::CodePageShiftJis ||
-         codePage == TStringUtility::CodePageEucJp || codePage == 51932 ||
-         codePage == TStringUtility::CodePageUtf8 || codePage == TStringUtility::CodePageNone;
+  return codePage == CodePage::ShiftJis || codePage == CodePage::EucJp ||
+         codePage == CodePage::EucJpAlt || codePage == CodePage::Utf8 || codePage == CodePage::None;
 }
 
 // The content of a file's bytes as the decoding of codePage sees it: marks skipped, the ANSI
@@ -33,9 +33,9 @@ Source sourceFor(const std::shared_ptr<const FileBytes>& file, std::uint16_t cod
   source.owner = file;
   source.codePage = codePage;
   if (indexedAsBytes(codePage)) {
-    if (codePage == TStringUtility::CodePageUtf8 && TStringUtility::HasUTF8BOM(bytes)) {
+    if (codePage == CodePage::Utf8 && TStringUtility::HasUTF8BOM(bytes)) {
       bytes.remove_prefix(3);
-    } else if (codePage == TStringUtility::CodePageNone) {
+    } else if (codePage == CodePage::None) {
       bytes = bytes.substr(0, bytes.find('\0'));
     }
     source.kind = Units::Bytes;
@@ -43,8 +43,8 @@ Source sourceFor(const std::shared_ptr<const FileBytes>& file, std::uint16_t cod
     source.units = bytes.size();
     return source;
   }
-  if (codePage == TStringUtility::CodePageUtf16LE || codePage == TStringUtility::CodePageUtf16BE) {
-    const bool big = codePage == TStringUtility::CodePageUtf16BE;
+  if (codePage == CodePage::Utf16LE || codePage == CodePage::Utf16BE) {
+    const bool big = codePage == CodePage::Utf16BE;
     if (big ? TStringUtility::HasUTF16BEBOM(bytes) : TStringUtility::HasUTF16LEBOM(bytes)) {
       bytes.remove_prefix(2);
     }

@@ -10,6 +10,7 @@
 #define NORVALIS_X86 1
 #endif
 
+#include "text/CodePage.h"
 #include "text/StringUtility.h"
 
 namespace norvalis::CsvIndex {
@@ -54,7 +55,7 @@ unsigned droppedAt(const Source& s, std::uint64_t i, unsigned u) {
   if constexpr (K == Units::Bytes) {
     // U+0080: 0x80 alone in Shift_JIS and EUC-JP, C2 80 in UTF-8. Where 0x80 trails a
     // Shift_JIS lead byte, the lead has already made the field hold text.
-    if (s.codePage == TStringUtility::CodePageUtf8) {
+    if (s.codePage == CodePage::Utf8) {
       return u == 0xC2 && i + 1 < s.units && unitAt<K>(s.data, i + 1) == 0x80 ? 2 : 0;
     }
     return u == 0x80 ? 1 : 0;
@@ -284,8 +285,7 @@ inline __m128i droppedBytes(__m128i v) {
 // a field, a quotation mark inside an unquoted field) go through the exact path. One copy per
 // instruction set, each with its masks and the block logic inlined.
 #define NORVALIS_SCAN_BLOCKS(masks)                                                     \
-  const char high =                                                                     \
-      static_cast<char>(source.codePage == TStringUtility::CodePageUtf8 ? 0xC2 : 0x80); \
+  const char high = static_cast<char>(source.codePage == CodePage::Utf8 ? 0xC2 : 0x80); \
   const auto* p = reinterpret_cast<const unsigned char*>(source.data);                  \
   while (i < end && end - i >= 64) {                                                    \
     const BlockMasks m = masks(p + i, high);                                            \
@@ -390,7 +390,7 @@ template <class Emit>
 void forEachByteField(const Source& source, Field row, Emit emit) {
   static const ByteClasses utf8(0xC2);
   static const ByteClasses others(0x80);
-  const auto& cls = (source.codePage == TStringUtility::CodePageUtf8 ? utf8 : others).of;
+  const auto& cls = (source.codePage == CodePage::Utf8 ? utf8 : others).of;
   const auto* p = reinterpret_cast<const unsigned char*>(source.data);
   const std::uint64_t end = row.end;
   std::uint64_t i = row.begin;

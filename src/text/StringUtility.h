@@ -4,19 +4,15 @@
 #include <cstdint>
 #include <string_view>
 
+#include "text/CodePage.h"
 #include "text/UnicodeString.h"
 
 namespace norvalis::TStringUtility {
 
 // Nothing recognised: decode with the system's ANSI code page.
-constexpr std::uint16_t CodePageNone = 65535;
-constexpr std::uint16_t CodePageShiftJis = 932;
-constexpr std::uint16_t CodePageEucJp = 20932;
-constexpr std::uint16_t CodePageUtf8 = 65001;
-constexpr std::uint16_t CodePageUtf16LE = 1200;
-constexpr std::uint16_t CodePageUtf16BE = 1201;
+constexpr std::uint16_t CodePageNone = CodePage::None;
 // The system ANSI code page; fixed, since Linux has none.
-constexpr std::uint16_t AnsiCodePage = 932;
+constexpr std::uint16_t AnsiCodePage = CodePage::Ansi;
 // The most leading bytes DetectCodePage examines.
 constexpr std::size_t MaxDetectBytes = 102400;
 
@@ -44,7 +40,7 @@ bool ConvertsInPieces(std::uint16_t codePage);
 // takes CodePageNone (the ANSI code page, for content without a zero byte).
 void AppendConvertedPiece(std::string_view piece, std::uint16_t codePage, bool first,
                           UnicodeString& out);
-// Converts bytes between code pages; used for UTF-16 (1200, 1201) to UTF-8 (65001).
+// Converts bytes between code pages; used for UTF-16 (either byte order) to UTF-8.
 AnsiString ConvertCodePageWithMLang(std::string_view content, std::uint16_t from, std::uint16_t to);
 
 bool HasUTF8BOM(std::string_view bytes);

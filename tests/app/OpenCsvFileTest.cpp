@@ -68,6 +68,7 @@ TEST_F(OpenCsvFileTest, ExistingFileIsLoadedAndReported) {
   ASSERT_TRUE(cursorSet);
   EXPECT_EQ(shapeWhileLoading, Qt::WaitCursor);
   EXPECT_EQ(form->StatusText(), Loaded);
+  EXPECT_EQ(StatusBarAccessibleName(), Loaded);
   EXPECT_EQ(EditFilename()->text(), path);
   EXPECT_EQ(form->Document().Csv().GetRowCount(), 3u);
   EXPECT_EQ(Grid()->CellText(3, 2), u"東京");
@@ -162,6 +163,7 @@ TEST_F(OpenCsvFileTest, MissingFileOrFolderIsReportedAfterClearingTheGrid) {
     EXPECT_EQ(statusWhileBoxShown, Loaded);
     EXPECT_EQ(rowsWhileBoxShown, 0u);
     EXPECT_EQ(form->StatusText(), NotFound + missing);
+    EXPECT_EQ(StatusBarAccessibleName(), form->StatusText());
     EXPECT_EQ(EditFilename()->text(), missing);
     ExpectEmptyLayout();
   }

@@ -8,7 +8,9 @@
 
 #include <QCheckBox>
 #include <QFile>
+#include <QAccessible>
 #include <QGuiApplication>
+#include <QStatusBar>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -86,6 +88,12 @@ class WindowTest : public ::testing::Test {
   }
   QString ProjectFileName() const {
     return QString::fromStdU16String(form->Session.ProjectFileName);
+  }
+  // What a screen reader reads as the status bar's name.
+  QString StatusBarAccessibleName() const {
+    QAccessibleInterface* bar =
+        QAccessible::queryAccessibleInterface(Find<QStatusBar>(*form, "StatusBar1"));
+    return bar != nullptr ? bar->text(QAccessible::Name) : QString();
   }
   // The texts of the boxes of one kind that were shown.
   QStringList Texts(DialogCall::Kind kind) const {
