@@ -1,0 +1,56 @@
+// Crashes on purpose, in each way the crash handler must report; linked with the handler like
+// the programs themselves. Usage: crash-victim null-write | abort | worker-throw | second-thread
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+#include <thread>
+
+namespace {
+
+std::atomic<bool> mainThreadRunning{false};
+
+[[gnu::noipa]] void VictimWriteNull(volatile int* target) {
+  *target = 42;
+}
+
+[[gnu::noipa]] void VictimAbort() {
+  std::abort();
+}
+
+[[gnu::noipa]] void VictimThrowingWorker() {
+  throw std::runtime_error("作業スレッドの例外");
+}
+
+[[gnu::noipa]] void VictimSecondThreadWrite() {
+  while (!mainThreadRunning.load())
+    std::this_thread::yield();
+  VictimWriteNull(nullptr);
+  // Not a tail call: this function stays in the crashed thread's stack.
+  asm volatile("" ::: "memory");
+}
+
+// Keeps the first thread busy, so the crash comes while it runs.
+[[gnu::noipa, noreturn]] void VictimBusyMainThread() {
+  volatile unsigned long spins = 0;
+  while (true) {
+    mainThreadRunning.store(true);
+    spins = spins + 1;
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const char* mode = argc > 1 ? argv[1] : "";
+  if (std::strcmp(mode, "null-write") == 0) VictimWriteNull(nullptr);
+  if (std::strcmp(mode, "abort") == 0) VictimAbort();
+  if (std::strcmp(mode, "worker-throw") == 0) std::thread(VictimThrowingWorker).join();
+  if (std::strcmp(mode, "second-thread") == 0) {
+    std::thread crashing(VictimSecondThreadWrite);
+    crashing.detach();
+    VictimBusyMainThread();
+  }
+  return 2;
+}
