@@ -139,6 +139,8 @@ void CrashDialog::AttachScreenshot() {
 void CrashDialog::SaveLog() {
   std::string text = report_.Text();
   if (screenshotAttached_) {
+    std::error_code error;
+    std::filesystem::create_directories(logStem_.parent_path(), error);
     const QString image = LogPath(logStem_, ".png");
     if (screenshot_.save(image, "PNG")) text += "スクリーンショット: " + image.toStdString() + "\n";
   }

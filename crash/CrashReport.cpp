@@ -116,9 +116,9 @@ std::string Modules(const ProcessInspector& inspector) {
 std::string Processes(pid_t pid) {
   const auto uid = ProcessUser(pid);
   if (!uid) return "プロセスの一覧を取得できません。\n";
+  // Written out: printf pads by bytes, and the Japanese headings are wider than they count.
+  std::string text = "     PID  名前" + std::string(12, ' ') + "   メモリ(KB)\n";
   char line[256];
-  std::snprintf(line, sizeof line, "%8s  %-16s %12s\n", "PID", "名前", "メモリ(KB)");
-  std::string text = line;
   for (const ProcessEntry& process : UserProcesses(*uid)) {
     std::snprintf(line, sizeof line, "%8d  %-16s %12ld%s\n", process.pid, process.name.c_str(),
                   process.residentKb, process.pid == pid ? "  ← 停止したプロセス" : "");

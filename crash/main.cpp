@@ -66,23 +66,24 @@ int main(int argc, char** argv) {
     return ExitNoHandover;
   }
   const HandoverOptions& options = handover->options;
-  const bool dialog = options.dialog && DisplayAvailable();
-  std::unique_ptr<QApplication> application;
-  QImage screenshot;
-  if (dialog) {
-    application = std::make_unique<QApplication>(argc, argv);
-    if (options.screenshot) screenshot = GrabScreen();
-  }
-
+  // The report first, so it is kept even when no window can be shown.
   const CrashReport report = GatherReport(*handover);
   const std::string text = report.Text();
   WriteToStandardError(options.program + " はエラーが発生したため停止しました。\n\n" + text);
+  const bool dialog = options.dialog && DisplayAvailable();
   const auto stem = CrashLogStem(*handover, report.executable);
   bool logSaved = false;
   if (options.autoLog || !dialog) {
     const auto path = stem.string() + ".txt";
     logSaved = WriteLogFile(path, text);
     WriteToStandardError((logSaved ? "ログ: " : "ログを保存できません: ") + path + "\n");
+  }
+  std::unique_ptr<QApplication> application;
+  QImage screenshot;
+  if (dialog) {
+    application = std::make_unique<QApplication>(argc, argv);
+    // Still before the program's windows close.
+    if (options.screenshot) screenshot = GrabScreen();
   }
   // The report is complete: the program may end now, with its own signal.
   close(HandoverFd);
