@@ -143,6 +143,8 @@ const VictimCrash VictimCrashes[] = {
      "std::runtime_error: 作業スレッドの例外", false, nullptr},
     {"second-thread", SIGSEGV, "SIGSEGV", "VictimSecondThreadWrite", "VictimWriteNull", nullptr,
      false, "VictimBusyMainThread"},
+    {"stack-overflow", SIGSEGV, "SIGSEGV", "VictimRecurse", "VictimRecurse", nullptr, true,
+     nullptr},
 };
 
 TEST_F(CrashRunTest, TheReportTellsWhereAndHowTheProgramCrashed) {

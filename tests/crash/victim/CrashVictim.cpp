@@ -1,5 +1,6 @@
 // Crashes on purpose, in each way the crash handler must report; linked with the handler like
-// the programs themselves. Usage: crash-victim null-write | abort | worker-throw | second-thread
+// the programs themselves.
+// Usage: crash-victim null-write | abort | worker-throw | second-thread | stack-overflow
 
 #include <atomic>
 #include <cstdlib>
@@ -31,6 +32,14 @@ std::atomic<bool> mainThreadRunning{false};
   asm volatile("" ::: "memory");
 }
 
+// Runs out of stack: the handler must still run, on its own stack.
+[[gnu::noipa]] int VictimRecurse(int depth) {
+  volatile char frame[256];
+  frame[0] = static_cast<char>(depth);
+  if (depth < 0) return 0;
+  return VictimRecurse(depth + 1) + frame[0];
+}
+
 // Keeps the first thread busy, so the crash comes while it runs.
 [[gnu::noipa, noreturn]] void VictimBusyMainThread() {
   volatile unsigned long spins = 0;
@@ -47,6 +56,7 @@ int main(int argc, char** argv) {
   if (std::strcmp(mode, "null-write") == 0) VictimWriteNull(nullptr);
   if (std::strcmp(mode, "abort") == 0) VictimAbort();
   if (std::strcmp(mode, "worker-throw") == 0) std::thread(VictimThrowingWorker).join();
+  if (std::strcmp(mode, "stack-overflow") == 0) return VictimRecurse(0);
   if (std::strcmp(mode, "second-thread") == 0) {
     std::thread crashing(VictimSecondThreadWrite);
     crashing.detach();
