@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdlib>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "CrashLog.h"
 #include "Handover.h"
 #include "MachineCode.h"
 #include "crash/SignalSafeText.h"
@@ -66,6 +68,35 @@ TEST(HandoverTest, IncompleteHandoversAreRefused) {
     if (handover) {
       EXPECT_EQ(handover->tid, 5) << "the thread defaults to the process";
     }
+  }
+}
+
+TEST(CrashLogTest, FolderFollowsTheStateHomeOnlyWhenItIsAbsolute) {
+  const std::string home = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
+  const char* saved = std::getenv("XDG_STATE_HOME");
+  const std::string before = saved != nullptr ? saved : "";
+  const struct {
+    const char* stateHome;  // nullptr: unset
+    std::string folder;
+  } cases[] = {
+      {"/var/state", "/var/state/Norvalis/crash"},
+      {"relative/state", home + "/.local/state/Norvalis/crash"},
+      {"", home + "/.local/state/Norvalis/crash"},
+      {nullptr, home + "/.local/state/Norvalis/crash"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stateHome != nullptr ? c.stateHome : "(unset)");
+    if (c.stateHome != nullptr) {
+      setenv("XDG_STATE_HOME", c.stateHome, 1);
+    } else {
+      unsetenv("XDG_STATE_HOME");
+    }
+    EXPECT_EQ(CrashLogFolder().string(), c.folder);
+  }
+  if (saved != nullptr) {
+    setenv("XDG_STATE_HOME", before.c_str(), 1);
+  } else {
+    unsetenv("XDG_STATE_HOME");
   }
 }
 

@@ -145,6 +145,8 @@ const VictimCrash VictimCrashes[] = {
      false, "VictimBusyMainThread"},
     {"stack-overflow", SIGSEGV, "SIGSEGV", "VictimRecurse", "VictimRecurse", nullptr, true,
      nullptr},
+    {"forwarded-bus", SIGBUS, "SIGBUS", "VictimReadPastMappedEnd", "VictimReadPastMappedEnd",
+     nullptr, true, nullptr},
 };
 
 TEST_F(CrashRunTest, TheReportTellsWhereAndHowTheProgramCrashed) {

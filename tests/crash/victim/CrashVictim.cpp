@@ -1,6 +1,11 @@
 // Crashes on purpose, in each way the crash handler must report; linked with the handler like
 // the programs themselves.
-// Usage: crash-victim null-write | abort | worker-throw | second-thread | stack-overflow
+// Usage: crash-victim null-write | abort | worker-throw | second-thread | stack-overflow |
+//        forwarded-bus
+
+#include <signal.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -40,6 +45,30 @@ std::atomic<bool> mainThreadRunning{false};
   return VictimRecurse(depth + 1) + frame[0];
 }
 
+struct sigaction handlerBefore {};
+
+// Stands for a later handler of its own mapped files that passes on a SIGBUS it does not own by
+// calling the handler it replaced.
+void ForwardBus(int signal, siginfo_t* info, void* context) {
+  handlerBefore.sa_sigaction(signal, info, context);
+}
+
+// Reads the page of a mapping that lies past the end of its file: SIGBUS.
+[[gnu::noipa]] int VictimReadPastMappedEnd() {
+  struct sigaction forward {};
+  forward.sa_sigaction = ForwardBus;
+  forward.sa_flags = SA_SIGINFO | SA_ONSTACK;
+  sigaction(SIGBUS, &forward, &handlerBefore);
+  char name[] = "/tmp/crash-victim-XXXXXX";
+  const int fd = mkstemp(name);
+  unlink(name);
+  const long page = sysconf(_SC_PAGESIZE);
+  if (fd < 0 || ftruncate(fd, page) != 0) return 3;
+  void* mapped = mmap(nullptr, 2 * page, PROT_READ, MAP_SHARED, fd, 0);
+  if (mapped == MAP_FAILED) return 3;
+  return static_cast<volatile char*>(mapped)[page];
+}
+
 // Keeps the first thread busy, so the crash comes while it runs.
 [[gnu::noipa, noreturn]] void VictimBusyMainThread() {
   volatile unsigned long spins = 0;
@@ -57,6 +86,7 @@ int main(int argc, char** argv) {
   if (std::strcmp(mode, "abort") == 0) VictimAbort();
   if (std::strcmp(mode, "worker-throw") == 0) std::thread(VictimThrowingWorker).join();
   if (std::strcmp(mode, "stack-overflow") == 0) return VictimRecurse(0);
+  if (std::strcmp(mode, "forwarded-bus") == 0) return VictimReadPastMappedEnd();
   if (std::strcmp(mode, "second-thread") == 0) {
     std::thread crashing(VictimSecondThreadWrite);
     crashing.detach();
