@@ -68,10 +68,12 @@ class CrashRunTest : public ::testing::Test {
     if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);
   }
 
-  // Starts the program with an empty home, the offscreen platform and the dialog's answer.
-  pid_t Start(const std::vector<std::string>& command, const std::string& answer) {
+  // Starts the program with an empty home, the offscreen platform and the dialog's answer;
+  // standard output goes to output when it is given.
+  pid_t Start(const std::vector<std::string>& command, const std::string& answer, int output = -1) {
     const pid_t pid = fork();
     if (pid == 0) {
+      if (output >= 0) dup2(output, STDOUT_FILENO);
       setenv("HOME", dir_.c_str(), 1);
       setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
       setenv("XDG_STATE_HOME", (dir_ / "state").c_str(), 1);
@@ -197,16 +199,23 @@ struct ProgramCrash {
 };
 
 TEST_F(CrashRunTest, TheProgramsThemselvesHandleACrash) {
-  ASSERT_EQ(mkfifo((dir_ / "pipe.csv").c_str(), 0600), 0);
-  // norvalis-check waits on the pipe for its input while it is killed.
+  // norvalis-check dumps a table larger than a pipe holds into a pipe nobody reads: it is still
+  // running, blocked, when it is killed.
+  {
+    std::ofstream table(dir_ / "large.csv");
+    for (int row = 0; row < 100000; ++row)
+      table << row << ",値\n";
+  }
+  int unread[2];
+  ASSERT_EQ(pipe(unread), 0);
   const ProgramCrash programs[] = {
-      {{NORVALIS_CHECK_EXE, (dir_ / "pipe.csv").string()}, "", "シグナル: SIGSEGV"},
+      {{NORVALIS_CHECK_EXE, "--dump", (dir_ / "large.csv").string()}, "", "シグナル: SIGSEGV"},
       {{NORVALIS_EXE}, "ログを保存,閉じる", nullptr},
   };
   for (const ProgramCrash& program : programs) {
     SCOPED_TRACE(program.command.front());
     std::filesystem::remove_all(dir_ / "state");
-    const pid_t pid = Start(program.command, program.answer);
+    const pid_t pid = Start(program.command, program.answer, unread[1]);
     ASSERT_TRUE(WaitForHandler(pid)) << ReadFile(dir_ / "stderr.txt");
     kill(pid, SIGSEGV);
     const int status = WaitForEnd(pid);
@@ -220,6 +229,8 @@ TEST_F(CrashRunTest, TheProgramsThemselvesHandleACrash) {
       EXPECT_NE(ReadFile(dir_ / "stderr.txt").find(program.onStandardError), std::string::npos);
     }
   }
+  close(unread[0]);
+  close(unread[1]);
 }
 
 }  // namespace
