@@ -170,6 +170,10 @@ void WaitForRelease(int fd) {
 pid_t StartHelper(int handoverEnd) {
   const pid_t helper = vfork();
   if (helper == 0) {
+    // The handler's blocked signals would pass to the helper and to a program it restarts.
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
     if (handoverEnd == HandoverFd) {
       fcntl(HandoverFd, F_SETFD, 0);
     } else {
