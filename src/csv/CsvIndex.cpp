@@ -10,6 +10,7 @@
 #define NORVALIS_X86 1
 #endif
 
+#include "csv/CsvUnits.h"
 #include "text/CodePage.h"
 #include "text/StringUtility.h"
 
@@ -17,52 +18,10 @@ namespace norvalis::CsvIndex {
 
 namespace {
 
-constexpr unsigned Tab = 0x09;
-constexpr unsigned Lf = 0x0A;
-constexpr unsigned Cr = 0x0D;
-constexpr unsigned Quote = 0x22;
-constexpr unsigned Comma = 0x2C;
+using namespace CodeUnits;
 
 // Units between two looks at the clock and the cancel flag.
 constexpr std::uint64_t UnitsPerTick = std::uint64_t{1} << 20;
-
-bool asciiDropped(unsigned u) {
-  return u == Cr || (u < 0x20 && u != Tab && u != Lf) || u == 0x7F;
-}
-
-// Reads code unit i of the content.
-template <Units K>
-unsigned unitAt(const char* data, std::uint64_t i) {
-  const auto* p = reinterpret_cast<const unsigned char*>(data);
-  if constexpr (K == Units::Bytes) {
-    return p[i];
-  } else if constexpr (K == Units::Utf16LE) {
-    return p[2 * i] | unsigned{p[2 * i + 1]} << 8;
-  } else if constexpr (K == Units::Utf16BE) {
-    return unsigned{p[2 * i]} << 8 | p[2 * i + 1];
-  } else {
-    char16_t u;
-    std::memcpy(&u, data + 2 * i, sizeof u);
-    return u;
-  }
-}
-
-// How many units at i decode to code units the dialect drops (CR, controls, U+007F, U+0080);
-// 0 when the unit at i yields one it keeps.
-template <Units K>
-unsigned droppedAt(const Source& s, std::uint64_t i, unsigned u) {
-  if (u < 0x80) return asciiDropped(u) ? 1 : 0;
-  if constexpr (K == Units::Bytes) {
-    // U+0080: 0x80 alone in Shift_JIS and EUC-JP, C2 80 in UTF-8. Where 0x80 trails a
-    // Shift_JIS lead byte, the lead has already made the field hold text.
-    if (s.codePage == CodePage::Utf8) {
-      return u == 0xC2 && i + 1 < s.units && unitAt<K>(s.data, i + 1) == 0x80 ? 2 : 0;
-    }
-    return u == 0x80 ? 1 : 0;
-  } else {
-    return u == 0x80 ? 1 : 0;
-  }
-}
 
 // The pass's state between code units: the dialect's, plus what the index collects.
 struct ScanState {
@@ -370,185 +329,6 @@ Index buildIndex(const Source& source, YieldHook& hook, const std::atomic<bool>*
   return index;
 }
 
-// What a byte is to the dialect when fields are located.
-enum ByteClass : std::uint8_t { Plain, QuoteByte, Delimiter, DroppedByte, MaybeDropped };
-
-struct ByteClasses {
-  std::array<std::uint8_t, 256> of{};
-  explicit ByteClasses(unsigned maybeDropped) {
-    for (unsigned b = 0; b < 0x80; ++b)
-      of[b] = asciiDropped(b) ? DroppedByte : Plain;
-    of[Quote] = QuoteByte;
-    of[Comma] = Delimiter;
-    of[Lf] = Delimiter;
-    of[maybeDropped] = MaybeDropped;
-  }
-};
-
-// forEachField for bytes: the same dialect, in tight loops over the bytes of each field.
-template <class Emit>
-void forEachByteField(const Source& source, Field row, Emit emit) {
-  static const ByteClasses utf8(0xC2);
-  static const ByteClasses others(0x80);
-  const auto& cls = (source.codePage == CodePage::Utf8 ? utf8 : others).of;
-  const auto* p = reinterpret_cast<const unsigned char*>(source.data);
-  const std::uint64_t end = row.end;
-  std::uint64_t i = row.begin;
-  for (;;) {
-    const std::uint64_t begin = i;
-    // The first unit the dialect keeps decides whether the field is quoted.
-    while (i < end) {
-      const std::uint8_t c = cls[p[i]];
-      if (c == DroppedByte) {
-        ++i;
-      } else if (c == MaybeDropped) {
-        const unsigned dropped = droppedAt<Units::Bytes>(source, i, p[i]);
-        if (dropped == 0) break;
-        i += dropped;
-      } else {
-        break;
-      }
-    }
-    if (i < end && p[i] == Quote) {
-      bool inside = false;
-      for (; i < end; ++i) {
-        const std::uint8_t c = cls[p[i]];
-        if (c == QuoteByte) {
-          inside = !inside;
-        } else if (c == Delimiter && !inside) {
-          break;
-        }
-      }
-    } else {
-      while (i < end && cls[p[i]] != Delimiter)
-        ++i;
-    }
-    if (i >= end) {
-      emit(Field{begin, std::max(begin, end)});
-      return;
-    }
-    if (!emit(Field{begin, i}) || p[i] == Lf) return;
-    ++i;
-  }
-}
-
-// Calls emit(field) for each field of the row, until it returns false.
-template <Units K, class Emit>
-void forEachField(const Source& source, Field row, Emit emit) {
-  if constexpr (K == Units::Bytes) {
-    forEachByteField(source, row, emit);
-    return;
-  }
-  std::uint64_t begin = row.begin;
-  bool atFieldStart = true;
-  bool quoted = false;
-  bool inside = false;
-  for (std::uint64_t i = row.begin; i < row.end;) {
-    const unsigned u = unitAt<K>(source.data, i);
-    if (const unsigned dropped = droppedAt<K>(source, i, u)) {
-      i += dropped;
-      continue;
-    }
-    if (atFieldStart) {
-      quoted = u == Quote;
-      inside = false;
-    }
-    bool ends = false;
-    if (!quoted) {
-      ends = u == Lf || u == Comma;
-      atFieldStart = false;
-    } else {
-      if (u == Quote) inside = !inside;
-      if (inside) {
-        atFieldStart = false;
-      } else if (u == Comma || u == Lf) {
-        ends = true;
-      } else if (u != Quote) {
-        atFieldStart = false;
-      }
-    }
-    if (ends) {
-      if (!emit(Field{begin, i}) || u == Lf) return;
-      begin = i + 1;
-      atFieldStart = true;
-    }
-    ++i;
-  }
-  emit(Field{begin, std::max(begin, row.end)});
-}
-
-template <class Visit>
-void withUnits(Units kind, Visit visit) {
-  switch (kind) {
-    case Units::Bytes:
-      return visit.template operator()<Units::Bytes>();
-    case Units::Utf16LE:
-      return visit.template operator()<Units::Utf16LE>();
-    case Units::Utf16BE:
-      return visit.template operator()<Units::Utf16BE>();
-    case Units::Text:
-      return visit.template operator()<Units::Text>();
-  }
-}
-
-std::size_t unitBytes(Units kind) {
-  return kind == Units::Bytes ? 1 : 2;
-}
-
-bool isHighSurrogate(unsigned u) {
-  return u >= 0xD800 && u <= 0xDBFF;
-}
-bool isLowSurrogate(unsigned u) {
-  return u >= 0xDC00 && u <= 0xDFFF;
-}
-
-template <Units K>
-void decodeUtf16Units(const Source& source, Field field, UnicodeString& out) {
-  for (std::uint64_t i = field.begin; i < field.end; ++i) {
-    const unsigned u = unitAt<K>(source.data, i);
-    if (isHighSurrogate(u) && i + 1 < field.end && isLowSurrogate(unitAt<K>(source.data, i + 1))) {
-      out += static_cast<char16_t>(u);
-      out += static_cast<char16_t>(unitAt<K>(source.data, ++i));
-    } else if (isHighSurrogate(u) || isLowSurrogate(u)) {
-      out += u'\uFFFD';
-    } else {
-      out += static_cast<char16_t>(u);
-    }
-  }
-}
-
-bool keptByDialect(char16_t unit) {
-  if (unit == Cr) return false;
-  if (unit > 0x80) return true;
-  return unit == Tab || unit == Lf || (unit >= 0x20 && unit <= 0x7E);
-}
-
-// One field's decoded units to its cell text: dropped units out, quotes resolved. The field
-// holds no separator outside quotes, or it would have ended there.
-void cutField(std::u16string_view units, UnicodeString& out) {
-  bool atFieldStart = true;
-  bool quoted = false;
-  bool inside = false;
-  for (const char16_t unit : units) {
-    if (!keptByDialect(unit)) continue;
-    if (atFieldStart) {
-      quoted = unit == Quote;
-      inside = false;
-    }
-    if (!quoted) {
-      out += unit;
-    } else {
-      if (unit == Quote) inside = !inside;
-      if (inside) {
-        if (!atFieldStart) out += unit;
-      } else if (unit != Quote) {
-        out += unit;
-      }
-    }
-    atFieldStart = false;
-  }
-}
-
 }  // namespace
 
 Index Build(const Source& source, YieldHook& hook, const std::atomic<bool>* cancel,
@@ -556,72 +336,6 @@ Index Build(const Source& source, YieldHook& hook, const std::atomic<bool>* canc
   Index index;
   withUnits(source.kind, [&]<Units K>() { index = buildIndex<K>(source, hook, cancel, limits); });
   return index;
-}
-
-Field RowUnits(const Source& source, const Index& index, std::uint32_t row) {
-  if (row >= index.rowCount) return {};
-  const std::uint64_t end = row + 1 < index.rowCount ? index.rowStart[row + 1] : source.units;
-  return Field{index.rowStart[row], end};
-}
-
-Field LocateField(const Source& source, Field row, std::uint32_t col) {
-  Field found{row.end, row.end, false};
-  std::uint32_t at = 0;
-  withUnits(source.kind, [&]<Units K>() {
-    forEachField<K>(source, row, [&](Field field) {
-      if (at++ != col) return true;
-      found = field;
-      return false;
-    });
-  });
-  return found;
-}
-
-void LocateFields(const Source& source, Field row, std::uint32_t width,
-                  std::vector<Field>& fields) {
-  fields.clear();
-  if (width == 0) return;
-  withUnits(source.kind, [&]<Units K>() {
-    forEachField<K>(source, row, [&](Field field) {
-      fields.push_back(field);
-      return fields.size() < width;
-    });
-  });
-}
-
-std::string_view RawUnits(const Source& source, Field field) {
-  if (!field.present) return {};
-  const std::size_t size = unitBytes(source.kind);
-  // The odd last byte of UTF-16 belongs to the last field, so equal raw fields stay equal text.
-  const std::size_t odd = source.trailingReplacement && field.end == source.units ? 1 : 0;
-  return std::string_view(source.data + field.begin * size, (field.end - field.begin) * size + odd);
-}
-
-void DecodeField(const Source& source, Field field, UnicodeString& out) {
-  out.clear();
-  if (!field.present) return;
-  const bool atEnd = source.trailingReplacement && field.end == source.units;
-  if (field.begin == field.end && !atEnd) return;
-  UnicodeString units;
-  switch (source.kind) {
-    case Units::Bytes:
-      TStringUtility::AppendConvertedPiece(RawUnits(source, field), source.codePage, false, units);
-      break;
-    case Units::Utf16LE:
-      decodeUtf16Units<Units::Utf16LE>(source, field, units);
-      break;
-    case Units::Utf16BE:
-      decodeUtf16Units<Units::Utf16BE>(source, field, units);
-      break;
-    case Units::Text: {
-      const std::string_view raw = RawUnits(source, field);
-      units.resize(raw.size() / 2);
-      std::memcpy(units.data(), raw.data(), raw.size());
-      break;
-    }
-  }
-  if (atEnd) units += u'\uFFFD';
-  cutField(units, out);
 }
 
 }  // namespace norvalis::CsvIndex
