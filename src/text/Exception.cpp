@@ -17,7 +17,8 @@ UnicodeString SystemErrorText(int errnum) {
 
 EFOpenError EFOpenError::ForPath(const UnicodeString& path, int errnum) {
   return EFOpenError(Format(u"ファイル %s は開けません。 %s ",
-                            {path, std::u16string_view(SystemErrorText(errnum))}));
+                            {path, std::u16string_view(SystemErrorText(errnum))}),
+                     errnum);
 }
 
 EFCreateError EFCreateError::ForPath(const UnicodeString& path, int errnum) {

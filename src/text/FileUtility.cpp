@@ -19,9 +19,6 @@ namespace norvalis::TFileUtility {
 
 namespace {
 
-constexpr char16_t MemoryMessage[] =
-    u"ファイルの読み込みに必要なメモリを確保できませんでした。\nbad allocation";
-
 int openFile(const char* path, int flags) {
   return ::open(path, flags);
 }
@@ -110,9 +107,9 @@ AnsiString allocateContent(std::size_t size) {
   try {
     resizeFunction(content, size);
   } catch (const std::bad_alloc&) {
-    throw Exception(MemoryMessage);
+    throw EOutOfMemory(MemoryMessage);
   } catch (const std::length_error&) {
-    throw Exception(MemoryMessage);
+    throw EOutOfMemory(MemoryMessage);
   }
   return content;
 }
@@ -139,6 +136,11 @@ AnsiString LoadFileToAnsiString(const UnicodeString& fileName) {
 }
 
 UnicodeString LoadFileToUnicodeString(const UnicodeString& fileName, std::uint16_t* detected) {
+  return LoadFileToUnicodeStringAs(fileName, 0, detected);
+}
+
+UnicodeString LoadFileToUnicodeStringAs(const UnicodeString& fileName, std::uint16_t chosenCodePage,
+                                        std::uint16_t* detected) {
   FileDescriptor file(-1);
   const std::size_t size = openForReading(fileName, file);
   // The detection needs the byte after its window as well.
@@ -146,12 +148,15 @@ UnicodeString LoadFileToUnicodeString(const UnicodeString& fileName, std::uint16
   bool ended = false;
   if (size <= firstBytes) {
     const AnsiString content = size == 0 ? AnsiString() : readRest(file, fileName, size, {}, ended);
-    return TStringUtility::ConvertToUnicodeString(content, detected);
+    if (chosenCodePage == 0) return TStringUtility::ConvertToUnicodeString(content, detected);
+    if (detected != nullptr) *detected = chosenCodePage;
+    return TStringUtility::ConvertByCodePage(content, chosenCodePage);
   }
   try {
     AnsiString buffer(firstBytes, '\0');
     readExactly(file, fileName, buffer.data(), firstBytes, ended);
-    const std::uint16_t codePage = TStringUtility::DetectCodePage(buffer);
+    const std::uint16_t codePage =
+        chosenCodePage != 0 ? chosenCodePage : TStringUtility::DetectCodePage(buffer);
     if (detected != nullptr) *detected = codePage;
     if (!TStringUtility::ConvertsInPieces(codePage)) {
       const AnsiString content = readRest(file, fileName, size, buffer, ended);
@@ -191,9 +196,9 @@ UnicodeString LoadFileToUnicodeString(const UnicodeString& fileName, std::uint16
     }
     return text;
   } catch (const std::bad_alloc&) {
-    throw Exception(MemoryMessage);
+    throw EOutOfMemory(MemoryMessage);
   } catch (const std::length_error&) {
-    throw Exception(MemoryMessage);
+    throw EOutOfMemory(MemoryMessage);
   }
 }
 

@@ -6,6 +6,10 @@
 
 namespace norvalis::TFileUtility {
 
+// The text of EOutOfMemory when a file's content cannot be held.
+inline constexpr char16_t MemoryMessage[] =
+    u"ファイルの読み込みに必要なメモリを確保できませんでした。\nbad allocation";
+
 // Reads the whole file as raw bytes. Raises EFOpenError when it cannot be opened, and
 // Exception with the memory message when the buffer cannot be had.
 AnsiString LoadFileToAnsiString(const UnicodeString& fileName);
@@ -14,5 +18,9 @@ AnsiString LoadFileToAnsiString(const UnicodeString& fileName);
 // time. The code page chosen is stored in *detected when given.
 UnicodeString LoadFileToUnicodeString(const UnicodeString& fileName,
                                       std::uint16_t* detected = nullptr);
+// The same, decoded with codePage instead of the detected one (0: detected), for a user who
+// knows better than the guess; the code page used is stored in *used when given.
+UnicodeString LoadFileToUnicodeStringAs(const UnicodeString& fileName, std::uint16_t codePage,
+                                        std::uint16_t* used = nullptr);
 
 }  // namespace norvalis::TFileUtility
