@@ -19,20 +19,27 @@ std::u16string_view CellAt(const TCsv& csv, std::uint32_t row, std::int64_t colu
 
 }  // namespace
 
+CheckRows CheckRowsOf(std::uint32_t rowCount, bool firstLineIsTitle) {
+  CheckRows rows;
+  rows.reference = firstLineIsTitle ? 1 : 0;
+  rows.first = rows.reference + 1;
+  rows.end = rowCount;
+  return rows;
+}
+
 CheckResult CheckColumn(const TCsv& csv, bool firstLineIsTitle, std::int64_t column,
                         YieldHook* hook) {
   CheckResult result;
-  const std::uint32_t title = firstLineIsTitle ? 1 : 0;
-  const std::uint32_t rowCount = csv.GetRowCount();
-  if (rowCount <= title) return result;
+  const CheckRows rows = CheckRowsOf(csv.GetRowCount(), firstLineIsTitle);
+  if (!rows.HasReference()) return result;
 
-  result.toCompare = rowCount - title - 1;
+  result.toCompare = rows.ToCompare();
   // A copy: the hook may let the GUI run, and the table may be cleared meanwhile.
-  const UnicodeString reference(CellAt(csv, title, column));
+  const UnicodeString reference(CellAt(csv, rows.reference, column));
   if (hook != nullptr) hook->Force(0, result.toCompare);
-  for (std::uint32_t i = title + 1; i < rowCount; ++i) {
+  for (std::uint32_t i = rows.first; i < rows.end; ++i) {
     const std::u16string_view cell = CellAt(csv, i, column);
-    if (cell != reference) {
+    if (!SameCellText(cell, reference)) {
       result.outcome = CheckResult::Outcome::Differs;
       result.rowIndex = i;
       result.cell.assign(cell);

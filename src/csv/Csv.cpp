@@ -1,8 +1,12 @@
 #include "csv/Csv.h"
 
+#include <cerrno>
+#include <new>
+#include <stdexcept>
 #include <utility>
 
 #include "csv/CsvTableBuilder.h"
+#include "text/Exception.h"
 #include "text/FileUtility.h"
 #include "text/StringUtility.h"
 
@@ -17,18 +21,76 @@ std::u16string_view CsvTable::Cell(std::uint32_t row, std::uint32_t col) const {
   return std::u16string_view(text_.data() + rowText_[row] + begin, end - begin);
 }
 
+void CsvTable::RowCells(std::uint32_t row, std::vector<UnicodeString>& cells) const {
+  cells.resize(colCount_);
+  for (std::uint32_t col = 0; col < colCount_; ++col)
+    cells[col].assign(Cell(row, col));
+}
+
 TCsv::TCsv() = default;
 TCsv::~TCsv() = default;
+
+namespace {
+
+// Raised from the yield hook to stop a load that was cancelled.
+struct LoadCancelled {};
+
+CsvLoadResult Failure(CsvLoadError error, UnicodeString message) {
+  return CsvLoadResult{error, std::move(message)};
+}
+
+CsvLoadError OpenErrorKind(int errnum) {
+  if (errnum == ENOENT || errnum == ENOTDIR) return CsvLoadError::Missing;
+  if (errnum == EISDIR) return CsvLoadError::Folder;
+  return CsvLoadError::Unreadable;
+}
+
+}  // namespace
+
+CsvLoadResult TCsv::Load(const UnicodeString& fileName, std::uint16_t codePage,
+                         const std::atomic<bool>* cancel) {
+  const auto cancelled = [cancel] { return cancel != nullptr && cancel->load(); };
+  try {
+    TCsv loaded;
+    // The caller's hook first, then the cancel flag, on the same elapsed-time ticks.
+    loaded.SetYieldHook(
+        YieldHook([outer = yield_, cancelled](std::uint64_t done, std::uint64_t total) mutable {
+          outer.Force(done, total);
+          if (cancelled()) throw LoadCancelled{};
+        }));
+    if (cancelled()) return Failure(CsvLoadError::Cancelled, {});
+    std::uint16_t used = 0;
+    // Decoded while read, so the raw bytes are never all held beside the text.
+    UnicodeString text = TFileUtility::LoadFileToUnicodeStringAs(fileName, codePage, &used);
+    if (cancelled()) return Failure(CsvLoadError::Cancelled, {});
+    if (!loaded.LoadFromText(std::move(text))) {
+      // More rows or cells than a table can address.
+      return Failure(CsvLoadError::Unreadable, Format(u"ファイル %s を読み込めませんでした。",
+                                                      {std::u16string_view(fileName)}));
+    }
+    if (cancelled()) return Failure(CsvLoadError::Cancelled, {});
+    table_ = std::move(loaded.table_);
+    codePage_ = used;
+    return {};
+  } catch (const LoadCancelled&) {
+    return Failure(CsvLoadError::Cancelled, {});
+  } catch (const EFOpenError& e) {
+    return Failure(OpenErrorKind(e.ErrorNumber()), e.Message());
+  } catch (const EOutOfMemory& e) {
+    return Failure(CsvLoadError::OutOfMemory, e.Message());
+  } catch (const std::bad_alloc&) {
+    return Failure(CsvLoadError::OutOfMemory, TFileUtility::MemoryMessage);
+  } catch (const std::length_error&) {
+    return Failure(CsvLoadError::OutOfMemory, TFileUtility::MemoryMessage);
+  } catch (const Exception& e) {
+    return Failure(CsvLoadError::Unreadable, e.Message());
+  }
+}
 
 bool TCsv::LoadFromFile(const UnicodeString& fileName) {
   try {
     if (!IsEmpty()) return false;
-    std::uint16_t codePage = 0;
-    // Decoded while read, so the raw bytes are never all held beside the text.
-    UnicodeString text = TFileUtility::LoadFileToUnicodeString(fileName, &codePage);
-    if (!LoadFromText(std::move(text))) return false;
-    codePage_ = codePage;
-    return true;
+    return Load(fileName).ok();
   } catch (...) {
     return false;
   }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string_view>
@@ -9,6 +10,16 @@
 #include "text/YieldHook.h"
 
 namespace norvalis {
+
+// Why a load failed.
+enum class CsvLoadError { None, Missing, Unreadable, Folder, OutOfMemory, Cancelled };
+
+// The outcome of TCsv::Load.
+struct CsvLoadResult {
+  CsvLoadError error = CsvLoadError::None;
+  UnicodeString message;  // the Japanese text of the failure (empty on success and on Cancelled)
+  bool ok() const { return error == CsvLoadError::None; }
+};
 
 // The table content as plain vectors: rows of cells, zero-based.
 using CsvRows = std::vector<std::vector<UnicodeString>>;
@@ -22,6 +33,9 @@ class CsvTable {
   std::uint32_t ColCount() const { return colCount_; }
   // The cell's text; empty outside the counts or in a row's padding.
   std::u16string_view Cell(std::uint32_t row, std::uint32_t col) const;
+  // All ColCount() cells of a row into cells (resized; its strings keep their capacity, so a
+  // pass over every row allocates once).
+  void RowCells(std::uint32_t row, std::vector<UnicodeString>& cells) const;
 
  private:
   friend class CsvTableBuilder;
@@ -41,7 +55,12 @@ class TCsv {
   TCsv(const TCsv&) = delete;
   TCsv& operator=(const TCsv&) = delete;
 
-  // Reads, decodes and parses the file; false on any failure (the table stays as it was).
+  // Reads the file decoded by codePage (0: detected as usual) and replaces the table with it;
+  // stops with Cancelled soon after *cancel becomes true. On failure the table stays as it was.
+  CsvLoadResult Load(const UnicodeString& fileName, std::uint16_t codePage = 0,
+                     const std::atomic<bool>* cancel = nullptr);
+  // Reads, decodes and parses the file into an empty table; false on any failure (the table
+  // stays as it was).
   bool LoadFromFile(const UnicodeString& fileName);
   // Parses a decoded text into an empty table; false, with nothing changed, if not empty.
   bool LoadFromText(const UnicodeString& text);
