@@ -6,6 +6,7 @@
 #include <utility>
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -27,11 +28,14 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "app/AllColumnsWindow.h"
 #include "app/Application.h"
+#include "app/FindBar.h"
 #include "app/FormAboutBox.h"
 #include "app/FormConfigGeneral.h"
 #include "app/Images.h"
 #include "csv/ColumnCheck.h"
+#include "text/Encodings.h"
 #include "text/Exception.h"
 
 namespace norvalis {
@@ -256,7 +260,9 @@ TFormMain::TFormMain(QWidget* parent)
   designFont.setPixelSize(DesignFontPixels);
   setFont(designFont);
   CreateActions();
+  CreateToolActions();
   CreateMenus();
+  CreateToolMenus();
   CreateToolBar();
   CreateClientArea();
 
@@ -278,6 +284,7 @@ TFormMain::TFormMain(QWidget* parent)
   connect(Grid, &TGridCsv::loadStarted, this, &TFormMain::OnLoadStarted);
   connect(Grid, &TGridCsv::loadProgress, this, &TFormMain::OnLoadProgress);
   connect(Grid, &TGridCsv::loadFinished, this, &TFormMain::OnLoadFinished);
+  CreateToolWidgets();
 
   progressTimer_.setSingleShot(true);
   connect(&progressTimer_, &QTimer::timeout, this, &TFormMain::ShowLoadProgress);
@@ -336,6 +343,115 @@ void TFormMain::CreateActions() {
     connect(action, &QAction::triggered, this,
             [this, handler = handler] { RunCommand([&] { (this->*handler)(); }); });
   }
+}
+
+void TFormMain::CreateToolActions() {
+  const QString csv = QStringLiteral("CSVファイル");
+  const QString edit = QStringLiteral("編集");
+  ActionCsvCheckAll =
+      MakeAction(this, "ActionCsvCheckAll", csv, QStringLiteral("すべての列を調べる"),
+                 QKeySequence(Qt::SHIFT | Qt::Key_F5), -1);
+  ActionEditCopyCell = MakeAction(this, "ActionEditCopyCell", edit, QStringLiteral("セルをコピー"),
+                                  QKeySequence(Qt::CTRL | Qt::Key_C), -1);
+  ActionEditCopyRow = MakeAction(this, "ActionEditCopyRow", edit, QStringLiteral("行をコピー"),
+                                 QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C), -1);
+  ActionEditFind = MakeAction(this, "ActionEditFind", edit, QStringLiteral("検索…"),
+                              QKeySequence(Qt::CTRL | Qt::Key_F), -1);
+  ActionEditFindNext = MakeAction(this, "ActionEditFindNext", edit, QStringLiteral("次を検索"),
+                                  QKeySequence(Qt::Key_F3), -1);
+  ActionEditFindPrevious =
+      MakeAction(this, "ActionEditFindPrevious", edit, QStringLiteral("前を検索"),
+                 QKeySequence(Qt::SHIFT | Qt::Key_F3), -1);
+  ActionEditGoToRow = MakeAction(this, "ActionEditGoToRow", edit, QStringLiteral("行へ移動…"),
+                                 QKeySequence(Qt::CTRL | Qt::Key_G), -1);
+  ActionEditGoToDifference =
+      MakeAction(this, "ActionEditGoToDifference", edit, QStringLiteral("差異のあるセルへ移動"),
+                 QKeySequence(Qt::CTRL | Qt::Key_J), -1);
+  // The menu shows the key beside the command.
+  ActionHelpHelp->setShortcut(QKeySequence(Qt::Key_F1));
+
+  const std::pair<QAction*, void (TFormMain::*)()> handlers[] = {
+      {ActionCsvCheckAll, &TFormMain::ActionCsvCheckAllExecute},
+      {ActionEditCopyCell, &TFormMain::ActionEditCopyCellExecute},
+      {ActionEditCopyRow, &TFormMain::ActionEditCopyRowExecute},
+      {ActionEditFind, &TFormMain::ActionEditFindExecute},
+      {ActionEditFindNext, &TFormMain::ActionEditFindNextExecute},
+      {ActionEditFindPrevious, &TFormMain::ActionEditFindPreviousExecute},
+      {ActionEditGoToRow, &TFormMain::ActionEditGoToRowExecute},
+      {ActionEditGoToDifference, &TFormMain::ActionEditGoToDifferenceExecute},
+  };
+  for (const auto& [action, handler] : handlers) {
+    connect(action, &QAction::triggered, this,
+            [this, handler = handler] { RunCommand([&] { (this->*handler)(); }); });
+  }
+}
+
+void TFormMain::CreateToolMenus() {
+  MenuCsv->insertAction(ActionCsvReffer, ActionCsvCheckAll);
+  MenuCsv->addSeparator();
+  MenuCsvEncoding = MenuCsv->addMenu(QStringLiteral("文字コードを指定して開き直す(&E)"));
+  MenuCsvEncoding->setObjectName(QStringLiteral("MenuCsvEncoding"));
+  EncodingGroup = new QActionGroup(this);
+  EncodingGroup->setExclusive(true);
+  const auto addEncoding = [this](const QString& caption, std::uint16_t codePage) {
+    QAction* action = MenuCsvEncoding->addAction(caption);
+    action->setObjectName(QStringLiteral("ActionCsvEncoding%1").arg(codePage));
+    action->setCheckable(true);
+    action->setChecked(codePage == CsvCodePage);
+    action->setData(codePage);
+    EncodingGroup->addAction(action);
+    connect(action, &QAction::triggered, this,
+            [this, codePage] { RunCommand([&] { ReopenWithCodePage(codePage); }); });
+  };
+  addEncoding(QStringLiteral("自動判定"), 0);
+  MenuCsvEncoding->addSeparator();
+  for (const Encodings::Choice& choice : Encodings::Choices())
+    addEncoding(QString::fromStdU16String(UnicodeString(choice.name)), choice.codePage);
+
+  MenuEdit = new QMenu(QStringLiteral("編集(&E)"), this);
+  MenuEdit->setObjectName(QStringLiteral("MenuEdit"));
+  menuBar()->insertMenu(MenuConfig->menuAction(), MenuEdit);
+  MenuEdit->addAction(ActionEditCopyCell);
+  MenuEdit->addAction(ActionEditCopyRow);
+  MenuEdit->addSeparator();
+  MenuEdit->addAction(ActionEditFind);
+  MenuEdit->addAction(ActionEditFindNext);
+  MenuEdit->addAction(ActionEditFindPrevious);
+  MenuEdit->addSeparator();
+  MenuEdit->addAction(ActionEditGoToRow);
+  MenuEdit->addAction(ActionEditGoToDifference);
+}
+
+void TFormMain::CreateToolWidgets() {
+  LabelEncoding = new QLabel(StatusBar1);
+  LabelEncoding->setObjectName(QStringLiteral("LabelEncoding"));
+  LabelEncoding->setAccessibleName(QStringLiteral("文字コード"));
+  LabelTableSize = new QLabel(StatusBar1);
+  LabelTableSize->setObjectName(QStringLiteral("LabelTableSize"));
+  LabelTableSize->setAccessibleName(QStringLiteral("表の大きさ"));
+  StatusBar1->addPermanentWidget(LabelEncoding);
+  StatusBar1->addPermanentWidget(LabelTableSize);
+
+  FindBar = new TFindBar(centralWidget());
+  // Below the grid, above the progress bar.
+  static_cast<QVBoxLayout*>(centralWidget()->layout())->insertWidget(2, FindBar);
+  connect(FindBar, &TFindBar::findRequested, this,
+          [this](bool forward) { RunCommand([&] { FindCell(forward); }); });
+  connect(FindBar, &TFindBar::closed, Grid, [this] { Grid->setFocus(); });
+
+  Grid->setContextMenuPolicy(Qt::ActionsContextMenu);
+  Grid->addAction(ActionEditCopyCell);
+  Grid->addAction(ActionEditCopyRow);
+  Grid->SetEmptyHint(QStringLiteral("CSVファイルは「参照」で開くか、ここにドロップしてください。"));
+  connect(Grid, &TGridCsv::tableChanged, this, &TFormMain::UpdateTableStatus);
+
+  // Typing alone loads nothing; Enter opens the file named there.
+  connect(EditFilename, &QLineEdit::returnPressed, this, [this] {
+    RunCommand([this] {
+      CsvCodePage = 0;
+      OpenCsvFile(EditFilename->text().toStdU16String());
+    });
+  });
 }
 
 void TFormMain::CreateMenus() {
@@ -468,7 +584,7 @@ void TFormMain::OpenCsvFile(const UnicodeString& fileName) {
   if (QFileInfo(name).isFile()) {
     SetStatusText(LoadingText);
     // The grid lets events run while it loads; another open may come and go meanwhile.
-    Grid->LoadFromFile(fileName);
+    Grid->LoadFromFile(fileName, CsvCodePage);
     if (request == openRequest_ && !Grid->IsLoading()) SetStatusText(LoadedText);
     return;
   }
@@ -513,6 +629,7 @@ void TFormMain::ActionCsvCheckExecute() {
     QCoreApplication::processEvents();
   });
   const CheckResult result = CheckColumn(Grid->Csv, title, column, &hook);
+  RememberDifference(result, column);
   if (progress.Started()) progress.Show(result.compared, result.toCompare);
   if (result.outcome != CheckResult::Outcome::AllMatch) {
     Dialogs::Current().Warning(this, QString::fromStdU16String(CheckMessageText(result)));
@@ -552,6 +669,7 @@ void TFormMain::ActionFileSaveAsExecute() {
 void TFormMain::ApplyProject(const TProject& project) {
   // A copy: loading the CSV file lets events run, which may change the project meanwhile.
   const TProject values = project;
+  CsvCodePage = values.CodePage;
   OpenCsvFile(values.FileName);
   CheckBoxFirstLineIsTitle->setChecked(values.Title);
   CheckBoxFirstLineIsTitleClick();
@@ -563,6 +681,7 @@ void TFormMain::CollectProject(TProject& project) {
   project.FileName = EditFilename->text().toStdU16String();
   project.Title = CheckBoxFirstLineIsTitle->isChecked();
   project.Col = Grid->Col() - 1;
+  project.CodePage = CsvCodePage;
 }
 
 void TFormMain::OpenProject(const UnicodeString& fileName) {
@@ -695,7 +814,9 @@ void TFormMain::ActionFileCloseExecute() {
 }
 
 void TFormMain::ActionCsvRefferExecute() {
-  if (OpenDialogCsv.Execute(this)) OpenCsvFile(OpenDialogCsv.FileName.toStdU16String());
+  if (!OpenDialogCsv.Execute(this)) return;
+  CsvCodePage = 0;  // another file starts with detection again
+  OpenCsvFile(OpenDialogCsv.FileName.toStdU16String());
 }
 
 void TFormMain::ActionHelpHelpExecute() {
@@ -739,6 +860,7 @@ void TFormMain::dropEvent(QDropEvent* event) {
       if (!project.isEmpty()) {
         OpenProject(project.toStdU16String());
       } else {
+        CsvCodePage = 0;
         OpenCsvFile(csv.toStdU16String());
       }
     });

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 #include <QElapsedTimer>
@@ -12,12 +13,14 @@
 
 #include "app/CursorHourGlass.h"
 #include "app/Dialogs.h"
+#include "csv/ColumnCheck.h"
 #include "grid/GridCsv.h"
 #include "persistence/Config.h"
 #include "persistence/Project.h"
 #include "text/UnicodeString.h"
 
 class QAction;
+class QActionGroup;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -29,6 +32,9 @@ class QToolBar;
 class QToolButton;
 
 namespace norvalis {
+
+class TAllColumnsWindow;
+class TFindBar;
 
 // The program's one window: tool bar with the task box, the CSV file row, the grid, the
 // progress bar and the status bar, the main menu and the commands.
@@ -100,6 +106,40 @@ class TFormMain : public QMainWindow {
   // The current project file; empty while the project is untitled.
   UnicodeString ProjectFileName;
 
+  // Everyday tools beside the check: the encoding shown and chosen, copy, find, go to a row
+  // or to the difference, every column checked (FormMainTools.cpp).
+  QMenu* MenuEdit;
+  QMenu* MenuCsvEncoding;
+  QActionGroup* EncodingGroup;
+  QAction* ActionCsvCheckAll;
+  QAction* ActionEditCopyCell;
+  QAction* ActionEditCopyRow;
+  QAction* ActionEditFind;
+  QAction* ActionEditFindNext;
+  QAction* ActionEditFindPrevious;
+  QAction* ActionEditGoToRow;
+  QAction* ActionEditGoToDifference;
+  QLabel* LabelEncoding;
+  QLabel* LabelTableSize;
+  TFindBar* FindBar;
+  TAllColumnsWindow* AllColumnsWindow = nullptr;  // made on first use
+  // The encoding the CSV file is read with: 0 detects it; belongs to the project.
+  std::uint16_t CsvCodePage = 0;
+
+  void ActionCsvCheckAllExecute();
+  void ActionEditCopyCellExecute();
+  void ActionEditCopyRowExecute();
+  void ActionEditFindExecute();
+  void ActionEditFindNextExecute();
+  void ActionEditFindPreviousExecute();
+  void ActionEditGoToRowExecute();
+  void ActionEditGoToDifferenceExecute();
+  // Reads the file in the CSV box again decoded by codePage (0: detected), keeping the
+  // current column where the new table has it.
+  void ReopenWithCodePage(std::uint16_t codePage);
+  // Makes the table cell current (and visible) in the grid; false when it is not there.
+  bool GoToTableCell(std::int64_t tableRow, std::int64_t column);
+
   // How long a load runs before the progress bar shows it.
   std::chrono::milliseconds ProgressDelay{500};
 
@@ -166,6 +206,14 @@ class TFormMain : public QMainWindow {
   void ShowLoadProgress();
   void HandleArgument(const QString& argument);
   void SetGridCol(long long col);
+  // FormMainTools.cpp
+  void CreateToolActions();
+  void CreateToolMenus();
+  void CreateToolWidgets();
+  void UpdateTableStatus();
+  void RememberDifference(const CheckResult& result, std::int64_t column);
+  void FindCell(bool forward);
+  std::shared_ptr<const CsvTable> Table() const;
 
   bool centred_ = false;
   // Counts OpenCsvFile calls, so a call that returns after a later one says nothing.
@@ -179,6 +227,15 @@ class TFormMain : public QMainWindow {
   qint64 loadTotal_ = 0;
   QStringList commandLine_;
   bool startupPending_ = true;
+  // The last difference a check reported, in the table it was found in.
+  struct Difference {
+    std::weak_ptr<const CsvTable> table;
+    std::int64_t row = 0;
+    std::int64_t column = 0;
+  };
+  std::optional<Difference> lastDifference_;
+  std::weak_ptr<const CsvTable> allColumnsTable_;  // the table the result window shows
+  bool searching_ = false;
 };
 
 // A caption without its mnemonic: "開く(&O)" gives "開く", "&Open" gives "Open".

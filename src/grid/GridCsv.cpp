@@ -9,8 +9,10 @@
 #include <QAbstractEventDispatcher>
 #include <QEventLoop>
 #include <QFontMetrics>
+#include <QHelpEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QToolTip>
 
 #include "csv/CsvUtility.h"
 #include "text/YieldHook.h"
@@ -58,6 +60,27 @@ void DrawEditText(QPainter& painter, const QRect& rect, std::u16string_view text
     pos = end + 1;
   }
 }
+
+// The size the text needs when drawn as DrawEditText draws it (each line break a new line).
+QSize EditTextSize(const QFontMetrics& metrics, std::u16string_view text) {
+  int width = 0;
+  int lines = 0;
+  std::size_t pos = 0;
+  for (;;) {
+    const std::size_t end = text.find(u'\n', pos);
+    const std::u16string_view line =
+        text.substr(pos, end == std::u16string_view::npos ? std::u16string_view::npos : end - pos);
+    // Beyond what any screen shows, the width no longer matters.
+    width = std::max(width, metrics.horizontalAdvance(ToQString(line.substr(0, 4096))));
+    ++lines;
+    if (end == std::u16string_view::npos) break;
+    pos = end + 1;
+  }
+  return QSize(width, lines * std::max(metrics.height(), 1));
+}
+
+// The most of a cell a tooltip shows.
+constexpr std::size_t MaxToolTipUnits = 2000;
 
 // Runs a nested event loop. Opened from inside a posted event's handler, a loop would
 // otherwise sleep on events already queued (the glib dispatcher only looks at the queue
@@ -112,7 +135,7 @@ TGridCsv::~TGridCsv() {
   WakeWaiters();
 }
 
-void TGridCsv::LoadFromFile(const UnicodeString& fileName) {
+void TGridCsv::LoadFromFile(const UnicodeString& fileName, std::uint16_t codePage) {
   const UnicodeString name = fileName;  // the caller's text may change while we wait
   if (!WaitForTurn()) return;
   QPointer<TGridCsv> self(this);
@@ -142,10 +165,10 @@ void TGridCsv::LoadFromFile(const UnicodeString& fileName) {
   }));
   job_ = job;
   try {
-    raw->worker = std::thread([this, raw, weak, name] {
+    raw->worker = std::thread([this, raw, weak, name, codePage] {
       bool loaded = false;
       try {
-        loaded = raw->csv.LoadFromFile(name);
+        loaded = raw->csv.Load(name, codePage).ok();
       } catch (...) {
         loaded = false;  // cancelled, or a failure the table did not turn into false
       }
@@ -228,6 +251,7 @@ void TGridCsv::FinishLoad(std::shared_ptr<LoadJob> job) {
   }
   endLoad();
   emit loadFinished();
+  emit tableChanged();
 }
 
 void TGridCsv::LayOutForTable() {
@@ -245,6 +269,7 @@ void TGridCsv::Clear() {
   SetColCount(2);
   columnLabels_ = TCsvUtility::MakeColumnLabels(ColCount() - FixedCols(), u"", u"");
   SetFirstLineIsTitle(firstLineIsTitle_);
+  emit tableChanged();
 }
 
 void TGridCsv::SetFirstLineIsTitle(bool flag) {
@@ -312,6 +337,66 @@ void TGridCsv::DrawCell(QPainter& painter, int col, std::int64_t row, const QRec
 void TGridCsv::Click() {
   TCustomDrawGrid::Click();
   viewport()->update();
+}
+
+void TGridCsv::FitColumn(int col) {
+  if (col < 0 || col >= ColCount()) return;
+  const QFontMetrics metrics = fontMetrics();
+  int widest = 0;
+  UnicodeString number;
+  for (const std::int64_t row : ShownRows()) {
+    // The header row and a title row are on screen whatever the scroll position.
+    widest = std::max(widest, EditTextSize(metrics, CellView(col, row, number)).width());
+  }
+  // Room for the insets on both sides, and a pixel so the last glyph is not clipped.
+  SetColWidth(col, widest + 2 * TextInset + 1);
+}
+
+void TGridCsv::ColEdgeDoubleClicked(int col) {
+  FitColumn(col);
+}
+
+bool TGridCsv::TextIsCut(int col, std::int64_t row) const {
+  UnicodeString number;
+  const std::u16string_view text = CellView(col, row, number);
+  if (text.empty()) return false;
+  const QSize needed = EditTextSize(fontMetrics(), text);
+  const int width = ColWidth(col) - 2 * TextInset;
+  const int height = RowHeight(row) - 2 * TextInset;
+  return needed.width() > width || needed.height() > height;
+}
+
+bool TGridCsv::viewportEvent(QEvent* event) {
+  if (event->type() != QEvent::ToolTip) return TCustomDrawGrid::viewportEvent(event);
+  auto* help = static_cast<QHelpEvent*>(event);
+  int col = 0;
+  std::int64_t row = 0;
+  if (CellAt(help->pos(), col, row) && TextIsCut(col, row)) {
+    UnicodeString number;
+    const std::u16string_view text = CellView(col, row, number);
+    QToolTip::showText(help->globalPos(), ToQString(text.substr(0, MaxToolTipUnits)), viewport(),
+                       CellRect(col, row));
+  } else {
+    QToolTip::hideText();
+    event->ignore();
+  }
+  return true;
+}
+
+void TGridCsv::SetEmptyHint(const QString& hint) {
+  emptyHint_ = hint;
+  viewport()->update();
+}
+
+void TGridCsv::paintEvent(QPaintEvent* event) {
+  TCustomDrawGrid::paintEvent(event);
+  if (emptyHint_.isEmpty() || !Csv.IsEmpty() || IsLoading()) return;
+  // Below the empty row, so the empty layout itself stays as it is.
+  QPainter painter(viewport());
+  QColor color = palette().color(QPalette::PlaceholderText);
+  painter.setPen(color);
+  const QRect area = viewport()->rect().adjusted(8, RowHeight(0) * 3, -8, -8);
+  painter.drawText(area, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, emptyHint_);
 }
 
 }  // namespace norvalis

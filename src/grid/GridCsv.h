@@ -31,9 +31,9 @@ class TGridCsv : public TCustomDrawGrid {
   // The table; loaded and cleared by the grid, read by the window.
   TCsv Csv;
 
-  // Loads the file into Csv and lays the grid out for it (an unreadable file gives the
-  // empty layout).
-  void LoadFromFile(const UnicodeString& fileName);
+  // Loads the file into Csv, decoded by codePage (0: detected), and lays the grid out for it
+  // (an unreadable file gives the empty layout).
+  void LoadFromFile(const UnicodeString& fileName, std::uint16_t codePage = 0);
   // Empties the table and lays the grid out for an empty table.
   void Clear();
   // Shows table row 0 as a fixed title row, or not.
@@ -48,6 +48,15 @@ class TGridCsv : public TCustomDrawGrid {
 
   QString AccessibleText(int col, std::int64_t row) const override;
 
+  // Sets the column's width to its widest text among the header, the title and the rows on
+  // screen, as spreadsheets do on a double-click of the header's edge.
+  void FitColumn(int col);
+  // Whether the cell's text is cut by the cell (wider or taller than it).
+  bool TextIsCut(int col, std::int64_t row) const;
+  // A quiet line shown in the grid while no table is loaded.
+  void SetEmptyHint(const QString& hint);
+  const QString& EmptyHint() const { return emptyHint_; }
+
  signals:
   // A load began (the layout is already the empty one).
   void loadStarted();
@@ -55,11 +64,16 @@ class TGridCsv : public TCustomDrawGrid {
   void loadProgress(qint64 done, qint64 total);
   // A load ended and the grid is laid out for the new table.
   void loadFinished();
+  // Csv holds another table (after a load or a clear).
+  void tableChanged();
 
  protected:
   void DrawCell(QPainter& painter, int col, std::int64_t row, const QRect& rect,
                 DrawState state) override;
   void Click() override;
+  void ColEdgeDoubleClicked(int col) override;
+  bool viewportEvent(QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   struct LoadJob;
@@ -77,6 +91,7 @@ class TGridCsv : public TCustomDrawGrid {
   std::vector<UnicodeString> columnLabels_;
   std::shared_ptr<const CsvTable> rows_;  // shared with Csv, never copied
   bool firstLineIsTitle_ = false;
+  QString emptyHint_;
 
   std::shared_ptr<LoadJob> job_;
   std::uint64_t lastRequest_ = 0;
