@@ -28,6 +28,7 @@
 #include "app/FormMain.h"
 #include "app/GoToRowDialog.h"
 #include "csv/ColumnCheckAll.h"
+#include "csv/CsvUtility.h"
 #include "csv/TsvText.h"
 #include "text/Encodings.h"
 
@@ -36,6 +37,7 @@ namespace norvalis {
 namespace {
 
 const QString NotFoundPrefix = QStringLiteral("見つかりませんでした: ");
+const QString FoundText = QStringLiteral("見つかりました: %1行目、%2列");
 const QString SearchCancelledText = QStringLiteral("検索を中止しました。");
 const QString NoDifferenceText = QStringLiteral("移動できる差異のあるセルがありません。");
 const QString CellCopiedText = QStringLiteral("セルをコピーしました。");
@@ -245,7 +247,10 @@ void TFormMain::FindCell(bool forward) {
   switch (result.outcome) {
     case CellSearchResult::Outcome::Found:
       GoToTableCell(result.row, result.col);
-      SetStatusText(QString());
+      // The grid marks the column; the status says which row, as the grid numbers it.
+      SetStatusText(FoundText.arg(Grid->Row() - Grid->FixedRows() + 1)
+                        .arg(QString::fromStdU16String(TCsvUtility::ColumnIndexToLetters(
+                            static_cast<std::int32_t>(result.col)))));
       break;
     case CellSearchResult::Outcome::NotFound:
       SetStatusText(NotFoundPrefix + text);

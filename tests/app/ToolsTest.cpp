@@ -131,6 +131,9 @@ TEST_F(ToolsTest, FindRunsAlongTheRowsWrapsOnceAndSaysWhenNothingIsThere) {
     EXPECT_EQ(Current(), std::make_pair(s.row, s.col));
   }
   EXPECT_EQ(form->StatusText(), QStringLiteral("見つかりませんでした: t"));
+  Find(QStringLiteral("AB"));
+  EXPECT_EQ(form->StatusText(), QStringLiteral("見つかりました: 1行目、A列"))
+      << "numbered as the grid";
   // F3 with an empty text opens the bar instead of searching.
   form->FindBar->hide();
   Find(QString());
