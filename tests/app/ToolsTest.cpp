@@ -142,11 +142,11 @@ TEST_F(ToolsTest, FindRunsAlongTheRowsWrapsOnceAndSaysWhenNothingIsThere) {
 
 TEST_F(ToolsTest, EscCancelsALongFindAndTheWindowStaysUsable) {
   std::string rows;
-  rows.reserve(6'000'000);
-  for (int i = 0; i < 3'000'000; ++i)
+  for (int i = 0; i < 100'000; ++i)
     rows += "a\n";
   Load(Write("big.csv", rows));
-  // Esc arrives once the search lets events through.
+  // Esc arrives when the search first lets events through, as it starts; it stops at its
+  // next look at the flag, long before the end of the rows.
   QTimer::singleShot(0, form.get(), [this] {
     QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QApplication::sendEvent(form->Grid, &esc);
