@@ -14,8 +14,10 @@ all: build
 setup:
 	@bash scripts/setup.sh
 
-$(BUILD)/build.ninja:
-	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Reconfigured when this file changes, so an existing build tree picks up new options.
+$(BUILD)/build.ninja: Makefile
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNORVALIS_WERROR=ON
+	@touch $@
 
 configure: setup $(BUILD)/build.ninja
 
@@ -36,7 +38,8 @@ test-normal: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2
 
 test-sanitize: setup
-	cmake -S . -B $(BUILD_SAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DNORVALIS_SANITIZE=ON
+	cmake -S . -B $(BUILD_SAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DNORVALIS_SANITIZE=ON \
+	  -DNORVALIS_WERROR=ON
 	cmake --build $(BUILD_SAN)
 	cd $(BUILD_SAN) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
 	  UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j2

@@ -31,6 +31,35 @@ constexpr std::array<std::string_view, 8> Notes = {
     "（次のビルを除く）", "ひらがな表記", "カタカナ表記",    "丁目", "番地",
     "地階・階層不明",     "（その他）",   "全角ＡＢＣ１２３"};
 
+// One line of the postal list's shape.
+class PostalLineMaker {
+ public:
+  void Append(std::string& out) {
+    char digits[32];
+    std::snprintf(digits, sizeof digits, "%05u,\"%03u  \",\"%07u\",",
+                  static_cast<unsigned>(rng_() % 48000 + 1000),
+                  static_cast<unsigned>(rng_() % 1000), static_cast<unsigned>(rng_() % 10000000));
+    out += digits;
+    const std::size_t place = rng_() % Prefectures.size();
+    const std::size_t town = rng_() % Towns.size();
+    for (std::string_view part :
+         {std::string_view("ﾎｯｶｲﾄﾞｳ"), KanaReadings[place % KanaReadings.size()],
+          KanaReadings[town % KanaReadings.size()], Prefectures[place], Cities[place],
+          Towns[town]}) {
+      out += '"';
+      out += part;
+      out += "\",";
+    }
+    for (int flag = 0; flag < 6; ++flag) {
+      out += static_cast<char>('0' + (rng_() % 4 == 0));
+      out += flag < 5 ? "," : "\r\n";
+    }
+  }
+
+ private:
+  std::mt19937_64 rng_{20261209};
+};
+
 class LineMaker {
  public:
   explicit LineMaker(bool quoted) : quoted_(quoted) {}
@@ -105,11 +134,11 @@ std::string ToShiftJis(iconv_t cd, const std::string& utf8) {
   return out;
 }
 
-void Write(const std::string& path, std::uint64_t bytes, bool shiftJis) {
+template <class Lines>
+void Write(const std::string& path, std::uint64_t bytes, bool shiftJis, Lines lines) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) throw std::runtime_error("cannot create " + path);
   iconv_t cd = shiftJis ? iconv_open("CP932", "UTF-8") : iconv_t(-1);
-  LineMaker lines(shiftJis);
   std::uint64_t written = 0;
   std::string block;
   while (written < bytes) {
@@ -127,11 +156,30 @@ void Write(const std::string& path, std::uint64_t bytes, bool shiftJis) {
 }  // namespace
 
 void WriteShiftJisQuoted(const std::string& path, std::uint64_t bytes) {
-  Write(path, bytes, true);
+  Write(path, bytes, true, LineMaker(true));
 }
 
 void WriteUtf8Unquoted(const std::string& path, std::uint64_t bytes) {
-  Write(path, bytes, false);
+  Write(path, bytes, false, LineMaker(false));
+}
+
+void WritePostalShape(const std::string& path, std::uint64_t bytes, bool shiftJis) {
+  Write(path, bytes, shiftJis, PostalLineMaker());
+}
+
+void WriteRepeated(const std::string& source, const std::string& path, int copies) {
+  std::FILE* in = std::fopen(source.c_str(), "rb");
+  if (in == nullptr) throw std::runtime_error("cannot read " + source);
+  std::string content;
+  char buffer[1 << 16];
+  for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, in)) > 0;)
+    content.append(buffer, got);
+  std::fclose(in);
+  std::FILE* out = std::fopen(path.c_str(), "wb");
+  if (out == nullptr) throw std::runtime_error("cannot create " + path);
+  for (int i = 0; i < copies; ++i)
+    std::fwrite(content.data(), 1, content.size(), out);
+  std::fclose(out);
 }
 
 }  // namespace norvalis::bench

@@ -11,10 +11,12 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "app/AppInfo.h"
 #include "csv/ColumnCheck.h"
 #include "csv/ColumnCheckAll.h"
 #include "csv/Csv.h"
@@ -52,7 +54,9 @@ constexpr std::string_view Usage =
     "  norvalis-check --stats ファイル      読み込みの各段階の時間とメモリを表示する\n"
     "  norvalis-check --show-project プロジェクト.NVS   プロジェクトをJSONで表示する\n"
     "  norvalis-check --write-project プロジェクト.NVS CSVファイル [--title] [--column 列]\n"
-    "      プロジェクトファイルを書き込む\n";
+    "      プロジェクトファイルを書き込む\n"
+    "  norvalis-check --version            バージョンを表示する\n"
+    "  -- のあとはすべてファイル名 (「-」で始まる名前に使う)\n";
 
 // Wrong usage: the usage text and exit code 64.
 struct UsageError {};
@@ -129,14 +133,16 @@ int Dump(const UnicodeString& path) {
   LoadOrThrow(csv, path);
   Output out;
   out.Put('[');
+  const std::shared_ptr<const CsvTable> table = csv.Share();
   const std::uint32_t rows = csv.GetRowCount();
-  const std::uint32_t cols = csv.GetColCount();
+  std::vector<UnicodeString> cells;
   for (std::uint32_t r = 0; r < rows; ++r) {
     if (r != 0) out.Put(',');
     out.Put('[');
-    for (std::uint32_t c = 0; c < cols; ++c) {
+    table->RowCells(r, cells);
+    for (std::size_t c = 0; c < cells.size(); ++c) {
       if (c != 0) out.Put(',');
-      PutJsonString(out, csv.CellView(r, c));
+      PutJsonString(out, cells[c]);
     }
     out.Put(']');
   }
@@ -154,39 +160,28 @@ long PeakResidentKiB() {
   return usage.ru_maxrss;
 }
 
+// The load the window and the check make, timed whole and by its own stages.
 int Stats(const UnicodeString& path) {
-  using Clock = std::chrono::steady_clock;
-  auto start = Clock::now();
-  AnsiString content = TFileUtility::LoadFileToAnsiString(path);
-  const double readSeconds = SecondsSince(start);
-  const double megabytes = static_cast<double>(content.size()) / 1e6;
-
-  start = Clock::now();
-  const std::uint16_t codePage = TStringUtility::DetectCodePage(content);
-  const double detectSeconds = SecondsSince(start);
-
-  start = Clock::now();
-  UnicodeString text = TStringUtility::ConvertToUnicodeString(content);
-  const double decodeSeconds = SecondsSince(start);
-  AnsiString().swap(content);
-
-  start = Clock::now();
   TCsv csv;
-  csv.LoadFromText(std::move(text));
-  const double parseSeconds = SecondsSince(start);
-
-  const double total = readSeconds + detectSeconds + decodeSeconds + parseSeconds;
+  const auto start = std::chrono::steady_clock::now();
+  const CsvLoadResult result = csv.Load(path);
+  const double total = SecondsSince(start);
+  if (!result.ok()) throw Exception(result.message);
+  struct stat info {};
+  const double megabytes =
+      ::stat(ToUtf8(path).c_str(), &info) == 0 ? static_cast<double>(info.st_size) / 1e6 : 0.0;
   auto rate = [&](double seconds) { return seconds > 0 ? megabytes / seconds : 0.0; };
+  const CsvLoadStages& stages = csv.LastLoadStages();
+  std::printf("読み込み全体: %.3f 秒 (%.0f MB/s)\n", total, rate(total));
   std::printf("ファイル: %s\n", ToUtf8(path).c_str());
   std::printf("サイズ: %.1f MB\n", megabytes);
-  std::printf("コードページ: %u\n", static_cast<unsigned>(codePage));
+  std::printf("コードページ: %u\n", static_cast<unsigned>(csv.CodePage()));
   std::printf("行数: %u\n", csv.GetRowCount());
   std::printf("列数: %u\n", csv.GetColCount());
-  std::printf("読み込み: %.3f 秒 (%.0f MB/s)\n", readSeconds, rate(readSeconds));
-  std::printf("判定: %.3f 秒\n", detectSeconds);
-  std::printf("変換: %.3f 秒 (%.0f MB/s)\n", decodeSeconds, rate(decodeSeconds));
-  std::printf("解析: %.3f 秒 (%.0f MB/s)\n", parseSeconds, rate(parseSeconds));
-  std::printf("合計: %.3f 秒 (%.0f MB/s)\n", total, rate(total));
+  std::printf("開く: %.3f 秒\n", stages.open);
+  std::printf("判定: %.3f 秒\n", stages.detect);
+  std::printf("変換: %.3f 秒 (先に全体を変換する文字コードのみ)\n", stages.decode);
+  std::printf("索引: %.3f 秒 (%.0f MB/s)\n", stages.index, rate(stages.index));
   std::printf("最大常駐メモリ: %.1f MB\n", static_cast<double>(PeakResidentKiB()) / 1024.0);
   return ExitOk;
 }
@@ -235,13 +230,20 @@ std::uint16_t ParseCodePage(const std::string& text) {
 std::vector<std::string> ParseOptions(const std::vector<std::string>& args, CheckOptions& o,
                                       bool allowFormat) {
   std::vector<std::string> positional;
+  bool namesOnly = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
+    if (namesOnly) {
+      positional.push_back(a);
+      continue;
+    }
     auto value = [&]() -> const std::string& {
       if (i + 1 >= args.size()) throw UsageError{};
       return args[++i];
     };
-    if (a == "--title") {
+    if (a == "--") {
+      namesOnly = true;
+    } else if (a == "--title") {
       o.title = true;
       o.titleGiven = true;
     } else if (a == "--column") {
@@ -413,17 +415,31 @@ int WriteProject(const std::vector<std::string>& args) {
   return ExitOk;
 }
 
+// The one file name of a command that takes nothing else, "--" allowed before it.
+std::optional<std::string> SingleName(const std::vector<std::string>& rest) {
+  if (rest.size() == 1 && rest[0] != "--") return rest[0];
+  if (rest.size() == 2 && rest[0] == "--") return rest[1];
+  return std::nullopt;
+}
+
 int Run(const std::vector<std::string>& args) {
   if (args.empty()) throw UsageError{};
   const std::string& command = args[0];
   const std::vector<std::string> rest(args.begin() + 1, args.end());
-  if (command == "--encoding" && rest.size() == 1) return Encoding(FromUtf8(rest[0]));
-  if (command == "--dump" && rest.size() == 1) return Dump(FromUtf8(rest[0]));
-  if (command == "--stats" && rest.size() == 1) return Stats(FromUtf8(rest[0]));
-  if (command == "--show-project" && rest.size() == 1) return ShowProject(rest[0]);
+  const std::optional<std::string> name = SingleName(rest);
+  if (command == "--encoding" && name) return Encoding(FromUtf8(*name));
+  if (command == "--dump" && name) return Dump(FromUtf8(*name));
+  if (command == "--stats" && name) return Stats(FromUtf8(*name));
+  if (command == "--show-project" && name) return ShowProject(*name);
   if (command == "--write-project") return WriteProject(rest);
   if (command == "--help" || command == "-h") {
     std::fputs(std::string(Usage).c_str(), stdout);
+    return ExitOk;
+  }
+  if (command == "--version") {
+    // The file version of the version block the window's About box shows.
+    const UnicodeString version = TkAppInfo().GetValue(TkAppInfo::FileVersion);
+    std::printf("norvalis-check %s\n", ToUtf8(version).c_str());
     return ExitOk;
   }
   return Check(args);

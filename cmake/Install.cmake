@@ -5,6 +5,10 @@ install(TARGETS norvalis-check RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(TARGET norvalis)
   install(TARGETS norvalis RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
+# The crash handler looks for its helper beside the executable.
+if(TARGET norvalis-crash)
+  install(TARGETS norvalis-crash RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
 
 set(NORVALIS_DATA_DIR ${CMAKE_INSTALL_DATADIR}/norvalis)
 install(DIRECTORY resources/help/ DESTINATION ${NORVALIS_DATA_DIR}/help)

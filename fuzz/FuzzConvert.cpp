@@ -6,14 +6,30 @@
 #include <iterator>
 
 #include "FuzzInput.h"
+#include "text/CodePage.h"
 #include "text/StringUtility.h"
 
 using namespace norvalis;
 
 namespace {
 
-constexpr std::uint16_t CodePages[] = {932,   20932, 50220, 50221, 50222, 51932, 1200, 1201,
-                                       65001, 12000, 12001, 65000, 65535, 0,     437,  28591};
+// Every code page named in the program, and some it does not know (0, 437, 28591).
+constexpr std::uint16_t CodePages[] = {CodePage::ShiftJis,
+                                       CodePage::EucJp,
+                                       CodePage::Iso2022Jp,
+                                       CodePage::Iso2022JpKana,
+                                       CodePage::Iso2022JpSo,
+                                       CodePage::EucJpAlt,
+                                       CodePage::Utf16LE,
+                                       CodePage::Utf16BE,
+                                       CodePage::Utf8,
+                                       CodePage::Utf32LE,
+                                       CodePage::Utf32BE,
+                                       CodePage::Utf7,
+                                       CodePage::None,
+                                       0,
+                                       437,
+                                       28591};
 
 bool isWellFormed(const UnicodeString& text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -41,16 +57,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint16_t codePage = CodePages[data[0] % std::size(CodePages)];
   const std::string_view rest = bytes.substr(1);
   const UnicodeString decoded = TStringUtility::ConvertByCodePage(rest, codePage);
-  if (codePage == 1200 || codePage == 1201) {
+  if (codePage == CodePage::Utf16LE || codePage == CodePage::Utf16BE) {
     fuzz::Require(isWellFormed(decoded), "lone surrogate from UTF-16");
     fuzz::Require(decoded.size() <= rest.size() / 2 + 1, "UTF-16 grew");
     // The decoding removes the mark before it converts; the conversion itself keeps it.
     std::string_view unmarked = rest;
-    if (codePage == 1200 ? TStringUtility::HasUTF16LEBOM(unmarked)
-                         : TStringUtility::HasUTF16BEBOM(unmarked)) {
+    if (codePage == CodePage::Utf16LE ? TStringUtility::HasUTF16LEBOM(unmarked)
+                                      : TStringUtility::HasUTF16BEBOM(unmarked)) {
       unmarked.remove_prefix(2);
     }
-    const AnsiString utf8 = TStringUtility::ConvertCodePageWithMLang(unmarked, codePage, 65001);
+    const AnsiString utf8 =
+        TStringUtility::ConvertCodePageWithMLang(unmarked, codePage, CodePage::Utf8);
     fuzz::Require(FromUtf8(utf8) == decoded, "UTF-8 detour differs from direct decoding");
   }
   return 0;

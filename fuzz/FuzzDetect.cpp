@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "FuzzInput.h"
+#include "text/CodePage.h"
 #include "text/EncodeDetect.h"
 #include "text/StringUtility.h"
 
@@ -14,15 +15,15 @@ namespace {
 
 bool isKnownCodePage(std::uint16_t codePage) {
   switch (codePage) {
-    case 932:
-    case 20932:
-    case 50220:
-    case 1200:
-    case 1201:
-    case 65001:
-    case 12000:
-    case 12001:
-    case TStringUtility::CodePageNone:
+    case CodePage::ShiftJis:
+    case CodePage::EucJp:
+    case CodePage::Iso2022Jp:
+    case CodePage::Utf16LE:
+    case CodePage::Utf16BE:
+    case CodePage::Utf8:
+    case CodePage::Utf32LE:
+    case CodePage::Utf32BE:
+    case CodePage::None:
       return true;
     default:
       return false;

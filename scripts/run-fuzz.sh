@@ -9,7 +9,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_FUZZ:-$root/build-fuzz}
 case "$build" in /*) ;; *) build=$root/$build ;; esac
 seconds=${FUZZ_SECONDS:-60}
-targets=(fuzz_detect fuzz_convert fuzz_csv fuzz_ini_file fuzz_comma_text)
+# FUZZ_TARGETS picks some of them (space-separated names).
+read -r -a targets <<<"${FUZZ_TARGETS:-fuzz_detect fuzz_convert fuzz_csv fuzz_indexed_table fuzz_ini_file fuzz_comma_text}"
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DNORVALIS_FUZZ=ON -DNORVALIS_GUI=OFF -DNORVALIS_TESTS=OFF >/dev/null

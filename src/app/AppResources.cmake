@@ -14,9 +14,8 @@ string(REPLACE "." "," NORVALIS_FIXED_VERSION ${NORVALIS_FILE_VERSION})
 configure_file(${CMAKE_CURRENT_LIST_DIR}/VersionResource.cpp.in
                ${CMAKE_CURRENT_BINARY_DIR}/VersionResource.cpp @ONLY)
 
-set(NORVALIS_APP_RESOURCES
-    ${CMAKE_CURRENT_BINARY_DIR}/VersionResource.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/norvalis.qrc)
+set(NORVALIS_VERSION_SOURCE ${CMAKE_CURRENT_BINARY_DIR}/VersionResource.cpp)
+set(NORVALIS_APP_RESOURCES ${CMAKE_CURRENT_LIST_DIR}/norvalis.qrc)
 
 # The help pages, copied next to the executable so the build tree runs like an installation.
 file(GLOB NORVALIS_HELP_PAGES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/resources/help/*)

@@ -14,6 +14,7 @@
 #include "app/HelpWindow.h"
 #include "app/ProgramIcon.h"
 #include "text/Exception.h"
+#include "text/UnicodeString.h"
 
 namespace norvalis {
 
@@ -74,7 +75,7 @@ void Application::ShowCurrentException() {
   } catch (const Exception& e) {
     ShowException(QString::fromStdU16String(e.Message()));
   } catch (const std::exception& e) {
-    ShowException(QString::fromUtf8(e.what()));
+    ShowException(QString::fromStdU16String(FromUtf8(e.what())));
   } catch (...) {
     // Anything else stands for an exception with an empty message.
     ShowException(QString());
@@ -100,6 +101,13 @@ void Application::HelpShowTableOfContents() {
 void Application::HelpShowContext(int topic) {
   if (!help_) help_ = std::make_unique<HelpWindow>();
   help_->ShowPage(HelpTopicFile(helpFile_, topic));
+}
+
+QStringList ProgramArguments(int argc, char** argv) {
+  QStringList arguments;
+  for (int i = 1; i < argc; ++i)
+    arguments << QString::fromStdU16String(FromUtf8(argv[i]));
+  return arguments;
 }
 
 QString DefaultHelpFile() {

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QString>
+#include <QStringList>
 
 namespace norvalis {
 
@@ -49,6 +50,10 @@ class Application : public QApplication {
   QString helpFile_;
   std::unique_ptr<HelpWindow> help_;
 };
+
+// The arguments after the program's name (what the toolkit left of them), decoded by the
+// program's one UTF-8 rule.
+QStringList ProgramArguments(int argc, char** argv);
 
 // The help's table of contents page that belongs to the executable: beside it in the build
 // tree, else in the installed share folder; the first of these when neither exists.

@@ -268,10 +268,15 @@ TFormMain::TFormMain(QWidget* parent)
 
   StatusBar1 = new QStatusBar(this);
   StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-  StatusBar1->setAccessibleName(QStringLiteral("ステータスバー"));
   StatusBar1->setFixedHeight(StatusBarHeight);
   StatusBar1->setSizeGripEnabled(true);
   setStatusBar(StatusBar1);
+  // The status text lives in the bar's own label: the hints of menus and buttons are the bar's
+  // temporary messages, shown over it and cleared without touching it.
+  statusLabel_ = new QLabel(StatusBar1);
+  statusLabel_->setObjectName(QStringLiteral("StatusLabel"));
+  statusLabel_->setTextFormat(Qt::PlainText);
+  StatusBar1->addWidget(statusLabel_, 1);
 
   // The application's help file belongs to the executable.
   if (Application* app = Application::Instance()) app->SetHelpFile(DefaultHelpFile());
@@ -599,11 +604,13 @@ void TFormMain::CheckBoxFirstLineIsTitleClick() {
 }
 
 QString TFormMain::StatusText() const {
-  return StatusBar1->currentMessage();
+  return statusLabel_->text();
 }
 
 void TFormMain::SetStatusText(const QString& text) {
-  StatusBar1->showMessage(text);
+  statusLabel_->setText(text);
+  // Screen readers read a status bar by its name.
+  StatusBar1->setAccessibleName(text);
 }
 
 // The title box and the File menu share Alt+F; the menu wins, as in any desktop program
@@ -776,8 +783,8 @@ void TFormMain::HandleArgument(const QString& argument) {
     CheckBoxFirstLineIsTitleClick();
   } else if (argument.startsWith(QStringLiteral("-c="))) {
     SetGridCol(StrToIntDef(argument.mid(3), 0) + 1LL);
-  } else if (QFileInfo(argument).isFile()) {
-    // "Open with" on a CSV file passes its bare path.
+  } else if (!argument.isEmpty() && !argument.startsWith(QLatin1Char('-'))) {
+    // "Open with" on a CSV file passes its bare path; a missing one is reported as for -f=.
     OpenCsvFile(argument.toStdU16String());
   }
 }

@@ -149,7 +149,7 @@ class TFormMain : public QMainWindow {
   // Lets the grid follow the title check box.
   void CheckBoxFirstLineIsTitleClick();
 
-  // The status bar's simple text.
+  // The status text: set by the commands, kept until a command sets another.
   QString StatusText() const;
   void SetStatusText(const QString& text);
 
@@ -215,6 +215,7 @@ class TFormMain : public QMainWindow {
   void FindCell(bool forward);
   std::shared_ptr<const CsvTable> Table() const;
 
+  QLabel* statusLabel_ = nullptr;
   bool centred_ = false;
   // Counts OpenCsvFile calls, so a call that returns after a later one says nothing.
   std::uint64_t openRequest_ = 0;

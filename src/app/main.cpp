@@ -8,7 +8,7 @@ int main(int argc, char** argv) {
     try {
       app.LoadJapaneseTranslations();
       norvalis::TFormMain form;
-      form.SetCommandLine(QCoreApplication::arguments().mid(1));
+      form.SetCommandLine(norvalis::ProgramArguments(argc, argv));
       form.show();
       app.exec();
     } catch (...) {

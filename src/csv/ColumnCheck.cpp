@@ -1,5 +1,8 @@
 #include "csv/ColumnCheck.h"
 
+#include <climits>
+#include <memory>
+
 namespace norvalis {
 
 namespace {
@@ -12,9 +15,10 @@ constexpr char16_t DiffersMessage[] = u"%d行目のデータが異なります�
 // Rows between two looks at the clock; the hook itself limits the calls by time.
 constexpr std::uint32_t RowsPerTick = 1 << 14;
 
-std::u16string_view CellAt(const TCsv& csv, std::uint32_t row, std::int64_t column) {
-  if (column < 0 || column > UINT32_MAX) return {};
-  return csv.CellView(row, static_cast<std::uint32_t>(column));
+// The table column of a check column; one past any table for a column outside it.
+std::uint32_t tableColumn(std::int64_t column) {
+  if (column < 0 || column > UINT32_MAX) return UINT32_MAX;
+  return static_cast<std::uint32_t>(column);
 }
 
 }  // namespace
@@ -30,24 +34,39 @@ CheckRows CheckRowsOf(std::uint32_t rowCount, bool firstLineIsTitle) {
 CheckResult CheckColumn(const TCsv& csv, bool firstLineIsTitle, std::int64_t column,
                         YieldHook* hook) {
   CheckResult result;
-  const CheckRows rows = CheckRowsOf(csv.GetRowCount(), firstLineIsTitle);
+  // Held while the hook lets the GUI run. When the GUI cleared or reloaded the table
+  // meanwhile, the rest is read from what the table holds then (nothing after a clear).
+  const std::shared_ptr<const CsvTable> first = csv.Share();
+  const CsvTable* table = first.get();
+  std::shared_ptr<const CsvTable> current = first;
+  const CheckRows rows = CheckRowsOf(table ? table->RowCount() : 0, firstLineIsTitle);
   if (!rows.HasReference()) return result;
 
+  const std::uint32_t col = tableColumn(column);
   result.toCompare = rows.ToCompare();
-  // A copy: the hook may let the GUI run, and the table may be cleared meanwhile.
-  const UnicodeString reference(CellAt(csv, rows.reference, column));
+  // Equal stored units hold equal text; only cells stored otherwise are decoded, since
+  // different bytes may still decode to the same text.
+  const std::string_view referenceRaw = table->RawCell(rows.reference, col);
+  const UnicodeString reference = table->CellText(referenceRaw);
   if (hook != nullptr) hook->Force(0, result.toCompare);
   for (std::uint32_t i = rows.first; i < rows.end; ++i) {
-    const std::u16string_view cell = CellAt(csv, i, column);
-    if (!SameCellText(cell, reference)) {
-      result.outcome = CheckResult::Outcome::Differs;
-      result.rowIndex = i;
-      result.cell.assign(cell);
-      return result;
+    const std::string_view raw = table != nullptr ? table->RawCell(i, col) : std::string_view();
+    if (table != first.get() || raw != referenceRaw) {
+      UnicodeString cell = table != nullptr ? table->CellText(raw) : UnicodeString();
+      if (!SameCellText(cell, reference)) {
+        result.outcome = CheckResult::Outcome::Differs;
+        result.rowIndex = i;
+        result.cell = std::move(cell);
+        return result;
+      }
     }
     ++result.compared;
     if (hook != nullptr && (result.compared % RowsPerTick) == 0) {
       hook->Tick(result.compared, result.toCompare);
+      if (csv.Share() != current) {
+        current = csv.Share();
+        table = current.get();
+      }
     }
   }
   result.outcome = CheckResult::Outcome::AllMatch;

@@ -1,99 +1,207 @@
 #include "csv/Csv.h"
 
 #include <cerrno>
+#include <chrono>
 #include <new>
-#include <stdexcept>
 #include <utility>
 
-#include "csv/CsvTableBuilder.h"
 #include "text/Exception.h"
+#include "text/FileBytes.h"
 #include "text/FileUtility.h"
+#include "text/CodePage.h"
 #include "text/StringUtility.h"
 
 namespace norvalis {
 
-std::u16string_view CsvTable::Cell(std::uint32_t row, std::uint32_t col) const {
-  if (row >= rowCount_) return {};
-  const std::uint64_t first = rowCells_[row];
-  if (col >= rowCells_[row + 1] - first) return {};
-  const std::uint32_t begin = col == 0 ? 0 : cellEnd_[first + col - 1];
-  const std::uint32_t end = cellEnd_[first + col];
-  return std::u16string_view(text_.data() + rowText_[row] + begin, end - begin);
+namespace {
+
+using CsvIndex::Field;
+using CsvIndex::Source;
+using CsvIndex::Units;
+
+// Whether the code page's bytes are indexed as they are (else the content is decoded first).
+bool indexedAsBytes(std::uint16_t codePage) {
+  return codePage == CodePage::ShiftJis || codePage == CodePage::EucJp ||
+         codePage == CodePage::EucJpAlt || codePage == CodePage::Utf8 || codePage == CodePage::None;
+}
+
+// The content of a file's bytes as the decoding of codePage sees it: marks skipped, the ANSI
+// code page and UTF-16 cut at their first zero; other code pages decoded whole.
+Source sourceFor(const std::shared_ptr<const FileBytes>& file, std::uint16_t codePage) {
+  std::string_view bytes = file->View();
+  Source source;
+  source.owner = file;
+  source.codePage = codePage;
+  if (indexedAsBytes(codePage)) {
+    if (codePage == CodePage::Utf8 && TStringUtility::HasUTF8BOM(bytes)) {
+      bytes.remove_prefix(3);
+    } else if (codePage == CodePage::None) {
+      bytes = bytes.substr(0, bytes.find('\0'));
+    }
+    source.kind = Units::Bytes;
+    source.data = bytes.data();
+    source.units = bytes.size();
+    return source;
+  }
+  if (codePage == CodePage::Utf16LE || codePage == CodePage::Utf16BE) {
+    const bool big = codePage == CodePage::Utf16BE;
+    if (big ? TStringUtility::HasUTF16BEBOM(bytes) : TStringUtility::HasUTF16LEBOM(bytes)) {
+      bytes.remove_prefix(2);
+    }
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::uint64_t units = bytes.size() / 2;
+    std::uint64_t end = 0;
+    while (end < units && (p[2 * end] | p[2 * end + 1]) != 0)
+      ++end;
+    source.kind = big ? Units::Utf16BE : Units::Utf16LE;
+    source.data = bytes.data();
+    source.units = end;
+    source.trailingReplacement = end == units && bytes.size() % 2 != 0;
+    return source;
+  }
+  auto text =
+      std::make_shared<const UnicodeString>(TStringUtility::ConvertByCodePage(bytes, codePage));
+  source.kind = Units::Text;
+  source.data = reinterpret_cast<const char*>(text->data());
+  source.units = text->size();
+  source.owner = std::move(text);
+  return source;
+}
+
+class Stopwatch {
+ public:
+  // Seconds since the last lap (or the start).
+  double Lap() {
+    const auto now = std::chrono::steady_clock::now();
+    const double seconds = std::chrono::duration<double>(now - last_).count();
+    last_ = now;
+    return seconds;
+  }
+
+ private:
+  std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
+};
+
+CsvLoadResult failure(CsvLoadError error, UnicodeString message = {}) {
+  return CsvLoadResult{error, std::move(message)};
+}
+
+CsvLoadError errorForErrno(int errnum) {
+  switch (errnum) {
+    case ENOENT:
+    case ENOTDIR:
+      return CsvLoadError::Missing;
+    case EISDIR:
+      return CsvLoadError::Folder;
+    case ENOMEM:
+      return CsvLoadError::OutOfMemory;
+    default:
+      return CsvLoadError::Unreadable;
+  }
+}
+
+}  // namespace
+
+CsvTable::CsvTable(CsvIndex::Source source, CsvIndex::Index index, std::uint16_t codePage,
+                   std::shared_ptr<const FileBytes> file)
+    : source_(std::move(source)),
+      index_(std::move(index)),
+      codePage_(codePage),
+      file_(std::move(file)) {}
+
+CsvTable::~CsvTable() = default;
+
+UnicodeString CsvTable::Cell(std::uint32_t row, std::uint32_t col) const {
+  UnicodeString text;
+  if (row >= RowCount() || col >= ColCount()) return text;
+  const Field field = CsvIndex::LocateField(source_, CsvIndex::RowUnits(source_, index_, row), col);
+  CsvIndex::DecodeField(source_, field, text);
+  return text;
 }
 
 void CsvTable::RowCells(std::uint32_t row, std::vector<UnicodeString>& cells) const {
-  cells.resize(colCount_);
-  for (std::uint32_t col = 0; col < colCount_; ++col)
-    cells[col].assign(Cell(row, col));
+  cells.resize(ColCount());
+  std::vector<Field> fields;
+  if (row < RowCount()) {
+    CsvIndex::LocateFields(source_, CsvIndex::RowUnits(source_, index_, row), ColCount(), fields);
+  }
+  for (std::size_t col = 0; col < cells.size(); ++col) {
+    if (col < fields.size()) {
+      CsvIndex::DecodeField(source_, fields[col], cells[col]);
+    } else {
+      cells[col].clear();
+    }
+  }
+}
+
+bool CsvTable::Stale() const {
+  return file_ != nullptr && file_->Stale();
+}
+
+std::string_view CsvTable::RawCell(std::uint32_t row, std::uint32_t col) const {
+  if (row >= RowCount() || col >= ColCount()) return {};
+  const Field field = CsvIndex::LocateField(source_, CsvIndex::RowUnits(source_, index_, row), col);
+  return CsvIndex::RawUnits(source_, field);
+}
+
+UnicodeString CsvTable::CellText(std::string_view raw) const {
+  UnicodeString text;
+  if (raw.empty()) return text;
+  const std::size_t unitSize = source_.kind == Units::Bytes ? 1 : 2;
+  const auto begin = static_cast<std::uint64_t>(raw.data() - source_.data) / unitSize;
+  CsvIndex::DecodeField(source_, Field{begin, begin + raw.size() / unitSize, true}, text);
+  return text;
 }
 
 TCsv::TCsv() = default;
 TCsv::~TCsv() = default;
 
-namespace {
-
-// Raised from the yield hook to stop a load that was cancelled.
-struct LoadCancelled {};
-
-CsvLoadResult Failure(CsvLoadError error, UnicodeString message) {
-  return CsvLoadResult{error, std::move(message)};
-}
-
-CsvLoadError OpenErrorKind(int errnum) {
-  if (errnum == ENOENT || errnum == ENOTDIR) return CsvLoadError::Missing;
-  if (errnum == EISDIR) return CsvLoadError::Folder;
-  return CsvLoadError::Unreadable;
-}
-
-}  // namespace
-
 CsvLoadResult TCsv::Load(const UnicodeString& fileName, std::uint16_t codePage,
                          const std::atomic<bool>* cancel) {
-  const auto cancelled = [cancel] { return cancel != nullptr && cancel->load(); };
+  stages_ = {};
   try {
-    TCsv loaded;
-    // The caller's hook first, then the cancel flag, on the same elapsed-time ticks.
-    loaded.SetYieldHook(
-        YieldHook([outer = yield_, cancelled](std::uint64_t done, std::uint64_t total) mutable {
-          outer.Force(done, total);
-          if (cancelled()) throw LoadCancelled{};
-        }));
-    if (cancelled()) return Failure(CsvLoadError::Cancelled, {});
-    std::uint16_t used = 0;
-    // Decoded while read, so the raw bytes are never all held beside the text.
-    UnicodeString text = TFileUtility::LoadFileToUnicodeStringAs(fileName, codePage, &used);
-    if (cancelled()) return Failure(CsvLoadError::Cancelled, {});
-    if (!loaded.LoadFromText(std::move(text))) {
-      // More rows or cells than a table can address.
-      return Failure(CsvLoadError::Unreadable, Format(u"ファイル %s を読み込めませんでした。",
-                                                      {std::u16string_view(fileName)}));
-    }
-    if (cancelled()) return Failure(CsvLoadError::Cancelled, {});
-    table_ = std::move(loaded.table_);
-    codePage_ = used;
-    return {};
-  } catch (const LoadCancelled&) {
-    return Failure(CsvLoadError::Cancelled, {});
-  } catch (const EFOpenError& e) {
-    return Failure(OpenErrorKind(e.ErrorNumber()), e.Message());
-  } catch (const EOutOfMemory& e) {
-    return Failure(CsvLoadError::OutOfMemory, e.Message());
+    Stopwatch watch;
+    std::shared_ptr<const FileBytes> file = FileBytes::Open(fileName);
+    stages_.open = watch.Lap();
+    if (codePage == 0) codePage = TStringUtility::DetectCodePage(file->View());
+    stages_.detect = watch.Lap();
+    Source source = sourceFor(file, codePage);
+    stages_.decode = watch.Lap();
+    CsvLoadResult result = Adopt(std::move(source), codePage, std::move(file), cancel, true);
+    stages_.index = watch.Lap();
+    return result;
+  } catch (const EFOpenError& error) {
+    return failure(errorForErrno(error.ErrorNumber()), error.Message());
+  } catch (const Exception& error) {
+    // The reader raises only the memory messages besides the open error.
+    return failure(CsvLoadError::OutOfMemory, error.Message());
   } catch (const std::bad_alloc&) {
-    return Failure(CsvLoadError::OutOfMemory, TFileUtility::MemoryMessage);
-  } catch (const std::length_error&) {
-    return Failure(CsvLoadError::OutOfMemory, TFileUtility::MemoryMessage);
-  } catch (const Exception& e) {
-    return Failure(CsvLoadError::Unreadable, e.Message());
+    return failure(CsvLoadError::OutOfMemory, TFileUtility::MemoryMessage);
+  } catch (...) {
+    return failure(CsvLoadError::Unreadable);
   }
+}
+
+CsvLoadResult TCsv::Adopt(CsvIndex::Source source, std::uint16_t codePage,
+                          std::shared_ptr<const FileBytes> file, const std::atomic<bool>* cancel,
+                          bool replace) {
+  // A copy, so the hook may replace itself (or be replaced) while it runs.
+  YieldHook yield = yield_;
+  CsvIndex::Index index = CsvIndex::Build(source, yield, cancel);
+  if (index.cancelled) return failure(CsvLoadError::Cancelled);
+  if (!index.ok) return failure(CsvLoadError::TooLarge);
+  // The hook may have let something else load this table meanwhile; that load stands.
+  if (!replace && !IsEmpty()) return failure(CsvLoadError::NotEmpty);
+  table_.reset();
+  codePage_ = codePage;
+  if (index.rowCount == 0) return {};
+  table_.reset(new CsvTable(std::move(source), std::move(index), codePage, std::move(file)));
+  return {};
 }
 
 bool TCsv::LoadFromFile(const UnicodeString& fileName) {
-  try {
-    if (!IsEmpty()) return false;
-    return Load(fileName).ok();
-  } catch (...) {
-    return false;
-  }
+  if (!IsEmpty()) return false;
+  return Load(fileName).ok();
 }
 
 bool TCsv::LoadFromText(const UnicodeString& text) {
@@ -103,14 +211,17 @@ bool TCsv::LoadFromText(const UnicodeString& text) {
 
 bool TCsv::LoadFromText(UnicodeString&& text) {
   if (!IsEmpty()) return false;
-  // A copy, so the hook may replace itself (or be replaced) while it runs.
-  YieldHook yield = yield_;
-  CsvTableBuilder::Result result = CsvTableBuilder::Build(std::move(text), yield);
-  if (!result.ok) return false;
-  // The hook may have let something else load this table meanwhile; that load stands.
-  if (!IsEmpty()) return false;
-  table_ = std::move(result.table);
-  return true;
+  try {
+    auto held = std::make_shared<const UnicodeString>(std::move(text));
+    Source source;
+    source.kind = Units::Text;
+    source.data = reinterpret_cast<const char*>(held->data());
+    source.units = held->size();
+    source.owner = std::move(held);
+    return Adopt(std::move(source), 0, nullptr, nullptr, false).ok();
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
 }
 
 void TCsv::Clear() {
@@ -131,25 +242,16 @@ std::uint32_t TCsv::GetColCount() const {
 }
 
 UnicodeString TCsv::GetCell(std::uint32_t row, std::uint32_t col) const {
-  return UnicodeString(CellView(row, col));
-}
-
-std::u16string_view TCsv::CellView(std::uint32_t row, std::uint32_t col) const {
-  return table_ ? table_->Cell(row, col) : std::u16string_view();
+  return table_ ? table_->Cell(row, col) : UnicodeString();
 }
 
 CsvRows TCsv::GetRows() const {
   CsvRows rows;
   if (!table_) return rows;
   const std::uint32_t rowCount = table_->RowCount();
-  const std::uint32_t colCount = table_->ColCount();
-  rows.reserve(rowCount);
-  for (std::uint32_t row = 0; row < rowCount; ++row) {
-    std::vector<UnicodeString>& cells = rows.emplace_back();
-    cells.reserve(colCount);
-    for (std::uint32_t col = 0; col < colCount; ++col)
-      cells.emplace_back(table_->Cell(row, col));
-  }
+  rows.resize(rowCount);
+  for (std::uint32_t row = 0; row < rowCount; ++row)
+    table_->RowCells(row, rows[row]);
   return rows;
 }
 

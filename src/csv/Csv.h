@@ -6,45 +6,78 @@
 #include <string_view>
 #include <vector>
 
+#include "csv/CsvIndex.h"
 #include "text/UnicodeString.h"
 #include "text/YieldHook.h"
 
 namespace norvalis {
 
-// Why a load failed.
-enum class CsvLoadError { None, Missing, Unreadable, Folder, OutOfMemory, Cancelled };
+// The table content as plain vectors: rows of cells, zero-based.
+using CsvRows = std::vector<std::vector<UnicodeString>>;
 
-// The outcome of TCsv::Load.
+// Why a load failed.
+enum class CsvLoadError {
+  None,
+  Missing,      // no such file (or a folder on its path is missing)
+  Unreadable,   // it exists but cannot be opened or read
+  Folder,       // it is a folder
+  OutOfMemory,  // its bytes or its index cannot be held
+  Cancelled,    // the cancel flag was set
+  TooLarge,     // more rows or columns than a table can count
+  NotEmpty,     // the table was loaded already
+};
+
+// The outcome of a load: ok, or why not with the text to show.
 struct CsvLoadResult {
   CsvLoadError error = CsvLoadError::None;
   UnicodeString message;  // the Japanese text of the failure (empty on success and on Cancelled)
   bool ok() const { return error == CsvLoadError::None; }
 };
 
-// The table content as plain vectors: rows of cells, zero-based.
-using CsvRows = std::vector<std::vector<UnicodeString>>;
+class FileBytes;
 
-// The cells of a loaded table in one compact block: all cell texts in one buffer, one
-// offset per cell, no heap object per cell. Immutable once built, so the grid can share it.
+// Where the time of the last load from a file went, in seconds.
+struct CsvLoadStages {
+  double open = 0;    // opening and mapping (or reading) the file
+  double detect = 0;  // detecting the encoding
+  double decode = 0;  // decoding first, for encodings that are not indexed as they are
+  double index = 0;   // finding the rows and the counts
+};
+
+// A loaded table: the content's code units held once (a file's bytes stay mapped), the
+// start of every row, and the counts. Cells are located and decoded when read. Immutable
+// once built, so it may be shared and read from any thread.
 class CsvTable {
  public:
-  std::uint32_t RowCount() const { return rowCount_; }
+  ~CsvTable();
+
+  std::uint32_t RowCount() const { return index_.rowCount; }
   // Width of the widest row; shorter rows read as padded with empty cells.
-  std::uint32_t ColCount() const { return colCount_; }
-  // The cell's text; empty outside the counts or in a row's padding.
-  std::u16string_view Cell(std::uint32_t row, std::uint32_t col) const;
-  // All ColCount() cells of a row into cells (resized; its strings keep their capacity, so a
-  // pass over every row allocates once).
+  std::uint32_t ColCount() const { return index_.colCount; }
+  // The code page the cells are decoded with (0 for a text given decoded).
+  std::uint16_t CodePage() const { return codePage_; }
+  // The cell's text, decoded on each call; empty outside the counts or in a row's padding.
+  UnicodeString Cell(std::uint32_t row, std::uint32_t col) const;
+  // All ColCount() cells of a row (empty ones past its end), in one pass over it.
   void RowCells(std::uint32_t row, std::vector<UnicodeString>& cells) const;
+  // True when the file changed on disk under the table (it may read as empty cells now).
+  bool Stale() const;
+
+  // The cell as stored, for comparing: cells with equal raw units hold equal text (the
+  // converse does not hold; decode with CellText to compare unequal ones).
+  std::string_view RawCell(std::uint32_t row, std::uint32_t col) const;
+  // The text of a raw cell of this table.
+  UnicodeString CellText(std::string_view raw) const;
 
  private:
-  friend class CsvTableBuilder;
-  std::uint32_t rowCount_ = 0;
-  std::uint32_t colCount_ = 0;
-  UnicodeString text_;                   // every cell's text, back to back
-  std::vector<std::uint64_t> rowText_;   // per row: offset of its first cell in text_
-  std::vector<std::uint64_t> rowCells_;  // per row + 1: index of its first entry in cellEnd_
-  std::vector<std::uint32_t> cellEnd_;   // per stored cell: end offset relative to its row
+  friend class TCsv;
+  CsvTable(CsvIndex::Source source, CsvIndex::Index index, std::uint16_t codePage,
+           std::shared_ptr<const FileBytes> file);
+
+  CsvIndex::Source source_;
+  CsvIndex::Index index_;
+  std::uint16_t codePage_ = 0;
+  std::shared_ptr<const FileBytes> file_;
 };
 
 // One CSV file as a rectangular, read-only table of UTF-16 cells.
@@ -55,13 +88,16 @@ class TCsv {
   TCsv(const TCsv&) = delete;
   TCsv& operator=(const TCsv&) = delete;
 
-  // Reads the file decoded by codePage (0: detected as usual) and replaces the table with it;
-  // stops with Cancelled soon after *cancel becomes true. On failure the table stays as it was.
+  // Reads the file decoded by codePage (0: detected) and replaces the table with it, reporting
+  // progress through the yield hook and stopping with Cancelled soon after *cancel becomes
+  // true. The table is changed only by a load that succeeds.
   CsvLoadResult Load(const UnicodeString& fileName, std::uint16_t codePage = 0,
                      const std::atomic<bool>* cancel = nullptr);
   // Reads, decodes and parses the file into an empty table; false on any failure (the table
   // stays as it was).
   bool LoadFromFile(const UnicodeString& fileName);
+  // The stages of the last Load.
+  const CsvLoadStages& LastLoadStages() const { return stages_; }
   // Parses a decoded text into an empty table; false, with nothing changed, if not empty.
   bool LoadFromText(const UnicodeString& text);
   // The same, parsing in the text's own buffer.
@@ -71,15 +107,13 @@ class TCsv {
   bool IsEmpty() const;
   std::uint32_t GetRowCount() const;
   std::uint32_t GetColCount() const;
-  // A copy of the cell's text; empty outside the counts.
+  // The cell's text; empty outside the counts.
   UnicodeString GetCell(std::uint32_t row, std::uint32_t col) const;
-  // The cell's text without a copy; valid while the table is not cleared or reloaded.
-  std::u16string_view CellView(std::uint32_t row, std::uint32_t col) const;
   // A copy of all rows, each exactly GetColCount() cells wide.
   CsvRows GetRows() const;
   // The loaded table for read-only sharing; null when empty.
   std::shared_ptr<const CsvTable> Share() const { return table_; }
-  // The code page the last LoadFromFile decoded with (0 before any load).
+  // The code page the last load from a file decoded with (0 before any load).
   std::uint16_t CodePage() const { return codePage_; }
 
   // Exchanges the contents of two tables (a load made elsewhere, e.g. on a worker thread).
@@ -89,8 +123,15 @@ class TCsv {
   void SetYieldHook(YieldHook hook) { yield_ = std::move(hook); }
 
  private:
+  // Stores a table built from source, over a loaded one when replace is set; nothing changes
+  // when it cannot be indexed.
+  CsvLoadResult Adopt(CsvIndex::Source source, std::uint16_t codePage,
+                      std::shared_ptr<const FileBytes> file, const std::atomic<bool>* cancel,
+                      bool replace);
+
   std::shared_ptr<const CsvTable> table_;
   std::uint16_t codePage_ = 0;
+  CsvLoadStages stages_;
   YieldHook yield_;
 };
 

@@ -295,7 +295,9 @@ std::u16string_view TGridCsv::CellView(int col, std::int64_t row, UnicodeString&
     return number;
   }
   if (!rows_ || row - 1 >= static_cast<std::int64_t>(rows_->RowCount())) return {};
-  return rows_->Cell(static_cast<std::uint32_t>(row - 1), static_cast<std::uint32_t>(col - 1));
+  // Cells are decoded when read; number holds the text.
+  number = rows_->Cell(static_cast<std::uint32_t>(row - 1), static_cast<std::uint32_t>(col - 1));
+  return number;
 }
 
 UnicodeString TGridCsv::CellText(int col, std::int64_t row) const {

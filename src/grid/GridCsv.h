@@ -78,7 +78,7 @@ class TGridCsv : public TCustomDrawGrid {
  private:
   struct LoadJob;
 
-  // The cell's text without a copy; `number` holds row numbers.
+  // The cell's text; `number` holds the text of row numbers and data cells.
   std::u16string_view CellView(int col, std::int64_t row, UnicodeString& number) const;
   // Waits until no load runs; false when a later request took over or the grid was
   // destroyed meanwhile.

@@ -11,6 +11,7 @@
 #include "persistence/AnsiCodePage.h"
 #include "persistence/AtomicFile.h"
 #include "persistence/StringList.h"
+#include "text/CodePage.h"
 #include "text/Exception.h"
 #include "text/MECSUtils.h"
 
@@ -18,7 +19,6 @@ namespace norvalis {
 
 namespace {
 
-constexpr std::uint16_t kAnsiCodePage = 932;
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
 constexpr std::string_view kUtf16BeMark = "\xFE\xFF";
@@ -118,7 +118,7 @@ UnicodeString decodeWith(TIniEncoding encoding, std::string_view bytes) {
     case TIniEncoding::Ansi:
       break;
   }
-  return MECSUtils::AnsiToUTF16(bytes, kAnsiCodePage);
+  return MECSUtils::AnsiToUTF16(bytes, CodePage::Ansi);
 }
 
 TIniEncoding encodingByMark(std::string_view bytes) {

@@ -28,26 +28,11 @@ void resizeBuffer(AnsiString& buffer, std::size_t size) {
 
 Testing::OpenFunction openFunction = openFile;
 Testing::ResizeFunction resizeFunction = resizeBuffer;
+Testing::HoldFunction holdFunction = nullptr;
 
 // Large enough that reads are few, small enough to stay in the cache while decoded.
 constexpr std::size_t DefaultPieceBytes = std::size_t{1} << 20;
 std::size_t pieceBytes = DefaultPieceBytes;
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() { reset(-1); }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-  void reset(int fd) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
-
- private:
-  int fd_;
-};
 
 }  // namespace
 
@@ -58,6 +43,17 @@ void SetOpenFunction(OpenFunction open) {
 void SetResizeFunction(ResizeFunction resize) {
   resizeFunction = resize != nullptr ? resize : resizeBuffer;
 }
+void SetHoldFunction(HoldFunction hold) {
+  holdFunction = hold;
+}
+void HoldBytes(std::uint64_t size) {
+  if (holdFunction == nullptr) return;
+  try {
+    holdFunction(size);
+  } catch (const std::bad_alloc&) {
+    throw Exception(MemoryMessage);
+  }
+}
 void SetPieceBytes(std::size_t bytes) {
   pieceBytes = bytes != 0 ? bytes : DefaultPieceBytes;
 }
@@ -65,28 +61,19 @@ void SetPieceBytes(std::size_t bytes) {
 
 namespace {
 
-// Opens the file for reading; its size, or 0 when it has none to take (FIFOs and devices
-// could block or never end).
-std::size_t openForReading(const UnicodeString& fileName, FileDescriptor& file) {
-  // Non-blocking, so a FIFO without a writer cannot hang the open.
-  const std::string path = ToUtf8(fileName);
-  file.reset(openFunction(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-  if (file.get() < 0) throw EFOpenError::ForPath(fileName, errno);
-
-  struct stat info {};
-  if (::fstat(file.get(), &info) != 0) throw EFOpenError::ForPath(fileName, errno);
-  if (S_ISDIR(info.st_mode)) throw EFOpenError::ForPath(fileName, EISDIR);
-  if (!S_ISREG(info.st_mode) || info.st_size <= 0) return 0;
-  return static_cast<std::size_t>(info.st_size);
+// The size to read: 0 when there is none to take (FIFOs and devices could block or never end).
+std::size_t sizeToRead(const OpenedFile& file) {
+  if (!S_ISREG(file.info.st_mode) || file.info.st_size <= 0) return 0;
+  return static_cast<std::size_t>(file.info.st_size);
 }
 
 // Reads count bytes into dest; past the end of the file (it shrank meanwhile) the rest is
 // zeros, so the content keeps the size taken at the open.
-void readExactly(const FileDescriptor& file, const UnicodeString& fileName, char* dest,
-                 std::size_t count, bool& ended) {
+void readExactly(int fd, const UnicodeString& fileName, char* dest, std::size_t count,
+                 bool& ended) {
   std::size_t done = 0;
   while (!ended && done < count) {
-    const ssize_t got = ::read(file.get(), dest + done, count - done);
+    const ssize_t got = ::read(fd, dest + done, count - done);
     if (got == 0) {
       ended = true;
       break;
@@ -107,59 +94,71 @@ AnsiString allocateContent(std::size_t size) {
   try {
     resizeFunction(content, size);
   } catch (const std::bad_alloc&) {
-    throw EOutOfMemory(MemoryMessage);
+    throw Exception(MemoryMessage);
   } catch (const std::length_error&) {
-    throw EOutOfMemory(MemoryMessage);
+    throw Exception(MemoryMessage);
   }
   return content;
 }
 
 // The whole content: the bytes already read (held), then the rest of the file.
-AnsiString readRest(const FileDescriptor& file, const UnicodeString& fileName, std::size_t size,
-                    std::string_view held, bool& ended) {
+AnsiString readRest(int fd, const UnicodeString& fileName, std::size_t size, std::string_view held,
+                    bool& ended) {
   AnsiString content = allocateContent(size);
   // The buffer may be shorter than asked when a test stands in for the sizing.
   const std::size_t copied = std::min(held.size(), content.size());
   if (copied != 0) std::memcpy(content.data(), held.data(), copied);
-  readExactly(file, fileName, content.data() + copied, content.size() - copied, ended);
+  readExactly(fd, fileName, content.data() + copied, content.size() - copied, ended);
   return content;
 }
 
 }  // namespace
 
+OpenedFile::~OpenedFile() {
+  if (fd >= 0) ::close(fd);
+}
+
+OpenedFile::OpenedFile(OpenedFile&& other) noexcept : fd(other.fd), info(other.info) {
+  other.fd = -1;
+}
+
+OpenedFile OpenForReading(const UnicodeString& fileName) {
+  // Non-blocking, so a FIFO without a writer cannot hang the open.
+  const std::string path = ToUtf8(fileName);
+  OpenedFile file;
+  file.fd = openFunction(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (file.fd < 0) throw EFOpenError::ForPath(fileName, errno);
+  if (::fstat(file.fd, &file.info) != 0) throw EFOpenError::ForPath(fileName, errno);
+  if (S_ISDIR(file.info.st_mode)) throw EFOpenError::ForPath(fileName, EISDIR);
+  return file;
+}
+
 AnsiString LoadFileToAnsiString(const UnicodeString& fileName) {
-  FileDescriptor file(-1);
-  const std::size_t size = openForReading(fileName, file);
+  const OpenedFile file = OpenForReading(fileName);
+  const std::size_t size = sizeToRead(file);
   if (size == 0) return {};
   bool ended = false;
-  return readRest(file, fileName, size, {}, ended);
+  return readRest(file.fd, fileName, size, {}, ended);
 }
 
 UnicodeString LoadFileToUnicodeString(const UnicodeString& fileName, std::uint16_t* detected) {
-  return LoadFileToUnicodeStringAs(fileName, 0, detected);
-}
-
-UnicodeString LoadFileToUnicodeStringAs(const UnicodeString& fileName, std::uint16_t chosenCodePage,
-                                        std::uint16_t* detected) {
-  FileDescriptor file(-1);
-  const std::size_t size = openForReading(fileName, file);
+  const OpenedFile file = OpenForReading(fileName);
+  const std::size_t size = sizeToRead(file);
   // The detection needs the byte after its window as well.
   const std::size_t firstBytes = std::max(pieceBytes, TStringUtility::MaxDetectBytes + 1);
   bool ended = false;
   if (size <= firstBytes) {
-    const AnsiString content = size == 0 ? AnsiString() : readRest(file, fileName, size, {}, ended);
-    if (chosenCodePage == 0) return TStringUtility::ConvertToUnicodeString(content, detected);
-    if (detected != nullptr) *detected = chosenCodePage;
-    return TStringUtility::ConvertByCodePage(content, chosenCodePage);
+    const AnsiString content =
+        size == 0 ? AnsiString() : readRest(file.fd, fileName, size, {}, ended);
+    return TStringUtility::ConvertToUnicodeString(content, detected);
   }
   try {
     AnsiString buffer(firstBytes, '\0');
-    readExactly(file, fileName, buffer.data(), firstBytes, ended);
-    const std::uint16_t codePage =
-        chosenCodePage != 0 ? chosenCodePage : TStringUtility::DetectCodePage(buffer);
+    readExactly(file.fd, fileName, buffer.data(), firstBytes, ended);
+    const std::uint16_t codePage = TStringUtility::DetectCodePage(buffer);
     if (detected != nullptr) *detected = codePage;
     if (!TStringUtility::ConvertsInPieces(codePage)) {
-      const AnsiString content = readRest(file, fileName, size, buffer, ended);
+      const AnsiString content = readRest(file.fd, fileName, size, buffer, ended);
       AnsiString().swap(buffer);
       return TStringUtility::ConvertByCodePage(content, codePage);
     }
@@ -190,15 +189,15 @@ UnicodeString LoadFileToUnicodeStringAs(const UnicodeString& fileName, std::uint
       // A piece without an LF waits for more bytes; the buffer grows for it.
       const std::size_t count = std::min(pieceBytes, size - done);
       if (buffer.size() < held + count) buffer.resize(held + count);
-      readExactly(file, fileName, buffer.data() + held, count, ended);
+      readExactly(file.fd, fileName, buffer.data() + held, count, ended);
       held += count;
       done += count;
     }
     return text;
   } catch (const std::bad_alloc&) {
-    throw EOutOfMemory(MemoryMessage);
+    throw Exception(MemoryMessage);
   } catch (const std::length_error&) {
-    throw EOutOfMemory(MemoryMessage);
+    throw Exception(MemoryMessage);
   }
 }
 

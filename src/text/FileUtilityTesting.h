@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "text/UnicodeString.h"
 
@@ -17,6 +18,12 @@ using ResizeFunction = void (*)(AnsiString& buffer, std::size_t size);
 void SetOpenFunction(OpenFunction open);
 // Replaces the buffer sizing; nullptr restores the real allocation.
 void SetResizeFunction(ResizeFunction resize);
+// Stands in for taking hold of a file's size bytes (by mapping); may throw std::bad_alloc.
+using HoldFunction = void (*)(std::uint64_t size);
+// Replaces the hold; nullptr restores the real one, which does nothing.
+void SetHoldFunction(HoldFunction hold);
+// Called by the file holder before it maps size bytes.
+void HoldBytes(std::uint64_t size);
 // How many bytes LoadFileToUnicodeString reads at a time (at least the detection window at
 // first); 0 restores the default.
 void SetPieceBytes(std::size_t bytes);

@@ -1,16 +1,19 @@
 #include "text/MECSUtils.h"
 
-#include <iconv.h>
-
 #include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <string>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+
+#include "text/CodePage.h"
+#include "text/Iconv.h"
 
 namespace norvalis::MECSUtils {
 
@@ -25,36 +28,21 @@ constexpr char16_t Unmapped = 0;
 // unit and consumes every byte. Used only while the tables are built.
 class IconvProbe {
  public:
-  explicit IconvProbe(const char* from) : cd_(iconv_open("UTF-16LE", from)) {}
-  ~IconvProbe() {
-    if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
-  }
-  IconvProbe(const IconvProbe&) = delete;
-  IconvProbe& operator=(const IconvProbe&) = delete;
+  explicit IconvProbe(const char* from) : iconv_("UTF-16LE", from) {}
 
   char16_t Decode(const unsigned char* bytes, std::size_t length) {
-    if (cd_ == reinterpret_cast<iconv_t>(-1)) return Unmapped;
-    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-    char in[4];
-    std::memcpy(in, bytes, length);
-    char out[8];
-    char* inPtr = in;
-    char* outPtr = out;
-    std::size_t inLeft = length;
-    std::size_t outLeft = sizeof out;
-    const std::size_t rc = iconv(cd_, &inPtr, &inLeft, &outPtr, &outLeft);
-    if (rc == static_cast<std::size_t>(-1) || inLeft != 0 || sizeof out - outLeft != 2) {
-      return Unmapped;
-    }
-    const auto lo = static_cast<unsigned char>(out[0]);
-    const auto hi = static_cast<unsigned char>(out[1]);
+    const std::optional<std::string> out =
+        iconv_.Convert(std::string_view(reinterpret_cast<const char*>(bytes), length), 8);
+    if (!out || out->size() != 2) return Unmapped;
+    const auto lo = static_cast<unsigned char>((*out)[0]);
+    const auto hi = static_cast<unsigned char>((*out)[1]);
     const auto unit = static_cast<char16_t>(lo | (hi << 8));
     if (unit >= 0xD800 && unit <= 0xDFFF) return Unmapped;
     return unit;
   }
 
  private:
-  iconv_t cd_;
+  Iconv iconv_;
 };
 
 constexpr bool isSjisLead(unsigned b) {
@@ -346,16 +334,6 @@ void appendIso2022Jp(std::string_view bytes, MappingFix fix, UnicodeString& out)
                  });
 }
 
-inline void putCodePoint(char32_t cp, char16_t*& d) {
-  if (cp < 0x10000) {
-    *d++ = static_cast<char16_t>(cp);
-  } else {
-    cp -= 0x10000;
-    *d++ = static_cast<char16_t>(0xD800 | (cp >> 10));
-    *d++ = static_cast<char16_t>(0xDC00 | (cp & 0x3FF));
-  }
-}
-
 // One UTF-8 sequence at p[i] (a lead byte or a stray byte), with the replacement rules of
 // the Unicode standard: each maximal ill-formed subpart becomes one U+FFFD (overlong forms,
 // surrogates and values above U+10FFFF are ill-formed).
@@ -394,7 +372,7 @@ void decodeUtf8Sequence(const unsigned char* p, std::size_t n, std::size_t& i, c
     i += k;
     return;
   }
-  putCodePoint(cp, d);
+  PutUtf16(cp, d);
   i += k;
 }
 
@@ -450,7 +428,7 @@ void appendUtf32(std::string_view bytes, bool bigEndian, MappingFix fix, Unicode
                    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
                      *d++ = Replacement;
                    } else {
-                     putCodePoint(cp, d);
+                     PutUtf16(cp, d);
                    }
                  });
 }
@@ -567,22 +545,22 @@ void AppendAnsiToUTF16(std::string_view bytes, std::uint16_t codePage, MappingFi
                        UnicodeString& out) {
   if (bytes.empty()) return;
   switch (codePage) {
-    case 932:
+    case CodePage::ShiftJis:
       return appendCp932(bytes, fix, out);
-    case 20932:
-    case 51932:
+    case CodePage::EucJp:
+    case CodePage::EucJpAlt:
       return appendEucJp(bytes, fix, out);
-    case 50220:
-    case 50221:
-    case 50222:
+    case CodePage::Iso2022Jp:
+    case CodePage::Iso2022JpKana:
+    case CodePage::Iso2022JpSo:
       return appendIso2022Jp(bytes, fix, out);
-    case 65001:
+    case CodePage::Utf8:
       return appendUtf8(bytes, fix, out);
-    case 65000:
+    case CodePage::Utf7:
       return appendUtf7(bytes, out);
-    case 12000:
+    case CodePage::Utf32LE:
       return appendUtf32(bytes, false, fix, out);
-    case 12001:
+    case CodePage::Utf32BE:
       return appendUtf32(bytes, true, fix, out);
     default:
       return;

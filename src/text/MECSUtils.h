@@ -17,7 +17,7 @@ UnicodeString AnsiToUTF16(std::string_view bytes, std::uint16_t codePage);
 void AppendAnsiToUTF16(std::string_view bytes, std::uint16_t codePage, MappingFix fix,
                        UnicodeString& out);
 
-// Corrections after a conversion from 932 (U+2015 → U+2014, U+FFE3 → U+203E).
+// Corrections after a conversion from Shift_JIS (U+2015 → U+2014, U+FFE3 → U+203E).
 UnicodeString MecsMappingFix_CP932ToUnicode(UnicodeString text);
 // Corrections after a conversion from EUC-JP or ISO-2022-JP.
 UnicodeString MecsMappingFix_JISX0208ToUnicode(UnicodeString text);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 
+#include "text/CodePage.h"
 #include "text/EncodeDetect.h"
 #include "text/Exception.h"
 #include "text/MECSUtils.h"
@@ -13,11 +14,11 @@ namespace {
 
 using namespace std::string_view_literals;
 
-constexpr std::uint16_t Utf8 = 65001;
-constexpr std::uint16_t Utf16LE = 1200;
-constexpr std::uint16_t Utf16BE = 1201;
-constexpr std::uint16_t Utf32LE = 12000;
-constexpr std::uint16_t Utf32BE = 12001;
+using CodePage::Utf16BE;
+using CodePage::Utf16LE;
+using CodePage::Utf32BE;
+using CodePage::Utf32LE;
+using CodePage::Utf8;
 
 // The bytes before the first zero byte, decoded with the system ANSI code page.
 UnicodeString decodeAnsiUpToZero(std::string_view bytes) {
@@ -26,8 +27,10 @@ UnicodeString decodeAnsiUpToZero(std::string_view bytes) {
 
 // The corrections that follow a decoding from the code page.
 MECSUtils::MappingFix mappingFixFor(std::uint16_t codePage) {
-  if (codePage == 932) return MECSUtils::MappingFix::CP932;
-  if (codePage == 20932 || (codePage >= 50220 && codePage <= 50222) || codePage == 51932) {
+  if (codePage == CodePage::ShiftJis) return MECSUtils::MappingFix::CP932;
+  if (codePage == CodePage::EucJp || codePage == CodePage::EucJpAlt ||
+      codePage == CodePage::Iso2022Jp || codePage == CodePage::Iso2022JpKana ||
+      codePage == CodePage::Iso2022JpSo) {
     return MECSUtils::MappingFix::JISX0208;
   }
   return MECSUtils::MappingFix::None;
@@ -91,11 +94,11 @@ std::uint16_t DetectCodePage(std::string_view content) {
   }
   switch (EncodeDetect::CheckEncoding(content.substr(0, n))) {
     case EncodeDetect::vSJIS:
-      return 932;
+      return CodePage::ShiftJis;
     case EncodeDetect::vEUC:
-      return 20932;
+      return CodePage::EucJp;
     case EncodeDetect::vJIS:
-      return 50220;
+      return CodePage::Iso2022Jp;
     case EncodeDetect::vUTF16LE:
       return Utf16LE;
     case EncodeDetect::vUTF16BE:
@@ -142,12 +145,17 @@ UnicodeString ConvertByCodePage(std::string_view content, std::uint16_t codePage
 }
 
 bool ConvertsInPieces(std::uint16_t codePage) {
-  return codePage == 932 || codePage == 20932 || codePage == 51932 || codePage == Utf8;
+  return codePage == CodePage::ShiftJis || codePage == CodePage::EucJp ||
+         codePage == CodePage::EucJpAlt || codePage == Utf8;
 }
 
 void AppendConvertedPiece(std::string_view piece, std::uint16_t codePage, bool first,
                           UnicodeString& out) {
   if (first && codePage == Utf8 && HasUTF8BOM(piece)) piece.remove_prefix(3);
+  if (codePage == CodePageNone) {
+    MECSUtils::AppendAnsiToUTF16(piece, AnsiCodePage, MECSUtils::MappingFix::None, out);
+    return;
+  }
   MECSUtils::AppendAnsiToUTF16(piece, codePage, mappingFixFor(codePage), out);
 }
 

@@ -4,14 +4,15 @@
 #include <cstdint>
 #include <string_view>
 
+#include "text/CodePage.h"
 #include "text/UnicodeString.h"
 
 namespace norvalis::TStringUtility {
 
 // Nothing recognised: decode with the system's ANSI code page.
-constexpr std::uint16_t CodePageNone = 65535;
+constexpr std::uint16_t CodePageNone = CodePage::None;
 // The system ANSI code page; fixed, since Linux has none.
-constexpr std::uint16_t AnsiCodePage = 932;
+constexpr std::uint16_t AnsiCodePage = CodePage::Ansi;
 // The most leading bytes DetectCodePage examines.
 constexpr std::size_t MaxDetectBytes = 102400;
 
@@ -35,10 +36,11 @@ UnicodeString ConvertByCodePage(std::string_view content, std::uint16_t codePage
 // the code page has no shift state and LF is never part of one of its sequences.
 bool ConvertsInPieces(std::uint16_t codePage);
 // Appends the decoding of one such piece to out, as ConvertByCodePage decodes it as part of
-// the whole; first tells whether the piece opens the content (a mark there is removed).
+// the whole; first tells whether the piece opens the content (a mark there is removed). Also
+// takes CodePageNone (the ANSI code page, for content without a zero byte).
 void AppendConvertedPiece(std::string_view piece, std::uint16_t codePage, bool first,
                           UnicodeString& out);
-// Converts bytes between code pages; used for UTF-16 (1200, 1201) to UTF-8 (65001).
+// Converts bytes between code pages; used for UTF-16 (either byte order) to UTF-8.
 AnsiString ConvertCodePageWithMLang(std::string_view content, std::uint16_t from, std::uint16_t to);
 
 bool HasUTF8BOM(std::string_view bytes);

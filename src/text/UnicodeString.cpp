@@ -1,15 +1,15 @@
 #include "text/UnicodeString.h"
 
+#include "text/CodePage.h"
+#include "text/MECSUtils.h"
+
 namespace norvalis {
 
 void AppendUtf16(UnicodeString& out, char32_t cp) {
-  if (cp < 0x10000) {
-    out += static_cast<char16_t>(cp);
-  } else {
-    cp -= 0x10000;
-    out += static_cast<char16_t>(0xD800 | (cp >> 10));
-    out += static_cast<char16_t>(0xDC00 | (cp & 0x3FF));
-  }
+  char16_t units[2];
+  char16_t* end = units;
+  PutUtf16(cp, end);
+  out.append(units, end);
 }
 
 void AppendUtf8(std::string& out, char32_t cp) {
@@ -48,42 +48,8 @@ std::string ToUtf8(std::u16string_view text) {
 }
 
 UnicodeString FromUtf8(std::string_view text) {
-  UnicodeString out;
-  out.reserve(text.size());
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  const std::size_t n = text.size();
-  std::size_t i = 0;
-  while (i < n) {
-    const unsigned char b = p[i];
-    if (b < 0x80) {
-      out += static_cast<char16_t>(b);
-      ++i;
-      continue;
-    }
-    int len = 0;
-    char32_t cp = 0;
-    char32_t min = 0;
-    if (b >= 0xC2 && b <= 0xDF) {
-      len = 2, cp = b & 0x1F, min = 0x80;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      len = 3, cp = b & 0x0F, min = 0x800;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      len = 4, cp = b & 0x07, min = 0x10000;
-    }
-    int got = 1;
-    while (len != 0 && got < len && i + got < n && (p[i + got] & 0xC0) == 0x80) {
-      cp = (cp << 6) | (p[i + got] & 0x3F);
-      ++got;
-    }
-    if (len == 0 || got < len || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-      out += u'\uFFFD';
-      i += (len == 0 || got < len) ? got : len;
-      continue;
-    }
-    AppendUtf16(out, cp);
-    i += len;
-  }
-  return out;
+  // One UTF-8 decoder for names, settings and files alike.
+  return MECSUtils::AnsiToUTF16(text, CodePage::Utf8);
 }
 
 UnicodeString Format(std::u16string_view format, std::initializer_list<FormatArg> args) {

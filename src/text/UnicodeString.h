@@ -13,13 +13,25 @@ using UnicodeString = std::u16string;
 // Raw bytes, never converted implicitly.
 using AnsiString = std::string;
 
-// Appends one code point as UTF-16 (a surrogate pair above U+FFFF).
+// Writes one code point as UTF-16 at d and advances d (a surrogate pair above U+FFFF);
+// inline for the decoders' loops.
+inline void PutUtf16(char32_t codePoint, char16_t*& d) {
+  if (codePoint < 0x10000) {
+    *d++ = static_cast<char16_t>(codePoint);
+  } else {
+    codePoint -= 0x10000;
+    *d++ = static_cast<char16_t>(0xD800 | (codePoint >> 10));
+    *d++ = static_cast<char16_t>(0xDC00 | (codePoint & 0x3FF));
+  }
+}
+// Appends one code point as UTF-16, as PutUtf16 writes it.
 void AppendUtf16(UnicodeString& out, char32_t codePoint);
 // Appends the UTF-8 bytes of one code point.
 void AppendUtf8(std::string& out, char32_t codePoint);
 // UTF-16 to UTF-8; a lone surrogate becomes U+FFFD.
 std::string ToUtf8(std::u16string_view text);
-// UTF-8 to UTF-16; an invalid or incomplete sequence becomes U+FFFD.
+// UTF-8 to UTF-16 by the file decoder's rule (code page 65001): each maximal ill-formed
+// subpart becomes one U+FFFD.
 UnicodeString FromUtf8(std::string_view text);
 
 // One argument of Format: %d takes an integer, %s a text.

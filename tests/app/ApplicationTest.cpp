@@ -54,6 +54,8 @@ TEST(ApplicationExceptions, EveryEscapingExceptionIsShownAndTheProgramGoesOn) {
       {"GridIndexError", [] { throw EInvalidGridOperation(); },
        QStringLiteral("グリッドインデックスが範囲を超えています")},
       {"StandardException", [] { throw std::runtime_error("boom"); }, QStringLiteral("boom")},
+      {"MessageOfBadUtf8", [] { throw std::runtime_error("\xE0\x80\x80!"); },
+       QString::fromUtf16(u"\uFFFD\uFFFD\uFFFD!")},
       {"AnythingElse", [] { throw 42; }, QString()},
   };
   for (const EscapeCase& c : cases) {
@@ -69,6 +71,15 @@ TEST(ApplicationExceptions, EveryEscapingExceptionIsShownAndTheProgramGoesOn) {
     EXPECT_EQ(dialogs.calls[0].title, QStringLiteral("Norvalis"));
     EXPECT_EQ(dialogs.calls[0].text, c.message);
   }
+}
+
+TEST(ApplicationArguments, DecodedByTheFileDecodersRule) {
+  char program[] = "norvalis";
+  char overlong[] = "\xE0\x80\x80.csv";
+  char option[] = "-f=\xE3\x81\x82.csv";
+  char* argv[] = {program, overlong, option, nullptr};
+  EXPECT_EQ(ProgramArguments(3, argv), (QStringList{QString::fromUtf16(u"\uFFFD\uFFFD\uFFFD.csv"),
+                                                    QStringLiteral("-f=あ.csv")}));
 }
 
 TEST(ApplicationExceptions, PostedEventsAfterAnExceptionAreStillDelivered) {

@@ -3,9 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QEnterEvent>
 #include <QEvent>
+#include <QMenu>
+#include <QMenuBar>
 #include <QProgressBar>
+#include <QStatusBar>
 #include <QTimer>
+#include <QToolButton>
 
 #include "WindowTestSupport.h"
 #include "text/Exception.h"
@@ -14,6 +19,7 @@ namespace norvalis {
 namespace {
 
 using testing::DialogCall;
+using testing::WaitUntil;
 
 const QString AllMatch = QStringLiteral("すべての値が一致しました。");
 
@@ -92,6 +98,7 @@ TEST_F(CheckTest, ReportsTheFirstDifferingRowOrThatAllMatch) {
     EXPECT_EQ(Warnings(), c.message ? QStringList{QString::fromUtf8(c.message)} : QStringList{});
     EXPECT_EQ(form->StatusText(),
               c.message ? QString::fromUtf8(c.message).remove(QLatin1Char('\n')) : AllMatch);
+    EXPECT_EQ(StatusBarAccessibleName(), form->StatusText());
     EXPECT_TRUE(form->ProgressBar1->isHidden());
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     if (c.maximum < 0) {
@@ -140,6 +147,36 @@ TEST_F(CheckTest, EscapingExceptionHidesTheBarRestoresTheCursorAndIsShown) {
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
   EXPECT_EQ(Shown(), QStringList{QStringLiteral("箱が壊れました")});
   EXPECT_EQ(form->StatusText(), QStringLiteral("検証中..."));
+}
+
+// The status text is the window's state: menus and tool buttons show their hints over it, and
+// it is back (and read out) once they are gone.
+TEST_F(CheckTest, StatusTextOutlivesMenusAndHints) {
+  const QString differs = QStringLiteral("3行目のデータが異なります。セルの値：b");
+  OpenCsv(Write(QStringLiteral("t.csv"), "a\na\nb\n"));
+  for (const QString& expected : {TFormMain::LoadedText, differs}) {
+    SCOPED_TRACE(expected.toStdString());
+    if (expected == differs) Check();
+    ASSERT_EQ(form->StatusText(), expected);
+
+    form->menuBar()->setActiveAction(form->MenuFile->menuAction());
+    ASSERT_TRUE(WaitUntil([&] { return form->MenuFile->isVisible(); }));
+    form->MenuFile->setActiveAction(form->ActionFileOpen);
+    EXPECT_EQ(form->StatusBar1->currentMessage(), QStringLiteral("開く")) << "no hint shown";
+    form->MenuFile->close();
+    ASSERT_TRUE(WaitUntil([&] { return !form->MenuFile->isVisible(); }));
+    EXPECT_EQ(form->StatusText(), expected) << "after the menu";
+
+    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+    QCoreApplication::sendEvent(form->ToolButton5, &enter);
+    EXPECT_EQ(form->StatusBar1->currentMessage(), QStringLiteral("チェック開始"))
+        << "no hint shown";
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(form->ToolButton5, &leave);
+    EXPECT_EQ(form->StatusText(), expected) << "after the tool button";
+    EXPECT_TRUE(form->StatusBar1->currentMessage().isEmpty()) << "a hint stayed over the text";
+    EXPECT_EQ(StatusBarAccessibleName(), expected);
+  }
 }
 
 }  // namespace

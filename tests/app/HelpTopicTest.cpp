@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
+#include <QMenuBar>
 #include <QRegularExpression>
 
 #include "app/Application.h"
+#include "app/FormMain.h"
 
 namespace norvalis {
 namespace {
@@ -30,6 +35,36 @@ TEST(HelpTopics, NumbersFollowTheTableOfContents) {
   EXPECT_EQ(QFileInfo(HelpTopicFile(Contents, 6)).fileName(), QStringLiteral("settings.html"));
   for (int unknown : {0, 11, -1})
     EXPECT_EQ(HelpTopicFile(Contents, unknown), Contents);
+}
+
+// An Alt+letter the help promises opens the menu whose mnemonic it is, and the help says which
+// (the title box's own letter is taken by the File menu, so a box is no place for one).
+TEST(HelpTopics, AltKeysNameTheMenuTheyOpen) {
+  TFormMain form;
+  QMap<QChar, QString> menus;
+  for (QAction* menu : form.menuBar()->actions()) {
+    const QString title = menu->text();
+    const qsizetype amp = title.indexOf(QLatin1Char('&'));
+    if (amp >= 0 && amp + 1 < title.size()) menus[title.at(amp + 1)] = StripMnemonic(title);
+  }
+  ASSERT_TRUE(menus.contains(QLatin1Char('F')));
+  const QRegularExpression altKey(QStringLiteral("<kbd>Alt</kbd>\\+<kbd>(.)</kbd>"));
+  const QFileInfo contents(Contents);
+  for (const QFileInfo& page : contents.dir().entryInfoList({QStringLiteral("*.html")})) {
+    QFile file(page.filePath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    const QStringList paragraphs =
+        text.split(QRegularExpression(QStringLiteral("</(p|li|tr)>")), Qt::SkipEmptyParts);
+    for (const QString& paragraph : paragraphs) {
+      for (const QRegularExpressionMatch& m : altKey.globalMatch(paragraph)) {
+        SCOPED_TRACE((page.fileName() + QLatin1Char(' ') + paragraph).toStdString());
+        const QChar key = m.captured(1).at(0);
+        ASSERT_TRUE(menus.contains(key)) << "no menu has Alt+" << m.captured(1).toStdString();
+        EXPECT_TRUE(paragraph.contains(QStringLiteral("［") + menus[key] + QStringLiteral("］")));
+      }
+    }
+  }
 }
 
 }  // namespace

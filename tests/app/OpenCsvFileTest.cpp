@@ -67,6 +67,7 @@ TEST_F(OpenCsvFileTest, ExistingFileIsLoadedAndReported) {
   ASSERT_TRUE(cursorSet);
   EXPECT_EQ(shapeWhileLoading, Qt::WaitCursor);
   EXPECT_EQ(form->StatusText(), Loaded);
+  EXPECT_EQ(StatusBarAccessibleName(), Loaded);
   EXPECT_EQ(form->EditFilename->text(), path);
   EXPECT_EQ(form->Grid->Csv.GetRowCount(), 3u);
   EXPECT_EQ(form->Grid->CellText(3, 2), u"東京");
@@ -161,6 +162,7 @@ TEST_F(OpenCsvFileTest, MissingFileOrFolderIsReportedAfterClearingTheGrid) {
     EXPECT_EQ(statusWhileBoxShown, Loaded);
     EXPECT_EQ(rowsWhileBoxShown, 0u);
     EXPECT_EQ(form->StatusText(), NotFound + missing);
+    EXPECT_EQ(StatusBarAccessibleName(), form->StatusText());
     EXPECT_EQ(form->EditFilename->text(), missing);
     ExpectEmptyLayout();
   }

@@ -110,7 +110,6 @@ TEST_F(StartupTest, ArgumentsAreHandledInOrderAndTheLastProjectIsNotReopened) {
   };
   const QString f = "-f=" + csv, projectRule = "-f=" + project.toLower();
   const QString notBoolean = QStringLiteral("'yes' は正しい論理型ではありません");
-  const QString none = dir.filePath("none.csv");
   const Case cases[] = {
       {"file, title, column", {f, "-t=1", "-c=2"}, csv, true, 3, {}, {}},
       {"title after column", {f, "-c=2", "-t=1"}, csv, true, 1, {}, {}},
@@ -119,7 +118,7 @@ TEST_F(StartupTest, ArgumentsAreHandledInOrderAndTheLastProjectIsNotReopened) {
       {"a single project file", {project}, csv, false, 2, project, {}},
       {"project rule comes first", {projectRule}, {}, false, 1, projectRule, {}},
       {"a bare CSV file", {csv}, csv, false, 1, {}, {}},
-      {"other arguments are ignored", {"--verbose", none, "-x=1"}, {}, false, 1, {}, {}},
+      {"other options are ignored", {"--verbose", "-x=1"}, {}, false, 1, {}, {}},
       {"a later argument acts on it", {project, "-c=0", "-t=true"}, csv, true, 1, project, {}},
   };
   for (const Case& c : cases) {
@@ -134,6 +133,30 @@ TEST_F(StartupTest, ArgumentsAreHandledInOrderAndTheLastProjectIsNotReopened) {
     EXPECT_EQ(Shown(), c.shown.isEmpty() ? QStringList{} : QStringList{c.shown});
     EXPECT_TRUE(dialogs.Of(DialogCall::Kind::Warning).empty());
   }
+}
+
+// "Open with" passes a bare name; a missing one is reported as -f= reports it, not ignored.
+TEST_F(StartupTest, BareArgumentIsACsvFileNameLikeFileOption) {
+  const QString csv = Write(QStringLiteral("x.csv"), ThreeColumns);
+  const QString none = dir.filePath(QStringLiteral("ない.csv"));
+  for (const QString& name : {csv, none}) {
+    QString status;
+    QStringList warnings;
+    for (const QString& argument : {QStringLiteral("-f=") + name, name}) {
+      SCOPED_TRACE(argument.toStdString());
+      dialogs.calls.clear();
+      Start({argument});
+      EXPECT_EQ(form->EditFilename->text(), name);
+      if (argument == name) {
+        EXPECT_EQ(form->StatusText(), status);
+        EXPECT_EQ(Warnings(), warnings);
+      }
+      status = form->StatusText();
+      warnings = Warnings();
+    }
+    EXPECT_FALSE(status.isEmpty());
+  }
+  EXPECT_EQ(Warnings(), QStringList{QStringLiteral("CSVファイルが見つかりません。\n") + none});
 }
 
 TEST_F(StartupTest, TitleArgumentTakesTheToolkitBooleans) {

@@ -8,7 +8,9 @@
 
 #include <QCheckBox>
 #include <QFile>
+#include <QAccessible>
 #include <QGuiApplication>
+#include <QStatusBar>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -79,6 +81,11 @@ class WindowTest : public ::testing::Test {
     form->CheckBoxFirstLineIsTitleClick();
   }
   QString ProjectFileName() const { return QString::fromStdU16String(form->ProjectFileName); }
+  // What a screen reader reads as the status bar's name.
+  QString StatusBarAccessibleName() const {
+    QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(form->StatusBar1);
+    return bar != nullptr ? bar->text(QAccessible::Name) : QString();
+  }
   // The texts of the boxes of one kind that were shown.
   QStringList Texts(DialogCall::Kind kind) const {
     QStringList texts;

@@ -30,11 +30,16 @@ class CliTest : public TempDirTest {
   // Runs norvalis-check with the arguments; prefix goes before it on the shell line (limits,
   // a change of user). A run that takes longer than a minute ends with ExitTimedOut.
   CliRun Check(const std::vector<std::string>& args, const std::string& prefix = "") {
-    std::string command = prefix + "timeout -k 5 60 " + Quote(NORVALIS_CHECK_EXE);
-    for (const std::string& arg : args)
-      command += " " + Quote(arg);
+    // Appended piece by piece: g++ 12 at -O3 warns falsely (-Wrestrict) on "text" + temporary.
+    std::string command = prefix + "timeout -k 5 60 ";
+    command += Quote(program_);
+    for (const std::string& arg : args) {
+      command += ' ';
+      command += Quote(arg);
+    }
     const std::string errPath = Path("stderr.txt");
-    command += " 2>" + Quote(errPath);
+    command += " 2>";
+    command += Quote(errPath);
     CliRun run;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return run;
@@ -47,6 +52,9 @@ class CliTest : public TempDirTest {
     run.err = ReadFile(errPath);
     return run;
   }
+
+  // The program Check runs.
+  std::string program_ = NORVALIS_CHECK_EXE;
 };
 
 }  // namespace norvalis::test

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
 #include <vector>
 
 #include "CliTestSupport.h"
+#include "app/AppInfo.h"
+#include "text/UnicodeString.h"
 
 namespace {
 
@@ -32,6 +35,17 @@ TEST_F(NorvalisCheck, EncodingOfTheExamples) {
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, c.codePage);
   }
+}
+
+TEST_F(NorvalisCheck, StatsTimesTheLoadTheWindowMakes) {
+  const CliRun r = Check({"--stats", Example("shiftjis_quoted.csv")});
+  EXPECT_EQ(r.exitCode, 0);
+  // The whole load comes first, then its own stages; the output ends its last line.
+  EXPECT_EQ(r.out.rfind("読み込み全体: ", 0), 0u) << r.out;
+  EXPECT_NE(r.out.find("\n索引: "), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\nコードページ: 932\n"), std::string::npos) << r.out;
+  ASSERT_FALSE(r.out.empty());
+  EXPECT_EQ(r.out.back(), '\n');
 }
 
 TEST_F(NorvalisCheck, DumpIsPureAsciiAndLossless) {
@@ -139,6 +153,53 @@ TEST_F(NorvalisCheck, ProjectsWrittenAndReadBack) {
   ASSERT_EQ(Check({"--write-project", project, csv, "--column", "4"}).exitCode, 0);
   EXPECT_EQ(Check({"--show-project", project}).out,
             "{\"FILENAME\":\"" + escapedCsv + "\",\"TITLE\":false,\"COL\":3}\n");
+}
+
+TEST_F(NorvalisCheck, NamesAfterDoubleDashOrBeginningWithPlusAreFiles) {
+  Write("-1.csv", "x\nx\n");
+  Write("+2.csv", "x\ny\n");
+  const std::string match = "すべての値が一致しました。\n";
+  const struct {
+    std::vector<std::string> args;
+    int exitCode;
+    std::string out;
+  } cases[] = {
+      {{"--", "-1.csv"}, 0, match},
+      {{"--column", "1", "--format", "text", "--", "-1.csv"}, 0, match},
+      {{"+2.csv"}, 1, "2行目のデータが異なります。セルの値：y\n"},
+      {{"--dump", "--", "-1.csv"}, 0, "[[\"x\"],[\"x\"]]\n"},
+      {{"--encoding", "--", "-1.csv"}, 0, "65535\n"},
+      // Without "--" it stays an unknown option; after it, an option is a second name.
+      {{"-1.csv"}, 64, ""},
+      {{"--", "-1.csv", "--title"}, 64, ""},
+      {{"--write-project", "p.NVS", "--column", "2", "--", "-1.csv"}, 0, ""},
+      {{"--show-project", "--", "p.NVS"},
+       0,
+       "{\"FILENAME\":\"-1.csv\",\"TITLE\":false,\"COL\":1}\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.back() + " after " + c.args.front());
+    const CliRun r = Check(c.args, std::string("cd ").append(norvalis::test::Quote(dir_)) + " && ");
+    EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+    EXPECT_EQ(r.out, c.out);
+  }
+}
+
+TEST_F(NorvalisCheck, VersionAndHelpGoToStandardOutput) {
+  const CliRun version = Check({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  const std::string fileVersion =
+      norvalis::ToUtf8(norvalis::TkAppInfo().GetValue(norvalis::TkAppInfo::FileVersion));
+  EXPECT_EQ(version.out, "norvalis-check " + fileVersion + "\n");
+  EXPECT_TRUE(
+      std::regex_match(version.out, std::regex("norvalis-check \\d+\\.\\d+\\.\\d+\\.\\d+\n")))
+      << version.out;
+  EXPECT_EQ(version.err, "");
+
+  const CliRun help = Check({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_EQ(help.out.rfind("使い方:\n", 0), 0u) << help.out;
+  EXPECT_EQ(help.err, "");
 }
 
 }  // namespace

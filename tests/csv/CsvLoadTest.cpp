@@ -56,8 +56,7 @@ TEST_F(CsvLoad, UnreadableFileIsNotMissing) {
 
 TEST_F(CsvLoad, MemoryThatCannotBeHadIsOutOfMemory) {
   const UnicodeString path = write("big.csv", "a,b\n");
-  TFileUtility::Testing::SetResizeFunction(
-      [](AnsiString&, std::size_t) { throw std::bad_alloc(); });
+  TFileUtility::Testing::SetHoldFunction([](std::uint64_t) { throw std::bad_alloc(); });
   TCsv csv;
   const CsvLoadResult result = csv.Load(path);
   EXPECT_EQ(result.error, CsvLoadError::OutOfMemory);

@@ -19,6 +19,7 @@ expect() {
 }
 expect usr/bin/norvalis
 expect usr/bin/norvalis-check
+expect usr/bin/norvalis-crash
 expect usr/share/norvalis/help/index.html
 expect usr/share/norvalis/help/settings.html
 expect usr/share/norvalis/examples/shiftjis_quoted.csv
@@ -28,7 +29,7 @@ expect usr/share/icons/hicolor/scalable/apps/norvalis.svg
 for size in 16 32 48 128 256; do expect "usr/share/icons/hicolor/${size}x${size}/apps/norvalis.png"; done
 
 depends=$(sed -n 's/^Depends: //p' "$scratch/control/control")
-for dep in libqt6widgets6 libqt6gui6 libqt6core6 fonts-ipafont-gothic qt6-qpa-plugins; do
+for dep in libqt6widgets6 libqt6gui6 libqt6core6 libdw1 libcapstone4 fonts-ipafont-gothic qt6-qpa-plugins; do
   case "$depends" in *"$dep"*) ;; *) echo "Depends lacks $dep: $depends"; failures=$((failures + 1)) ;; esac
 done
 for script in postinst postrm; do

@@ -125,6 +125,12 @@ TEST(AnsiToUTF16, Utf8ReplacesEachIllFormedSubpart) {
       {"zero byte kept", Bytes({0x41, 0x00, 0x42}), UnicodeString(u"A\0B", 3)},
   };
   expectDecodes(std::begin(cases), std::end(cases), 65001);
+  // Arguments, paths and settings are read by the same rule as files.
+  for (const DecodeCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const UnicodeString text = FromUtf8(c.bytes);
+    EXPECT_EQ(text, c.expected) << Hex(text) << " expected " << Hex(c.expected);
+  }
 }
 
 TEST(AnsiToUTF16, Utf32InBothByteOrders) {

@@ -68,6 +68,7 @@ class TempDirTest : public ::testing::Test {
   void TearDown() override {
     TFileUtility::Testing::SetOpenFunction(nullptr);
     TFileUtility::Testing::SetResizeFunction(nullptr);
+    TFileUtility::Testing::SetHoldFunction(nullptr);
     TFileUtility::Testing::SetPieceBytes(0);
     std::error_code ignored;
     // A test may have taken the permissions away.

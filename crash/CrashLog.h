@@ -1,0 +1,19 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "Handover.h"
+
+namespace norvalis::crash {
+
+// $XDG_STATE_HOME/Norvalis/crash, or ~/.local/state/Norvalis/crash when it is unset or relative.
+std::filesystem::path CrashLogFolder();
+
+// The log's path without extension: "<program>-<date>-<time>-<pid>" in the log folder.
+std::filesystem::path CrashLogStem(const Handover& handover, const std::string& executable);
+
+// Writes text to path, creating the folder (private to the user); false when that fails.
+bool WriteLogFile(const std::filesystem::path& path, const std::string& text);
+
+}  // namespace norvalis::crash

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "Handover.h"
+
+namespace norvalis::crash {
+
+// One page of the report: 概要, 呼び出し履歴, モジュール, プロセス, CPUレジスタ or 機械語.
+struct ReportPage {
+  std::string title;
+  std::string text;
+};
+
+// The report of one crash and what restarting the program needs.
+struct CrashReport {
+  std::vector<ReportPage> pages;
+  std::string executable;  // the program's file, empty when unknown
+  std::vector<std::string> arguments;
+  std::string workingDirectory;
+
+  // Every page under its title, as the log and the clipboard get it.
+  std::string Text() const;
+};
+
+// Gathers the report of the process the handover describes, from outside, while it waits. Its
+// threads are traced only during this call.
+CrashReport GatherReport(const Handover& handover);
+
+// "SIGSEGV（不正なメモリアクセス）", and the reason the signal code gives when one is known.
+std::string DescribeSignal(int signal, std::optional<int> code);
+
+}  // namespace norvalis::crash
