@@ -20,6 +20,7 @@
 #include "csv/ColumnCheck.h"
 #include "csv/ColumnCheckAll.h"
 #include "csv/Csv.h"
+#include "csv/CsvDocument.h"
 #include "csv/CsvUtility.h"
 #include "persistence/Project.h"
 #include "text/Exception.h"
@@ -103,8 +104,8 @@ void PrintError(const std::string& message) {
   std::fprintf(stderr, "%s\n", message.c_str());
 }
 
-// Opens the file once to tell a missing or unreadable file from an empty table; raises
-// the same file-open error as the reader.
+// Opens the project file once, so a missing one is reported instead of read as defaults;
+// raises the same file-open error as the reader.
 void EnsureReadable(const UnicodeString& path) {
   const int fd = ::open(ToUtf8(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) throw EFOpenError::ForPath(path, errno);
@@ -114,11 +115,11 @@ void EnsureReadable(const UnicodeString& path) {
   if (isDirectory) throw EFOpenError::ForPath(path, EISDIR);
 }
 
-// The window shows a file it cannot load as an empty table; a script is told instead.
-void LoadOrThrow(TCsv& csv, const UnicodeString& path, std::uint16_t codePage = 0) {
-  if (!csv.Load(path, codePage).ok()) {
-    throw Exception(Format(u"ファイル %s を読み込めませんでした。", {std::u16string_view(path)}));
-  }
+// The window shows a file it cannot load as an empty table; a script is told, with the
+// reason the load itself gave.
+void LoadOrThrow(CsvDocument& document, const UnicodeString& path, std::uint16_t codePage = 0) {
+  const CsvLoadResult result = document.Load(path, codePage);
+  if (!result.ok()) throw Exception(result.message);
 }
 
 int Encoding(const UnicodeString& path) {
@@ -128,9 +129,9 @@ int Encoding(const UnicodeString& path) {
 }
 
 int Dump(const UnicodeString& path) {
-  EnsureReadable(path);
-  TCsv csv;
-  LoadOrThrow(csv, path);
+  CsvDocument document;
+  LoadOrThrow(document, path);
+  const TCsv& csv = document.Csv();
   Output out;
   out.Put('[');
   const std::shared_ptr<const CsvTable> table = csv.Share();
@@ -362,11 +363,11 @@ int Check(const std::vector<std::string>& args) {
   } else {
     csvPath = FromUtf8(positional[0]);
   }
-  EnsureReadable(csvPath);
-  TCsv csv;
-  LoadOrThrow(csv, csvPath, o.codePage);
+  CsvDocument document;
+  LoadOrThrow(document, csvPath, o.codePage);
+  const TCsv& csv = document.Csv();
   if (o.allColumns) return CheckAll(csv, o);
-  const CheckResult result = CheckColumn(csv, o.title, o.column);
+  const CheckResult result = document.Check(o.title, o.column);
 
   if (o.json) {
     Output out;

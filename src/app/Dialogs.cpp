@@ -84,6 +84,13 @@ void QtDialogs::Warning(QWidget* parent, const QString& text) {
   ShowBox(parent, QMessageBox::Warning, WarningTitle, text);
 }
 
+bool QtDialogs::Question(QWidget* parent, const QString& text) {
+  QMessageBox box(QMessageBox::Question, QuestionTitle, text, QMessageBox::Yes | QMessageBox::No,
+                  parent);
+  box.setDefaultButton(QMessageBox::Yes);
+  return box.exec() == QMessageBox::Yes;
+}
+
 void QtDialogs::Critical(QWidget* parent, const QString& title, const QString& text) {
   ShowBox(parent, QMessageBox::Critical, title, text);
 }

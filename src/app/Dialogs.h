@@ -50,6 +50,8 @@ class Dialogs {
 
   // A warning box titled "警告" with a single OK button.
   virtual void Warning(QWidget* parent, const QString& text) = 0;
+  // A question box titled "確認" with Yes and No; true for Yes.
+  virtual bool Question(QWidget* parent, const QString& text) = 0;
   // A critical box with one OK button, for exceptions.
   virtual void Critical(QWidget* parent, const QString& title, const QString& text) = 0;
   // A file dialog; the chosen file, or nothing when cancelled.
@@ -67,6 +69,7 @@ class Dialogs {
 class QtDialogs : public Dialogs {
  public:
   void Warning(QWidget* parent, const QString& text) override;
+  bool Question(QWidget* parent, const QString& text) override;
   void Critical(QWidget* parent, const QString& title, const QString& text) override;
   std::optional<QString> ExecuteFileDialog(QWidget* parent, const TFileDialog& dialog) override;
   int Exec(QDialog& dialog) override;
@@ -74,5 +77,7 @@ class QtDialogs : public Dialogs {
 
 // The title of the warning box.
 inline const QString WarningTitle = QStringLiteral("警告");
+// The title of the question box.
+inline const QString QuestionTitle = QStringLiteral("確認");
 
 }  // namespace norvalis

@@ -2,42 +2,34 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
-#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
 
-#include "app/CursorHourGlass.h"
 #include "app/Dialogs.h"
+#include "app/FormMainUi.h"
+#include "app/ProjectSession.h"
 #include "csv/ColumnCheck.h"
-#include "grid/GridCsv.h"
-#include "persistence/Config.h"
-#include "persistence/Project.h"
+#include "csv/Csv.h"
 #include "text/UnicodeString.h"
 
-class QAction;
 class QActionGroup;
-class QCheckBox;
-class QComboBox;
-class QLabel;
-class QLineEdit;
-class QMenu;
-class QProgressBar;
-class QStatusBar;
-class QToolBar;
-class QToolButton;
 
 namespace norvalis {
 
 class TAllColumnsWindow;
+class TDocument;
 class TFindBar;
+class TGridCsv;
+class TProgressOwner;
 
 // The program's one window: tool bar with the task box, the CSV file row, the grid, the
-// progress bar and the status bar, the main menu and the commands.
+// progress bar and the status bar, the main menu and the commands. Its controls are private;
+// they carry their names as object names.
 class TFormMain : public QMainWindow {
   Q_OBJECT
 
@@ -49,6 +41,11 @@ class TFormMain : public QMainWindow {
   static inline const QString LoadingText = QStringLiteral("CSVファイルを読み込んでいます。");
   static inline const QString LoadedText = QStringLiteral("CSVファイルを読み込みました。");
   static inline const QString NotFoundText = QStringLiteral("CSVファイルが見つかりません。");
+  // Status text and question when the file changed on disk under the loaded table.
+  static inline const QString StaleText =
+      QStringLiteral("CSVファイルがディスク上で変更されました。");
+  static inline const QString StaleQuestion =
+      QStringLiteral("CSVファイルがディスク上で変更されました。読み込み直しますか？");
   // Status texts of the check and of the project commands.
   static inline const QString CheckingText = QStringLiteral("検証中...");
   static inline const QString ProjectOpenedText =
@@ -57,91 +54,21 @@ class TFormMain : public QMainWindow {
       QStringLiteral("プロジェクトファイルを保存しました。");
 
   // Design size of the client area (below the menu bar).
-  static constexpr int DesignClientWidth = 480;
-  static constexpr int DesignClientHeight = 347;
-
-  // Controls, named as their object names.
-  QToolBar* ToolBar1;
-  QToolButton* ToolButton1;
-  QToolButton* ToolButton2;
-  QToolButton* ToolButton3;
-  QWidget* ToolButton4;  // the separator
-  QToolButton* ToolButton5;
-  QComboBox* ComboBoxTask;
-  QWidget* Panel1;
-  QLineEdit* EditFilename;
-  QLabel* EditFilenameLabel;
-  QToolButton* SpeedButton1;
-  QCheckBox* CheckBoxFirstLineIsTitle;
-  QProgressBar* ProgressBar1;
-  QStatusBar* StatusBar1;
-
-  QMenu* MenuFile;
-  QMenu* MenuFileReOpen;
-  QMenu* MenuCsv;
-  QMenu* MenuConfig;
-  QMenu* MenuHelp;
-
-  QAction* ActionFileNew;
-  QAction* ActionFileOpen;
-  QAction* ActionFileSave;
-  QAction* ActionFileSaveAs;
-  QAction* ActionFileClose;
-  QAction* ActionCsvReffer;
-  QAction* ActionCsvCheck;
-  QAction* ActionConfigGeneral;
-  QAction* ActionHelpHelp;
-  QAction* ActionHelpVersion;
+  static constexpr int DesignClientWidth = TFormMainUi::DesignClientWidth;
+  static constexpr int DesignClientHeight = TFormMainUi::DesignClientHeight;
 
   TFileDialog OpenDialogCsv;
   TFileDialog OpenDialogProject;
   TFileDialog SaveDialogProject;
 
-  // The grid; a child of the window.
-  TGridCsv* Grid;
-  // The project shown in the window.
-  TProject Project;
-  // The per-user settings: read when the window is made, written when it closes.
-  TConfig Config;
-  // The current project file; empty while the project is untitled.
-  UnicodeString ProjectFileName;
+  // The project, the settings and the current project file.
+  TProjectSession Session;
 
-  // Everyday tools beside the check: the encoding shown and chosen, copy, find, go to a row
-  // or to the difference, every column checked (FormMainTools.cpp).
-  QMenu* MenuEdit;
-  QMenu* MenuCsvEncoding;
-  QActionGroup* EncodingGroup;
-  QAction* ActionCsvCheckAll;
-  QAction* ActionEditCopyCell;
-  QAction* ActionEditCopyRow;
-  QAction* ActionEditFind;
-  QAction* ActionEditFindNext;
-  QAction* ActionEditFindPrevious;
-  QAction* ActionEditGoToRow;
-  QAction* ActionEditGoToDifference;
-  QLabel* LabelEncoding;
-  QLabel* LabelTableSize;
-  TFindBar* FindBar;
-  TAllColumnsWindow* AllColumnsWindow = nullptr;  // made on first use
-  // The encoding the CSV file is read with: 0 detects it; belongs to the project.
-  std::uint16_t CsvCodePage = 0;
-
-  void ActionCsvCheckAllExecute();
-  void ActionEditCopyCellExecute();
-  void ActionEditCopyRowExecute();
-  void ActionEditFindExecute();
-  void ActionEditFindNextExecute();
-  void ActionEditFindPreviousExecute();
-  void ActionEditGoToRowExecute();
-  void ActionEditGoToDifferenceExecute();
-  // Reads the file in the CSV box again decoded by codePage (0: detected), keeping the
-  // current column where the new table has it.
-  void ReopenWithCodePage(std::uint16_t codePage);
-  // Makes the table cell current (and visible) in the grid; false when it is not there.
-  bool GoToTableCell(std::int64_t tableRow, std::int64_t column);
+  // The CSV document the grid shows and the check reads.
+  TDocument& Document() const { return *document_; }
 
   // How long a load runs before the progress bar shows it.
-  std::chrono::milliseconds ProgressDelay{500};
+  void SetProgressDelay(std::chrono::milliseconds delay);
 
   // Shows the file's name, then loads it into the grid, clears the grid for an empty name,
   // or reports a missing file.
@@ -175,7 +102,7 @@ class TFormMain : public QMainWindow {
   void ApplyProject(const TProject& project);
   // Takes the window's values into the project.
   void CollectProject(TProject& project);
-  // Reads the project file into Project and applies it.
+  // Reads the project file into the project and applies it.
   void OpenProject(const UnicodeString& fileName);
   // Makes the file the current project file: caption and history.
   void SetProjectFileName(const UnicodeString& fileName);
@@ -188,7 +115,11 @@ class TFormMain : public QMainWindow {
   // Whether the start-up work is still to run.
   bool StartupPending() const { return startupPending_; }
 
+  // When the loaded file changed on disk: says so and offers to read it again, once per table.
+  void CheckStaleFile();
+
  protected:
+  bool event(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
@@ -196,38 +127,68 @@ class TFormMain : public QMainWindow {
   void dropEvent(QDropEvent* event) override;
 
  private:
-  void CreateActions();
-  void CreateMenus();
-  void CreateToolBar();
-  void CreateClientArea();
+  void ConnectCommands();
   void OnLoadStarted();
-  void OnLoadProgress(qint64 done, qint64 total);
-  void OnLoadFinished();
-  void ShowLoadProgress();
+  void OnLoadFinished(const CsvLoadResult& result);
   void HandleArgument(const QString& argument);
   void SetGridCol(long long col);
-  // FormMainTools.cpp
+  // Runs a command; what escapes it goes to the application's display, never through Qt.
+  static void RunCommand(const std::function<void()>& command);
+
+  // Everyday tools beside the check: the encoding shown and chosen, copy, find, go to a row
+  // or to the difference, every column checked (FormMainTools.cpp).
   void CreateToolActions();
   void CreateToolMenus();
   void CreateToolWidgets();
+  void ActionCsvCheckAllExecute();
+  void ActionEditCopyCellExecute();
+  void ActionEditCopyRowExecute();
+  void ActionEditFindExecute();
+  void ActionEditFindNextExecute();
+  void ActionEditFindPreviousExecute();
+  void ActionEditGoToRowExecute();
+  void ActionEditGoToDifferenceExecute();
+  // Reads the file in the CSV box again decoded by codePage (0: detected), keeping the
+  // current column where the new table has it.
+  void ReopenWithCodePage(std::uint16_t codePage);
+  // Makes the table cell current (and visible) in the grid; false when it is not there.
+  bool GoToTableCell(std::int64_t tableRow, std::int64_t column);
   void UpdateTableStatus();
   void RememberDifference(const CheckResult& result, std::int64_t column);
   void FindCell(bool forward);
   std::shared_ptr<const CsvTable> Table() const;
 
-  QLabel* statusLabel_ = nullptr;
+  TFormMainUi ui_;
+  TDocument* document_;
+  TGridCsv* grid_;
+  TProgressOwner* progress_;
   bool centred_ = false;
   // Counts OpenCsvFile calls, so a call that returns after a later one says nothing.
   std::uint64_t openRequest_ = 0;
-  // State of the load that runs now, between the grid's start and finish signals.
-  bool loading_ = false;
-  std::optional<TCursorHourGlass> loadCursor_;
-  QElapsedTimer loadClock_;
-  QTimer progressTimer_;
-  qint64 loadDone_ = 0;
-  qint64 loadTotal_ = 0;
+  // The status text before the running load, for a load that finds no file.
+  QString statusBeforeLoad_;
+  // The table already asked about, so a stale file is reported once.
+  std::weak_ptr<const CsvTable> staleAsked_;
   QStringList commandLine_;
   bool startupPending_ = true;
+
+  QMenu* MenuEdit = nullptr;
+  QMenu* MenuCsvEncoding = nullptr;
+  QActionGroup* EncodingGroup = nullptr;
+  QAction* ActionCsvCheckAll = nullptr;
+  QAction* ActionEditCopyCell = nullptr;
+  QAction* ActionEditCopyRow = nullptr;
+  QAction* ActionEditFind = nullptr;
+  QAction* ActionEditFindNext = nullptr;
+  QAction* ActionEditFindPrevious = nullptr;
+  QAction* ActionEditGoToRow = nullptr;
+  QAction* ActionEditGoToDifference = nullptr;
+  QLabel* LabelEncoding = nullptr;
+  QLabel* LabelTableSize = nullptr;
+  TFindBar* FindBar = nullptr;
+  TAllColumnsWindow* AllColumnsWindow = nullptr;  // made on first use
+  // The encoding the CSV file is read with: 0 detects it; belongs to the project.
+  std::uint16_t csvCodePage_ = 0;
   // The last difference a check reported, in the table it was found in.
   struct Difference {
     std::weak_ptr<const CsvTable> table;
@@ -238,8 +199,5 @@ class TFormMain : public QMainWindow {
   std::weak_ptr<const CsvTable> allColumnsTable_;  // the table the result window shows
   bool searching_ = false;
 };
-
-// A caption without its mnemonic: "開く(&O)" gives "開く", "&Open" gives "Open".
-QString StripMnemonic(const QString& caption);
 
 }  // namespace norvalis

@@ -1,28 +1,19 @@
 #include "grid/GridCsv.h"
 
 #include <algorithm>
-#include <atomic>
 #include <climits>
 #include <string>
-#include <thread>
 
-#include <QAbstractEventDispatcher>
-#include <QEventLoop>
 #include <QFontMetrics>
 #include <QHelpEvent>
 #include <QPainter>
-#include <QPointer>
 #include <QToolTip>
 
 #include "csv/CsvUtility.h"
-#include "text/YieldHook.h"
 
 namespace norvalis {
 
 namespace {
-
-// Thrown from the yield hook to stop a load whose result nobody wants any more.
-struct LoadCancelled {};
 
 // Text is drawn this many pixels inside the cell's edges.
 constexpr int TextInset = 2;
@@ -82,38 +73,10 @@ QSize EditTextSize(const QFontMetrics& metrics, std::u16string_view text) {
 // The most of a cell a tooltip shows.
 constexpr std::size_t MaxToolTipUnits = 2000;
 
-// Runs a nested event loop. Opened from inside a posted event's handler, a loop would
-// otherwise sleep on events already queued (the glib dispatcher only looks at the queue
-// again after a wake-up), so it starts with one.
-void RunNestedLoop(QEventLoop& loop) {
-  if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance()) {
-    dispatcher->wakeUp();
-  }
-  loop.exec();
-}
-
 }  // namespace
 
-// One load on the worker thread. The GUI thread joins the worker before it lets go of the
-// job, so the worker may use the job through a plain pointer.
-struct TGridCsv::LoadJob {
-  TCsv csv;
-  std::thread worker;
-  std::atomic<bool> cancel{false};
-  std::atomic<bool> loaded{false};
-  std::atomic<std::uint64_t> done{0};
-  std::atomic<std::uint64_t> total{0};
-  std::atomic<bool> progressPosted{false};
-  // GUI thread only:
-  QEventLoop* loop = nullptr;
-  bool completed = false;
-
-  ~LoadJob() {
-    if (worker.joinable()) worker.join();
-  }
-};
-
-TGridCsv::TGridCsv(QWidget* parent) : TCustomDrawGrid(parent) {
+TGridCsv::TGridCsv(QWidget* parent, TDocument* document)
+    : TCustomDrawGrid(parent), document_(document ? document : new TDocument(this)) {
   SetColCount(2);
   SetFixedCols(1);
   SetColWidth(0, 50);
@@ -122,161 +85,45 @@ TGridCsv::TGridCsv(QWidget* parent) : TCustomDrawGrid(parent) {
   SetColCount(2);
   columnLabels_ = TCsvUtility::MakeColumnLabels(ColCount() - FixedCols(), u"", u"");
   setAccessibleName(QStringLiteral("CSVデータ"));
+  connect(document_, &TDocument::loadStarted, this, &TGridCsv::OnLoadStarted);
+  connect(document_, &TDocument::tableChanged, this, &TGridCsv::LayOutForTable);
 }
 
 TGridCsv::~TGridCsv() {
-  if (job_) {
-    // The worker writes into the job; it must have stopped before anything goes.
-    job_->cancel = true;
-    if (job_->worker.joinable()) job_->worker.join();
-    if (job_->loop) job_->loop->quit();
-    job_.reset();
-  }
-  WakeWaiters();
+  // A document of the window's may outlive the grid; it must not call into what is left of it.
+  if (document_) document_->disconnect(this);
 }
 
-void TGridCsv::LoadFromFile(const UnicodeString& fileName, std::uint16_t codePage) {
-  const UnicodeString name = fileName;  // the caller's text may change while we wait
-  if (!WaitForTurn()) return;
-  QPointer<TGridCsv> self(this);
-
-  // Before the load, so a repaint meanwhile finds an empty table and two columns.
-  Csv.Clear();
-  rows_.reset();
-  SetColCount(2);
-
-  auto job = std::make_shared<LoadJob>();
-  QEventLoop loop;
-  job->loop = &loop;
-  LoadJob* raw = job.get();
-  const std::weak_ptr<LoadJob> weak = job;
-  raw->csv.SetYieldHook(YieldHook([this, raw, weak](std::uint64_t done, std::uint64_t total) {
-    if (raw->cancel.load()) throw LoadCancelled{};
-    raw->done = done;
-    raw->total = total;
-    if (!raw->progressPosted.exchange(true)) {
-      QMetaObject::invokeMethod(
-          this,
-          [this, weak] {
-            if (auto current = weak.lock()) ShowProgress(current);
-          },
-          Qt::QueuedConnection);
-    }
-  }));
-  job_ = job;
-  try {
-    raw->worker = std::thread([this, raw, weak, name, codePage] {
-      bool loaded = false;
-      try {
-        loaded = raw->csv.Load(name, codePage).ok();
-      } catch (...) {
-        loaded = false;  // cancelled, or a failure the table did not turn into false
-      }
-      raw->loaded = loaded && !raw->cancel.load();
-      QMetaObject::invokeMethod(
-          this,
-          [this, weak] {
-            if (auto finished = weak.lock()) FinishLoad(finished);
-          },
-          Qt::QueuedConnection);
-    });
-  } catch (...) {
-    job_.reset();
-    job->loop = nullptr;
-    LayOutForTable();
-    WakeWaiters();
-    throw;
-  }
-
-  emit loadStarted();
-  if (!self) return;
-  if (!job->completed) RunNestedLoop(loop);
-  if (!self) return;  // destroyed meanwhile; the destructor stopped the worker
-  job->loop = nullptr;
-  if (!job->completed) {
-    // The event loops were told to end (the application quits): stop and finish here.
-    job->cancel = true;
-    FinishLoad(job);
-  }
-}
-
-bool TGridCsv::WaitForTurn() {
-  const std::uint64_t request = ++lastRequest_;
-  if (!job_) return true;
-  job_->cancel = true;  // its result would be replaced at once
-  QPointer<TGridCsv> self(this);
-  while (job_) {
-    QEventLoop loop;
-    waiters_.push_back(&loop);
-    RunNestedLoop(loop);
-    if (!self) return false;
-    waiters_.erase(std::find(waiters_.begin(), waiters_.end(), &loop));
-    if (job_) {
-      // The loop ended with the load still running: the event loops were told to end (the
-      // application quits), so waiting would spin. Stop the load and finish it here.
-      job_->cancel = true;
-      FinishLoad(job_);
-    }
-  }
-  return request == lastRequest_;
-}
-
-void TGridCsv::WakeWaiters() {
-  for (QEventLoop* loop : waiters_)
-    loop->quit();
-}
-
-void TGridCsv::ShowProgress(const std::shared_ptr<LoadJob>& job) {
-  if (job != job_) return;
-  job->progressPosted = false;
-  emit loadProgress(static_cast<qint64>(job->done.load()), static_cast<qint64>(job->total.load()));
-}
-
-void TGridCsv::FinishLoad(std::shared_ptr<LoadJob> job) {
-  if (!job || job != job_ || job->completed) return;
-  if (job->worker.joinable()) job->worker.join();
-  job->completed = true;
-  const auto endLoad = [this, &job] {
-    job_.reset();
-    if (job->loop) job->loop->quit();
-    WakeWaiters();
-  };
-  try {
-    if (job->loaded && !job->cancel) Csv.Swap(job->csv);
-    LayOutForTable();
-  } catch (...) {
-    endLoad();
-    emit loadFinished();
-    throw;
-  }
-  endLoad();
-  emit loadFinished();
-  emit tableChanged();
-}
-
-void TGridCsv::LayOutForTable() {
-  rows_ = Csv.Share();
-  const std::uint32_t dataCols = std::max<std::uint32_t>(Csv.GetColCount(), 1);
-  SetColCount(static_cast<int>(std::min<std::uint32_t>(dataCols, INT_MAX - 1)) + 1);
-  columnLabels_ = TCsvUtility::MakeColumnLabels(ColCount() - FixedCols(), u"", u"");
-  SetFirstLineIsTitle(firstLineIsTitle_);
+CsvLoadResult TGridCsv::LoadFromFile(const UnicodeString& fileName, std::uint16_t codePage) {
+  return document_->LoadFromFile(fileName, codePage);
 }
 
 void TGridCsv::Clear() {
-  if (!WaitForTurn()) return;
-  Csv.Clear();
+  document_->Clear();
+}
+
+void TGridCsv::OnLoadStarted() {
   rows_.reset();
   SetColCount(2);
+}
+
+std::uint32_t TGridCsv::TableRowCount() const {
+  return document_ ? document_->Csv().GetRowCount() : 0;
+}
+
+void TGridCsv::LayOutForTable() {
+  rows_ = document_ ? document_->Table() : nullptr;
+  const std::uint32_t dataCols = std::max<std::uint32_t>(rows_ ? rows_->ColCount() : 0, 1);
+  SetColCount(static_cast<int>(std::min<std::uint32_t>(dataCols, INT_MAX - 1)) + 1);
   columnLabels_ = TCsvUtility::MakeColumnLabels(ColCount() - FixedCols(), u"", u"");
   SetFirstLineIsTitle(firstLineIsTitle_);
-  emit tableChanged();
 }
 
 void TGridCsv::SetFirstLineIsTitle(bool flag) {
   firstLineIsTitle_ = flag;
   const int fixed = flag ? 2 : 1;
   // The row count first: a fixed count must stay below it at every step.
-  SetRowCount(std::max<std::int64_t>(static_cast<std::int64_t>(Csv.GetRowCount()) + 1, fixed + 1));
+  SetRowCount(std::max<std::int64_t>(static_cast<std::int64_t>(TableRowCount()) + 1, fixed + 1));
   SetFixedRows(fixed);
 }
 
@@ -290,7 +137,7 @@ std::u16string_view TGridCsv::CellView(int col, std::int64_t row, UnicodeString&
     return columnLabels_[index];
   }
   if (col == 0) {
-    if (row < FixedRows() || row - 1 >= static_cast<std::int64_t>(Csv.GetRowCount())) return {};
+    if (row < FixedRows() || row - 1 >= static_cast<std::int64_t>(TableRowCount())) return {};
     number = NumberText(row - FixedRows() + 1);
     return number;
   }
@@ -392,7 +239,9 @@ void TGridCsv::SetEmptyHint(const QString& hint) {
 
 void TGridCsv::paintEvent(QPaintEvent* event) {
   TCustomDrawGrid::paintEvent(event);
-  if (emptyHint_.isEmpty() || !Csv.IsEmpty() || IsLoading()) return;
+  if (emptyHint_.isEmpty() || !document_ || !document_->Csv().IsEmpty() || document_->IsLoading()) {
+    return;
+  }
   // Below the empty row, so the empty layout itself stays as it is.
   QPainter painter(viewport());
   QColor color = palette().color(QPalette::PlaceholderText);

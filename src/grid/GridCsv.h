@@ -4,37 +4,36 @@
 #include <memory>
 #include <vector>
 
+#include <QPointer>
 #include <QtGlobal>
 
 #include "csv/Csv.h"
 #include "grid/CustomDrawGrid.h"
+#include "grid/Document.h"
 #include "text/UnicodeString.h"
-
-class QEventLoop;
 
 namespace norvalis {
 
 // The grid that shows one CSV table read-only: row numbers, column letters and, when the
 // first line is the title, that line as a second fixed row.
 //
-// A load runs on a worker thread while the GUI thread goes on processing events. A load or
-// a clear asked for while a load runs is queued: the running load is cancelled and, of the
-// requests that came meanwhile, only the latest runs (each call returns once its turn has
-// passed); the grid is consistent at every point.
+// It shows the table of a document (TDocument) and lays itself out whenever that table
+// changes; loading is the document's. A grid given no document makes one of its own.
 class TGridCsv : public TCustomDrawGrid {
   Q_OBJECT
 
  public:
-  explicit TGridCsv(QWidget* parent = nullptr);
+  explicit TGridCsv(QWidget* parent = nullptr, TDocument* document = nullptr);
   ~TGridCsv() override;
 
-  // The table; loaded and cleared by the grid, read by the window.
-  TCsv Csv;
+  // The document whose table the grid shows.
+  TDocument& Document() const { return *document_; }
 
-  // Loads the file into Csv, decoded by codePage (0: detected), and lays the grid out for it
-  // (an unreadable file gives the empty layout).
-  void LoadFromFile(const UnicodeString& fileName, std::uint16_t codePage = 0);
-  // Empties the table and lays the grid out for an empty table.
+  // Loads the file into the document, decoded by codePage (0: detected), and lays the grid out
+  // for it (an unreadable file gives the empty layout); returns once the load has ended,
+  // events running meanwhile, with why it failed.
+  CsvLoadResult LoadFromFile(const UnicodeString& fileName, std::uint16_t codePage = 0);
+  // Empties the document's table and lays the grid out for an empty table.
   void Clear();
   // Shows table row 0 as a fixed title row, or not.
   void SetFirstLineIsTitle(bool flag);
@@ -43,8 +42,6 @@ class TGridCsv : public TCustomDrawGrid {
   const std::vector<UnicodeString>& ColumnLabels() const { return columnLabels_; }
   // The text a cell shows.
   UnicodeString CellText(int col, std::int64_t row) const;
-  // Whether a load is running.
-  bool IsLoading() const { return job_ != nullptr; }
 
   QString AccessibleText(int col, std::int64_t row) const override;
 
@@ -57,16 +54,6 @@ class TGridCsv : public TCustomDrawGrid {
   void SetEmptyHint(const QString& hint);
   const QString& EmptyHint() const { return emptyHint_; }
 
- signals:
-  // A load began (the layout is already the empty one).
-  void loadStarted();
-  // How far the running load has come, in the table loader's own units.
-  void loadProgress(qint64 done, qint64 total);
-  // A load ended and the grid is laid out for the new table.
-  void loadFinished();
-  // Csv holds another table (after a load or a clear).
-  void tableChanged();
-
  protected:
   void DrawCell(QPainter& painter, int col, std::int64_t row, const QRect& rect,
                 DrawState state) override;
@@ -76,26 +63,18 @@ class TGridCsv : public TCustomDrawGrid {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  struct LoadJob;
-
   // The cell's text; `number` holds the text of row numbers and data cells.
   std::u16string_view CellView(int col, std::int64_t row, UnicodeString& number) const;
-  // Waits until no load runs; false when a later request took over or the grid was
-  // destroyed meanwhile.
-  bool WaitForTurn();
-  void ShowProgress(const std::shared_ptr<LoadJob>& job);
-  void FinishLoad(std::shared_ptr<LoadJob> job);  // by value: callers may pass job_
+  std::uint32_t TableRowCount() const;
+  // A load began: nothing to show, two columns (the row count stays until the table comes).
+  void OnLoadStarted();
   void LayOutForTable();
-  void WakeWaiters();
 
+  QPointer<TDocument> document_;  // a window's document may go first when the window goes
   std::vector<UnicodeString> columnLabels_;
-  std::shared_ptr<const CsvTable> rows_;  // shared with Csv, never copied
+  std::shared_ptr<const CsvTable> rows_;  // shared with the document, never copied
   bool firstLineIsTitle_ = false;
   QString emptyHint_;
-
-  std::shared_ptr<LoadJob> job_;
-  std::uint64_t lastRequest_ = 0;
-  std::vector<QEventLoop*> waiters_;
 };
 
 }  // namespace norvalis

@@ -9,15 +9,28 @@
 #include <utility>
 #include <vector>
 
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
 #include <QDeadlineTimer>
 #include <QDialog>
 #include <QFile>
+#include <QObject>
 #include <QString>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include "app/Dialogs.h"
+#include "grid/Document.h"
+#include "grid/GridCsv.h"
 
 // Test failures show texts readably.
 inline void PrintTo(const QString& text, std::ostream* out) {
@@ -28,7 +41,7 @@ namespace norvalis::testing {
 
 // One dialog the program asked for.
 struct DialogCall {
-  enum class Kind { Warning, Critical, File, Modal };
+  enum class Kind { Warning, Question, Critical, File, Modal };
   Kind kind = Kind::Warning;
   QString title{};
   QString text{};
@@ -50,6 +63,8 @@ class FakeDialogs : public Dialogs {
 
   std::vector<DialogCall> calls;
   std::deque<std::optional<QString>> fileAnswers;
+  // Answers of question boxes in order (none left: No).
+  std::deque<bool> questionAnswers;
   // Runs while a box is "open", to look at the window behind it.
   std::function<void(const DialogCall&)> onShow;
   // Thrown by the next file dialog instead of answering.
@@ -60,6 +75,13 @@ class FakeDialogs : public Dialogs {
 
   void Warning(QWidget*, const QString& text) override {
     Record({.kind = DialogCall::Kind::Warning, .title = WarningTitle, .text = text});
+  }
+  bool Question(QWidget*, const QString& text) override {
+    Record({.kind = DialogCall::Kind::Question, .title = QuestionTitle, .text = text});
+    if (questionAnswers.empty()) return false;
+    const bool yes = questionAnswers.front();
+    questionAnswers.pop_front();
+    return yes;
   }
   void Critical(QWidget*, const QString& title, const QString& text) override {
     Record({.kind = DialogCall::Kind::Critical, .title = title, .text = text});
@@ -127,3 +149,15 @@ inline QString WriteFile(const QTemporaryDir& dir, const QString& name, const st
 }
 
 }  // namespace norvalis::testing
+
+namespace norvalis {
+
+// A control of a window, found by its object name (the window keeps its controls private).
+template <typename T>
+T* Find(const QObject& window, const char* name) {
+  T* control = window.findChild<T*>(QString::fromLatin1(name));
+  EXPECT_NE(control, nullptr) << "no control named " << name;
+  return control;
+}
+
+}  // namespace norvalis

@@ -99,7 +99,7 @@ TEST(ApplicationExceptions, GridIndexErrorOfACommandRestoresTheCursor) {
   // A command that selects a column beyond the grid under the busy cursor.
   Handler command([&] {
     TCursorHourGlass cursor;
-    form.Grid->SetCol(form.Grid->ColCount() + 5);
+    Find<TGridCsv>(form, "Grid")->SetCol(Find<TGridCsv>(form, "Grid")->ColCount() + 5);
   });
   QEvent event(QEvent::User);
 
@@ -116,7 +116,7 @@ TEST(ApplicationExceptions, ExceptionOfAClickedCommandReachesTheDisplay) {
   TFormMain form;
   form.show();
   dialogs.fileDialogThrows = [] { throw Exception(u"ダイアログの失敗"); };
-  QToolButton* button = form.SpeedButton1;
+  QToolButton* button = Find<QToolButton>(form, "SpeedButton1");
   const QPointF at = QRectF(button->rect()).center();
   QMouseEvent press(QEvent::MouseButtonPress, at, button->mapToGlobal(at), Qt::LeftButton,
                     Qt::LeftButton, Qt::NoModifier);
@@ -132,7 +132,7 @@ TEST(ApplicationExceptions, ExceptionOfAClickedCommandReachesTheDisplay) {
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
   // The window goes on working.
   form.OpenCsvFile(u"");
-  EXPECT_TRUE(form.EditFilename->text().isEmpty());
+  EXPECT_TRUE(Find<QLineEdit>(form, "EditFilename")->text().isEmpty());
 }
 
 TEST(CursorHourGlass, NestedGuardsRestoreTheCursorTheyFound) {
@@ -198,7 +198,7 @@ TEST(Help, MissingHelpFileIsSaidInJapanese) {
   const QString missing = QStringLiteral("/nonexistent/help/index.html");
   app->SetHelpFile(missing);
 
-  form.ActionHelpHelp->trigger();
+  Find<QAction>(form, "ActionHelpHelp")->trigger();
 
   ASSERT_NE(app->Help(), nullptr);
   EXPECT_TRUE(app->Help()->isVisible());

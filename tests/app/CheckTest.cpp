@@ -38,9 +38,9 @@ class CheckTest : public testing::WindowTest {
   void SetUp() override {
     WindowTest::SetUp();
     Start();
-    form->ProgressBar1->installEventFilter(&shows);
+    ProgressBar()->installEventFilter(&shows);
   }
-  void Check() { form->ActionCsvCheck->trigger(); }
+  void Check() { Find<QAction>(*form, "ActionCsvCheck")->trigger(); }
 
   ShowCounter shows;
 };
@@ -88,10 +88,10 @@ TEST_F(CheckTest, ReportsTheFirstDifferingRowOrThatAllMatch) {
     shows.shows = 0;
     form->ActionFileNewExecute();
     if (c.csv != nullptr) OpenCsv(Write(QStringLiteral("t.csv"), c.csv), c.title);
-    form->ProgressBar1->setRange(0, 7);
-    form->ProgressBar1->setValue(5);
-    form->CheckBoxFirstLineIsTitle->setChecked(c.title);
-    form->Grid->SetCol(c.col);
+    ProgressBar()->setRange(0, 7);
+    ProgressBar()->setValue(5);
+    TitleBox()->setChecked(c.title);
+    Grid()->SetCol(c.col);
 
     Check();
 
@@ -99,15 +99,15 @@ TEST_F(CheckTest, ReportsTheFirstDifferingRowOrThatAllMatch) {
     EXPECT_EQ(form->StatusText(),
               c.message ? QString::fromUtf8(c.message).remove(QLatin1Char('\n')) : AllMatch);
     EXPECT_EQ(StatusBarAccessibleName(), form->StatusText());
-    EXPECT_TRUE(form->ProgressBar1->isHidden());
+    EXPECT_TRUE(ProgressBar()->isHidden());
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     if (c.maximum < 0) {
       EXPECT_EQ(shows.shows, 0);
-      EXPECT_EQ(form->ProgressBar1->value(), 5) << "the bar was touched";
+      EXPECT_EQ(ProgressBar()->value(), 5) << "the bar was touched";
     } else {
       EXPECT_EQ(shows.shows, 1);
-      EXPECT_EQ(form->ProgressBar1->maximum(), c.maximum);
-      EXPECT_EQ(form->ProgressBar1->value(), c.position);
+      EXPECT_EQ(ProgressBar()->maximum(), c.maximum);
+      EXPECT_EQ(ProgressBar()->value(), c.position);
     }
     EXPECT_EQ(Shown(), QStringList{});
   }
@@ -119,18 +119,18 @@ TEST_F(CheckTest, ShowsProgressAndBusyCursorBeforeComparingAndKeepsItsColumn) {
   // Runs in the check's first yield, before its loop.
   QTimer::singleShot(0, form.get(), [&] {
     ran = true;
-    EXPECT_FALSE(form->ProgressBar1->isHidden());
-    EXPECT_EQ(form->ProgressBar1->maximum(), 2);
-    EXPECT_EQ(form->ProgressBar1->value(), 0);
+    EXPECT_FALSE(ProgressBar()->isHidden());
+    EXPECT_EQ(ProgressBar()->maximum(), 2);
+    EXPECT_EQ(ProgressBar()->value(), 0);
     EXPECT_EQ(form->StatusText(), QStringLiteral("検証中..."));
     ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
     EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
-    form->Grid->SetCol(2);  // the run keeps the column it started with
+    Grid()->SetCol(2);  // the run keeps the column it started with
   });
   Check();
   EXPECT_TRUE(ran);
   EXPECT_EQ(form->StatusText(), AllMatch);
-  EXPECT_EQ(form->Grid->Col(), 2);
+  EXPECT_EQ(Grid()->Col(), 2);
 }
 
 TEST_F(CheckTest, EscapingExceptionHidesTheBarRestoresTheCursorAndIsShown) {
@@ -138,12 +138,12 @@ TEST_F(CheckTest, EscapingExceptionHidesTheBarRestoresTheCursorAndIsShown) {
   bool barShownWithBox = false;
   dialogs.onShow = [&](const DialogCall& call) {
     if (call.kind != DialogCall::Kind::Warning) return;
-    barShownWithBox = !form->ProgressBar1->isHidden();
+    barShownWithBox = !ProgressBar()->isHidden();
     throw Exception(u"箱が壊れました");
   };
   Check();
   EXPECT_TRUE(barShownWithBox);
-  EXPECT_TRUE(form->ProgressBar1->isHidden());
+  EXPECT_TRUE(ProgressBar()->isHidden());
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
   EXPECT_EQ(Shown(), QStringList{QStringLiteral("箱が壊れました")});
   EXPECT_EQ(form->StatusText(), QStringLiteral("検証中..."));
@@ -159,22 +159,25 @@ TEST_F(CheckTest, StatusTextOutlivesMenusAndHints) {
     if (expected == differs) Check();
     ASSERT_EQ(form->StatusText(), expected);
 
-    form->menuBar()->setActiveAction(form->MenuFile->menuAction());
-    ASSERT_TRUE(WaitUntil([&] { return form->MenuFile->isVisible(); }));
-    form->MenuFile->setActiveAction(form->ActionFileOpen);
-    EXPECT_EQ(form->StatusBar1->currentMessage(), QStringLiteral("開く")) << "no hint shown";
-    form->MenuFile->close();
-    ASSERT_TRUE(WaitUntil([&] { return !form->MenuFile->isVisible(); }));
+    form->menuBar()->setActiveAction(Find<QMenu>(*form, "MenuFile")->menuAction());
+    ASSERT_TRUE(WaitUntil([&] { return Find<QMenu>(*form, "MenuFile")->isVisible(); }));
+    Find<QMenu>(*form, "MenuFile")->setActiveAction(Find<QAction>(*form, "ActionFileOpen"));
+    EXPECT_EQ(Find<QStatusBar>(*form, "StatusBar1")->currentMessage(), QStringLiteral("開く"))
+        << "no hint shown";
+    Find<QMenu>(*form, "MenuFile")->close();
+    ASSERT_TRUE(WaitUntil([&] { return !Find<QMenu>(*form, "MenuFile")->isVisible(); }));
     EXPECT_EQ(form->StatusText(), expected) << "after the menu";
 
     QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
-    QCoreApplication::sendEvent(form->ToolButton5, &enter);
-    EXPECT_EQ(form->StatusBar1->currentMessage(), QStringLiteral("チェック開始"))
+    QCoreApplication::sendEvent(Find<QToolButton>(*form, "ToolButton5"), &enter);
+    EXPECT_EQ(Find<QStatusBar>(*form, "StatusBar1")->currentMessage(),
+              QStringLiteral("チェック開始"))
         << "no hint shown";
     QEvent leave(QEvent::Leave);
-    QCoreApplication::sendEvent(form->ToolButton5, &leave);
+    QCoreApplication::sendEvent(Find<QToolButton>(*form, "ToolButton5"), &leave);
     EXPECT_EQ(form->StatusText(), expected) << "after the tool button";
-    EXPECT_TRUE(form->StatusBar1->currentMessage().isEmpty()) << "a hint stayed over the text";
+    EXPECT_TRUE(Find<QStatusBar>(*form, "StatusBar1")->currentMessage().isEmpty())
+        << "a hint stayed over the text";
     EXPECT_EQ(StatusBarAccessibleName(), expected);
   }
 }

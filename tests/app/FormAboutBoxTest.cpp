@@ -97,8 +97,8 @@ TEST(AboutBox, CommandShowsAFreshBoxModallyEachTime) {
     versions.push_back(box.Version->text());
     box.OKButton->click();
   };
-  form.ActionHelpVersion->trigger();
-  form.ActionHelpVersion->trigger();
+  Find<QAction>(form, "ActionHelpVersion")->trigger();
+  Find<QAction>(form, "ActionHelpVersion")->trigger();
 
   const auto shown = dialogs.Of(DialogCall::Kind::Modal);
   ASSERT_EQ(shown.size(), 2u);

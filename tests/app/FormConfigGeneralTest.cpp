@@ -229,14 +229,14 @@ TEST_F(ConfigGeneral, WindowCommandUsesItsSettingsAndCentresTheDialog) {
   TFormMain form;
   form.show();
   ASSERT_TRUE(testing::WaitUntil([&] { return !form.StartupPending(); }));
-  form.Config.WindowPositionRestore = true;
+  form.Session.Config.WindowPositionRestore = true;
   dialogs.onExec = [&](QDialog& dialog) {
     EXPECT_EQ(dialog.parentWidget(), &form);
     EXPECT_LE((dialog.geometry().center() - form.geometry().center()).manhattanLength(), 2);
     EXPECT_TRUE(Dialog(dialog).CheckBoxWindowPositionRestore->isChecked());
     Dialog(dialog).BitBtn1->click();
   };
-  form.ActionConfigGeneral->trigger();
+  Find<QAction>(form, "ActionConfigGeneral")->trigger();
   EXPECT_EQ(dialogs.Of(DialogCall::Kind::Modal).size(), 1u);
   EXPECT_TRUE(SettingsText().contains(QStringLiteral("\r\nWindowPositionRestore=1\r\n")));
 }

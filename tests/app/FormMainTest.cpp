@@ -57,34 +57,35 @@ TEST_F(FormMainLayout, EveryControlCarriesItsName) {
     SCOPED_TRACE(name);
     EXPECT_NE(form->findChild<QObject*>(QString::fromLatin1(name)), nullptr);
   }
-  EXPECT_EQ(form->statusBar(), form->StatusBar1);
+  EXPECT_EQ(form->statusBar(), Find<QStatusBar>(*form, "StatusBar1"));
 }
 
 TEST_F(FormMainLayout, StartsEmptyWithTheApplicationTitle) {
   EXPECT_EQ(form->windowTitle(), QStringLiteral("Norvalis"));
   EXPECT_EQ(QCoreApplication::applicationName(), QStringLiteral("Norvalis"));
   EXPECT_EQ(form->StatusText(), QString());
-  EXPECT_TRUE(form->EditFilename->text().isEmpty());
-  EXPECT_FALSE(form->CheckBoxFirstLineIsTitle->isChecked());
-  EXPECT_TRUE(form->ProgressBar1->isHidden());
+  EXPECT_TRUE(Find<QLineEdit>(*form, "EditFilename")->text().isEmpty());
+  EXPECT_FALSE(Find<QCheckBox>(*form, "CheckBoxFirstLineIsTitle")->isChecked());
+  EXPECT_TRUE(Find<QProgressBar>(*form, "ProgressBar1")->isHidden());
   // The empty layout: one data column labelled A and one empty data row.
-  EXPECT_EQ(form->Grid->ColCount(), 2);
-  EXPECT_EQ(form->Grid->RowCount(), 2);
-  EXPECT_EQ(form->Grid->FixedRows(), 1);
-  EXPECT_EQ(form->Grid->CellText(1, 0), u"A");
-  EXPECT_EQ(form->Grid->CellText(0, 1), u"");
+  EXPECT_EQ(Find<TGridCsv>(*form, "Grid")->ColCount(), 2);
+  EXPECT_EQ(Find<TGridCsv>(*form, "Grid")->RowCount(), 2);
+  EXPECT_EQ(Find<TGridCsv>(*form, "Grid")->FixedRows(), 1);
+  EXPECT_EQ(Find<TGridCsv>(*form, "Grid")->CellText(1, 0), u"A");
+  EXPECT_EQ(Find<TGridCsv>(*form, "Grid")->CellText(0, 1), u"");
 }
 
 TEST_F(FormMainLayout, ClientAreaHasTheDesignSize) {
   EXPECT_EQ(form->width(), 480);
   EXPECT_EQ(form->height() - form->menuBar()->height(), 347);
-  EXPECT_EQ(form->ToolBar1->height(), 29);
-  EXPECT_EQ(form->Panel1->height(), 40);
-  EXPECT_EQ(form->ProgressBar1->height(), 17);
-  EXPECT_EQ(form->StatusBar1->height(), 19);
+  EXPECT_EQ(Find<QToolBar>(*form, "ToolBar1")->height(), 29);
+  EXPECT_EQ(Find<QWidget>(*form, "Panel1")->height(), 40);
+  EXPECT_EQ(Find<QProgressBar>(*form, "ProgressBar1")->height(), 17);
+  EXPECT_EQ(Find<QStatusBar>(*form, "StatusBar1")->height(), 19);
   // The grid fills what the bars leave.
-  EXPECT_EQ(form->Grid->width(), 480);
-  EXPECT_EQ(form->Grid->geometry().top(), form->Panel1->geometry().bottom() + 1);
+  EXPECT_EQ(Find<TGridCsv>(*form, "Grid")->width(), 480);
+  EXPECT_EQ(Find<TGridCsv>(*form, "Grid")->geometry().top(),
+            Find<QWidget>(*form, "Panel1")->geometry().bottom() + 1);
 }
 
 TEST_F(FormMainLayout, FirstShownCentredOnTheDesktop) {
@@ -95,38 +96,42 @@ TEST_F(FormMainLayout, FirstShownCentredOnTheDesktop) {
 }
 
 TEST_F(FormMainLayout, FileRowKeepsItsPlacesWhenTheWindowWidens) {
-  const QRect edit = form->EditFilename->geometry();
-  const QRect button = form->SpeedButton1->geometry();
-  const QRect box = form->CheckBoxFirstLineIsTitle->geometry();
+  const QRect edit = Find<QLineEdit>(*form, "EditFilename")->geometry();
+  const QRect button = Find<QToolButton>(*form, "SpeedButton1")->geometry();
+  const QRect box = Find<QCheckBox>(*form, "CheckBoxFirstLineIsTitle")->geometry();
   EXPECT_EQ(edit.topLeft(), QPoint(72, 0));
   EXPECT_EQ(edit.width(), 329);
   EXPECT_EQ(button, QRect(400, 0, 71, 22));
   EXPECT_EQ(box.topLeft(), QPoint(72, 23));
   EXPECT_EQ(box.width(), 377);
   // The label sits left of the edit.
-  EXPECT_LE(form->EditFilenameLabel->geometry().right(), 72);
+  EXPECT_LE(Find<QLabel>(*form, "EditFilenameLabel")->geometry().right(), 72);
 
   form->resize(form->width() + 100, form->height());
   QCoreApplication::processEvents();
-  EXPECT_EQ(form->EditFilename->geometry(), edit.adjusted(0, 0, 100, 0));
-  EXPECT_EQ(form->SpeedButton1->geometry(), button.translated(100, 0));
-  EXPECT_EQ(form->CheckBoxFirstLineIsTitle->geometry(), box);
+  EXPECT_EQ(Find<QLineEdit>(*form, "EditFilename")->geometry(), edit.adjusted(0, 0, 100, 0));
+  EXPECT_EQ(Find<QToolButton>(*form, "SpeedButton1")->geometry(), button.translated(100, 0));
+  EXPECT_EQ(Find<QCheckBox>(*form, "CheckBoxFirstLineIsTitle")->geometry(), box);
 }
 
 TEST_F(FormMainLayout, TaskBoxOffersTheOneTask) {
-  EXPECT_FALSE(form->ComboBoxTask->isEditable());
-  ASSERT_EQ(form->ComboBoxTask->count(), 1);
-  EXPECT_EQ(form->ComboBoxTask->itemText(0), QStringLiteral("セルの値が異なる列を調べる"));
-  EXPECT_EQ(form->ComboBoxTask->currentIndex(), 0);
-  EXPECT_EQ(form->ComboBoxTask->width(), 173);
+  EXPECT_FALSE(Find<QComboBox>(*form, "ComboBoxTask")->isEditable());
+  ASSERT_EQ(Find<QComboBox>(*form, "ComboBoxTask")->count(), 1);
+  EXPECT_EQ(Find<QComboBox>(*form, "ComboBoxTask")->itemText(0),
+            QStringLiteral("セルの値が異なる列を調べる"));
+  EXPECT_EQ(Find<QComboBox>(*form, "ComboBoxTask")->currentIndex(), 0);
+  EXPECT_EQ(Find<QComboBox>(*form, "ComboBoxTask")->width(), 173);
 }
 
 TEST_F(FormMainLayout, FileRowTexts) {
-  EXPECT_EQ(form->EditFilenameLabel->text(), QStringLiteral("CSVファイル"));
-  EXPECT_EQ(form->EditFilenameLabel->buddy(), form->EditFilename);
-  EXPECT_FALSE(form->EditFilename->isReadOnly());
-  EXPECT_EQ(form->CheckBoxFirstLineIsTitle->text(), QStringLiteral("先頭行は列名(&F)"));
-  EXPECT_EQ(form->SpeedButton1->defaultAction(), form->ActionCsvReffer);
+  EXPECT_EQ(Find<QLabel>(*form, "EditFilenameLabel")->text(), QStringLiteral("CSVファイル"));
+  EXPECT_EQ(Find<QLabel>(*form, "EditFilenameLabel")->buddy(),
+            Find<QLineEdit>(*form, "EditFilename"));
+  EXPECT_FALSE(Find<QLineEdit>(*form, "EditFilename")->isReadOnly());
+  EXPECT_EQ(Find<QCheckBox>(*form, "CheckBoxFirstLineIsTitle")->text(),
+            QStringLiteral("先頭行は列名(&F)"));
+  EXPECT_EQ(Find<QToolButton>(*form, "SpeedButton1")->defaultAction(),
+            Find<QAction>(*form, "ActionCsvReffer"));
 }
 
 struct ActionCase {
@@ -198,11 +203,11 @@ TEST_F(FormMainLayout, ActionsHaveCaptionCategoryShortcutImageAndHint) {
 TEST_F(FormMainLayout, AltFOpensTheFileMenuRatherThanFocusingTheTitleBox) {
   // Both "ファイル(&F)" and "先頭行は列名(&F)" claim Alt+F; Qt sends the box an ambiguous shortcut.
   QShortcutEvent ambiguous(QKeySequence(Qt::ALT | Qt::Key_F), 0, true);
-  QApplication::sendEvent(form->CheckBoxFirstLineIsTitle, &ambiguous);
-  EXPECT_TRUE(testing::WaitUntil([&] { return form->MenuFile->isVisible(); }));
-  EXPECT_FALSE(form->CheckBoxFirstLineIsTitle->hasFocus());
-  EXPECT_FALSE(form->CheckBoxFirstLineIsTitle->isChecked());
-  form->MenuFile->close();
+  QApplication::sendEvent(Find<QCheckBox>(*form, "CheckBoxFirstLineIsTitle"), &ambiguous);
+  EXPECT_TRUE(testing::WaitUntil([&] { return Find<QMenu>(*form, "MenuFile")->isVisible(); }));
+  EXPECT_FALSE(Find<QCheckBox>(*form, "CheckBoxFirstLineIsTitle")->hasFocus());
+  EXPECT_FALSE(Find<QCheckBox>(*form, "CheckBoxFirstLineIsTitle")->isChecked());
+  Find<QMenu>(*form, "MenuFile")->close();
 }
 
 // Entries as their captions; "-" is a separator.
@@ -239,53 +244,60 @@ TEST_F(FormMainLayout, MainMenuHasEveryItemInOrder) {
     ASSERT_NE(top[i]->menu(), nullptr);
     EXPECT_EQ(MenuEntries(top[i]->menu()), menus[i].entries);
   }
-  EXPECT_EQ(top[0]->menu(), form->MenuFile);
-  EXPECT_EQ(form->MenuFile->actions()[4]->menu(), form->MenuFileReOpen);
-  EXPECT_TRUE(form->MenuFileReOpen->actions().isEmpty());
-  QStringList encodings = MenuEntries(form->MenuCsvEncoding);
+  EXPECT_EQ(top[0]->menu(), Find<QMenu>(*form, "MenuFile"));
+  EXPECT_EQ(Find<QMenu>(*form, "MenuFile")->actions()[4]->menu(),
+            Find<QMenu>(*form, "MenuFileReOpen"));
+  EXPECT_TRUE(Find<QMenu>(*form, "MenuFileReOpen")->actions().isEmpty());
+  QStringList encodings = MenuEntries(Find<QMenu>(*form, "MenuCsvEncoding"));
   EXPECT_EQ(encodings, (QStringList{"自動判定", "-", "Shift_JIS", "EUC-JP", "ISO-2022-JP", "UTF-8",
                                     "UTF-16 LE", "UTF-16 BE", "UTF-32 LE", "UTF-32 BE", "UTF-7"}));
 }
 
 TEST_F(FormMainLayout, ToolBarHoldsButtonsSeparatorAndTaskBox) {
-  const QList<QAction*> actions = form->ToolBar1->actions();
+  const QList<QAction*> actions = Find<QToolBar>(*form, "ToolBar1")->actions();
   ASSERT_EQ(actions.size(), 6);
-  EXPECT_EQ(actions[0], form->ActionFileNew);
-  EXPECT_EQ(actions[1], form->ActionFileOpen);
-  EXPECT_EQ(actions[2], form->ActionFileSave);
+  EXPECT_EQ(actions[0], Find<QAction>(*form, "ActionFileNew"));
+  EXPECT_EQ(actions[1], Find<QAction>(*form, "ActionFileOpen"));
+  EXPECT_EQ(actions[2], Find<QAction>(*form, "ActionFileSave"));
   EXPECT_TRUE(actions[3]->isSeparator());
-  EXPECT_EQ(actions[4], form->ActionCsvCheck);
-  EXPECT_EQ(form->ToolBar1->widgetForAction(actions[5]), form->ComboBoxTask);
+  EXPECT_EQ(actions[4], Find<QAction>(*form, "ActionCsvCheck"));
+  EXPECT_EQ(Find<QToolBar>(*form, "ToolBar1")->widgetForAction(actions[5]),
+            Find<QComboBox>(*form, "ComboBoxTask"));
 
   const std::pair<QToolButton*, QAction*> buttons[] = {
-      {form->ToolButton1, form->ActionFileNew},
-      {form->ToolButton2, form->ActionFileOpen},
-      {form->ToolButton3, form->ActionFileSave},
-      {form->ToolButton5, form->ActionCsvCheck},
+      {Find<QToolButton>(*form, "ToolButton1"), Find<QAction>(*form, "ActionFileNew")},
+      {Find<QToolButton>(*form, "ToolButton2"), Find<QAction>(*form, "ActionFileOpen")},
+      {Find<QToolButton>(*form, "ToolButton3"), Find<QAction>(*form, "ActionFileSave")},
+      {Find<QToolButton>(*form, "ToolButton5"), Find<QAction>(*form, "ActionCsvCheck")},
   };
   for (const auto& [button, action] : buttons) {
     SCOPED_TRACE(action->objectName().toStdString());
     EXPECT_EQ(button->defaultAction(), action);
     EXPECT_EQ(button->toolButtonStyle(), Qt::ToolButtonIconOnly);
   }
-  EXPECT_EQ(form->ToolButton4->width(), 8);
+  EXPECT_EQ(Find<QWidget>(*form, "ToolButton4")->width(), 8);
 }
 
 TEST_F(FormMainLayout, EveryControlHasAnAccessibleName) {
   const std::pair<QWidget*, const char*> named[] = {
-      {form->ToolButton1, "新規作成"},   {form->ToolButton2, "開く"},
-      {form->ToolButton3, "上書き保存"}, {form->ToolButton5, "チェック開始"},
-      {form->ComboBoxTask, "タスク"},    {form->EditFilename, "CSVファイル"},
-      {form->SpeedButton1, "参照"},      {form->CheckBoxFirstLineIsTitle, "先頭行は列名"},
-      {form->ProgressBar1, "進行状況"},
+      {Find<QToolButton>(*form, "ToolButton1"), "新規作成"},
+      {Find<QToolButton>(*form, "ToolButton2"), "開く"},
+      {Find<QToolButton>(*form, "ToolButton3"), "上書き保存"},
+      {Find<QToolButton>(*form, "ToolButton5"), "チェック開始"},
+      {Find<QComboBox>(*form, "ComboBoxTask"), "タスク"},
+      {Find<QLineEdit>(*form, "EditFilename"), "CSVファイル"},
+      {Find<QToolButton>(*form, "SpeedButton1"), "参照"},
+      {Find<QCheckBox>(*form, "CheckBoxFirstLineIsTitle"), "先頭行は列名"},
+      {Find<QProgressBar>(*form, "ProgressBar1"), "進行状況"},
   };
   for (const auto& [widget, name] : named) {
     SCOPED_TRACE(widget->objectName().toStdString());
     EXPECT_EQ(widget->accessibleName(), QString::fromUtf8(name));
   }
-  EXPECT_FALSE(form->Grid->accessibleName().isEmpty());
+  EXPECT_FALSE(Find<TGridCsv>(*form, "Grid")->accessibleName().isEmpty());
   // The status bar is read by its name, which is the status text.
-  EXPECT_EQ(QAccessible::queryAccessibleInterface(form->StatusBar1)->text(QAccessible::Name),
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(Find<QStatusBar>(*form, "StatusBar1"))
+                ->text(QAccessible::Name),
             form->StatusText());
 }
 
@@ -317,7 +329,7 @@ TEST_F(FormMainLayout, FileDialogsHaveFiltersAndDefaultExtensions) {
 
 TEST_F(FormMainLayout, CloseCommandClosesTheWindow) {
   ASSERT_TRUE(form->isVisible());
-  form->ActionFileClose->trigger();
+  Find<QAction>(*form, "ActionFileClose")->trigger();
   EXPECT_FALSE(form->isVisible());
 }
 

@@ -35,17 +35,18 @@ class OpenCsvFileTest : public testing::WindowTest {
     Start();
   }
   void ExpectEmptyLayout() {
-    EXPECT_EQ(form->Grid->Csv.GetRowCount(), 0u);
-    EXPECT_EQ(form->Grid->ColCount(), 2);
-    EXPECT_EQ(form->Grid->RowCount(), form->Grid->FixedRows() + 1);
-    EXPECT_EQ(form->Grid->CellText(1, 0), u"A");
-    EXPECT_EQ(form->Grid->CellText(1, 1), u"");
+    EXPECT_EQ(form->Document().Csv().GetRowCount(), 0u);
+    EXPECT_EQ(Grid()->ColCount(), 2);
+    EXPECT_EQ(Grid()->RowCount(), Grid()->FixedRows() + 1);
+    EXPECT_EQ(Grid()->CellText(1, 0), u"A");
+    EXPECT_EQ(Grid()->CellText(1, 1), u"");
   }
   // Opens `first`; the moment its load starts, opens `second`.
   void OpenDuringLoad(const QString& first, const QString& second) {
-    QObject::connect(form->Grid, &TGridCsv::loadStarted, [this, second, nested = false]() mutable {
-      if (!std::exchange(nested, true)) Open(second);
-    });
+    QObject::connect(&form->Document(), &TDocument::loadStarted,
+                     [this, second, nested = false]() mutable {
+                       if (!std::exchange(nested, true)) Open(second);
+                     });
     Load(first);
   }
 };
@@ -55,7 +56,7 @@ TEST_F(OpenCsvFileTest, ExistingFileIsLoadedAndReported) {
   QString statusWhileLoading;
   Qt::CursorShape shapeWhileLoading = Qt::ArrowCursor;
   bool cursorSet = false;
-  QObject::connect(form->Grid, &TGridCsv::loadStarted, [&] {
+  QObject::connect(&form->Document(), &TDocument::loadStarted, [&] {
     statusWhileLoading = form->StatusText();
     cursorSet = QGuiApplication::overrideCursor() != nullptr;
     if (cursorSet) shapeWhileLoading = QGuiApplication::overrideCursor()->shape();
@@ -68,10 +69,10 @@ TEST_F(OpenCsvFileTest, ExistingFileIsLoadedAndReported) {
   EXPECT_EQ(shapeWhileLoading, Qt::WaitCursor);
   EXPECT_EQ(form->StatusText(), Loaded);
   EXPECT_EQ(StatusBarAccessibleName(), Loaded);
-  EXPECT_EQ(form->EditFilename->text(), path);
-  EXPECT_EQ(form->Grid->Csv.GetRowCount(), 3u);
-  EXPECT_EQ(form->Grid->CellText(3, 2), u"東京");
-  EXPECT_TRUE(form->ProgressBar1->isHidden());
+  EXPECT_EQ(EditFilename()->text(), path);
+  EXPECT_EQ(form->Document().Csv().GetRowCount(), 3u);
+  EXPECT_EQ(Grid()->CellText(3, 2), u"東京");
+  EXPECT_TRUE(ProgressBar()->isHidden());
   EXPECT_TRUE(dialogs.calls.empty());
 }
 
@@ -98,24 +99,24 @@ TEST_F(OpenCsvFileTest, GridLayoutFollowsTableAndTitleBox) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    form->CheckBoxFirstLineIsTitle->setChecked(c.title);
+    TitleBox()->setChecked(c.title);
     form->CheckBoxFirstLineIsTitleClick();
     Load(Write(QString::fromLatin1(c.name) + QStringLiteral(".csv"), c.content));
 
     EXPECT_EQ(form->StatusText(), Loaded);
     EXPECT_TRUE(dialogs.calls.empty());
-    EXPECT_EQ(form->Grid->Csv.GetRowCount(), c.tableRows);
-    EXPECT_EQ(form->Grid->ColCount(), static_cast<int>(c.labels.size()) + 1);
-    EXPECT_EQ(form->Grid->RowCount(), c.rowCount);
-    EXPECT_EQ(form->Grid->FixedRows(), c.title ? 2 : 1);
-    EXPECT_EQ(form->Grid->FixedCols(), 1);
+    EXPECT_EQ(form->Document().Csv().GetRowCount(), c.tableRows);
+    EXPECT_EQ(Grid()->ColCount(), static_cast<int>(c.labels.size()) + 1);
+    EXPECT_EQ(Grid()->RowCount(), c.rowCount);
+    EXPECT_EQ(Grid()->FixedRows(), c.title ? 2 : 1);
+    EXPECT_EQ(Grid()->FixedCols(), 1);
     for (std::size_t i = 0; i < c.labels.size(); ++i) {
-      EXPECT_EQ(form->Grid->CellText(static_cast<int>(i) + 1, 0), c.labels[i]) << "label " << i;
+      EXPECT_EQ(Grid()->CellText(static_cast<int>(i) + 1, 0), c.labels[i]) << "label " << i;
     }
     for (std::size_t i = 0; i < c.numbers.size(); ++i) {
       const auto row = static_cast<std::int64_t>(i) + 1;
-      EXPECT_EQ(form->Grid->CellText(0, row), c.numbers[i]) << "number in row " << row;
-      EXPECT_EQ(form->Grid->CellText(1, row), c.firstColumn[i]) << "cell in row " << row;
+      EXPECT_EQ(Grid()->CellText(0, row), c.numbers[i]) << "number in row " << row;
+      EXPECT_EQ(Grid()->CellText(1, row), c.firstColumn[i]) << "cell in row " << row;
     }
   }
 }
@@ -124,19 +125,19 @@ TEST_F(OpenCsvFileTest, TitleBoxSwitchesTheFixedTitleRow) {
   Load(Write(QStringLiteral("t.csv"), ThreeByFour));
   const QString status = form->StatusText();
 
-  form->CheckBoxFirstLineIsTitle->click();  // as the user does
-  EXPECT_TRUE(form->Grid->FirstLineIsTitle());
-  EXPECT_EQ(form->Grid->FixedRows(), 2);
-  EXPECT_EQ(form->Grid->CellText(0, 1), u"");
-  EXPECT_EQ(form->Grid->CellText(0, 2), u"1");
+  TitleBox()->click();  // as the user does
+  EXPECT_TRUE(Grid()->FirstLineIsTitle());
+  EXPECT_EQ(Grid()->FixedRows(), 2);
+  EXPECT_EQ(Grid()->CellText(0, 1), u"");
+  EXPECT_EQ(Grid()->CellText(0, 2), u"1");
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 
-  form->CheckBoxFirstLineIsTitle->click();
-  EXPECT_FALSE(form->Grid->FirstLineIsTitle());
-  EXPECT_EQ(form->Grid->FixedRows(), 1);
-  EXPECT_EQ(form->Grid->CellText(0, 1), u"1");
+  TitleBox()->click();
+  EXPECT_FALSE(Grid()->FirstLineIsTitle());
+  EXPECT_EQ(Grid()->FixedRows(), 1);
+  EXPECT_EQ(Grid()->CellText(0, 1), u"1");
   // Switching keeps the columns and says nothing.
-  EXPECT_EQ(form->Grid->ColCount(), 5);
+  EXPECT_EQ(Grid()->ColCount(), 5);
   EXPECT_EQ(form->StatusText(), status);
 }
 
@@ -149,7 +150,7 @@ TEST_F(OpenCsvFileTest, MissingFileOrFolderIsReportedAfterClearingTheGrid) {
     std::uint32_t rowsWhileBoxShown = 99;
     dialogs.onShow = [&](const DialogCall&) {
       statusWhileBoxShown = form->StatusText();
-      rowsWhileBoxShown = form->Grid->Csv.GetRowCount();
+      rowsWhileBoxShown = form->Document().Csv().GetRowCount();
     };
 
     Open(missing);
@@ -163,27 +164,27 @@ TEST_F(OpenCsvFileTest, MissingFileOrFolderIsReportedAfterClearingTheGrid) {
     EXPECT_EQ(rowsWhileBoxShown, 0u);
     EXPECT_EQ(form->StatusText(), NotFound + missing);
     EXPECT_EQ(StatusBarAccessibleName(), form->StatusText());
-    EXPECT_EQ(form->EditFilename->text(), missing);
+    EXPECT_EQ(EditFilename()->text(), missing);
     ExpectEmptyLayout();
   }
 }
 
 TEST_F(OpenCsvFileTest, EmptyNameClearsSilently) {
   Load(Write(QStringLiteral("x.csv"), ThreeByFour));
-  ASSERT_EQ(form->Grid->Csv.GetRowCount(), 3u);
+  ASSERT_EQ(form->Document().Csv().GetRowCount(), 3u);
 
   Open(QString());
 
-  EXPECT_TRUE(form->EditFilename->text().isEmpty());
+  EXPECT_TRUE(EditFilename()->text().isEmpty());
   EXPECT_TRUE(dialogs.calls.empty());
   EXPECT_EQ(form->StatusText(), Loaded);
   ExpectEmptyLayout();
 }
 
 TEST_F(OpenCsvFileTest, EditedNameLoadsNothing) {
-  form->EditFilename->setText(Write(QStringLiteral("typed.csv"), ThreeByFour));
+  EditFilename()->setText(Write(QStringLiteral("typed.csv"), ThreeByFour));
   QCoreApplication::processEvents();
-  EXPECT_EQ(form->Grid->Csv.GetRowCount(), 0u);
+  EXPECT_EQ(form->Document().Csv().GetRowCount(), 0u);
   EXPECT_EQ(form->StatusText(), QString());
 }
 
@@ -191,7 +192,7 @@ TEST_F(OpenCsvFileTest, BrowseOpensTheChosenFile) {
   const QString path = Write(QStringLiteral("browse.csv"), ThreeByFour);
   dialogs.fileAnswers.push_back(path);
 
-  form->SpeedButton1->click();
+  Find<QToolButton>(*form, "SpeedButton1")->click();
   ASSERT_TRUE(WaitLoaded());
 
   const auto files = dialogs.Of(DialogCall::Kind::File);
@@ -200,9 +201,9 @@ TEST_F(OpenCsvFileTest, BrowseOpensTheChosenFile) {
   EXPECT_EQ(files[0].filter, QStringLiteral("CSVファイル(*.CSV)|*.CSV|すべてのファイル(*.*)|*.*"));
   EXPECT_EQ(files[0].defaultExt, QStringLiteral("CSV"));
   EXPECT_EQ(form->OpenDialogCsv.FileName, path);
-  EXPECT_EQ(form->EditFilename->text(), path);
+  EXPECT_EQ(EditFilename()->text(), path);
   EXPECT_EQ(form->StatusText(), Loaded);
-  EXPECT_EQ(form->Grid->Csv.GetRowCount(), 3u);
+  EXPECT_EQ(form->Document().Csv().GetRowCount(), 3u);
 }
 
 TEST_F(OpenCsvFileTest, CancelledBrowseChangesNothing) {
@@ -211,12 +212,12 @@ TEST_F(OpenCsvFileTest, CancelledBrowseChangesNothing) {
   form->SetStatusText(QStringLiteral("前の状態"));
   dialogs.fileAnswers.push_back(std::nullopt);
 
-  form->ActionCsvReffer->trigger();
+  Find<QAction>(*form, "ActionCsvReffer")->trigger();
 
   EXPECT_EQ(dialogs.Of(DialogCall::Kind::File).size(), 1u);
-  EXPECT_EQ(form->EditFilename->text(), path);
+  EXPECT_EQ(EditFilename()->text(), path);
   EXPECT_EQ(form->StatusText(), QStringLiteral("前の状態"));
-  EXPECT_EQ(form->Grid->Csv.GetRowCount(), 3u);
+  EXPECT_EQ(form->Document().Csv().GetRowCount(), 3u);
 }
 
 TEST_F(OpenCsvFileTest, LargeFileLoadsWithTheBarHiddenAfterwards) {
@@ -225,28 +226,28 @@ TEST_F(OpenCsvFileTest, LargeFileLoadsWithTheBarHiddenAfterwards) {
     big += "\"値" + std::to_string(i) + "\",b,c\n";
   Load(Write(QStringLiteral("big.csv"), big));
 
-  EXPECT_TRUE(form->ProgressBar1->isHidden());
+  EXPECT_TRUE(ProgressBar()->isHidden());
   EXPECT_EQ(form->StatusText(), Loaded);
-  EXPECT_EQ(form->Grid->Csv.GetRowCount(), 100000u);
-  EXPECT_EQ(form->Grid->CellText(1, 100000), u"値99999");
+  EXPECT_EQ(form->Document().Csv().GetRowCount(), 100000u);
+  EXPECT_EQ(Grid()->CellText(1, 100000), u"値99999");
 }
 
 TEST_F(OpenCsvFileTest, OpenDuringALoadEndsWithTheLaterFile) {
   const QString second = Write(QStringLiteral("second.csv"), "x\ny\n");
   OpenDuringLoad(Write(QStringLiteral("first.csv"), ThreeByFour), second);
 
-  EXPECT_EQ(form->EditFilename->text(), second);
+  EXPECT_EQ(EditFilename()->text(), second);
   EXPECT_EQ(form->StatusText(), Loaded);
-  EXPECT_EQ(form->Grid->Csv.GetRowCount(), 2u);
-  EXPECT_EQ(form->Grid->CellText(1, 1), u"x");
-  EXPECT_TRUE(form->ProgressBar1->isHidden());
+  EXPECT_EQ(form->Document().Csv().GetRowCount(), 2u);
+  EXPECT_EQ(Grid()->CellText(1, 1), u"x");
+  EXPECT_TRUE(ProgressBar()->isHidden());
 }
 
 TEST_F(OpenCsvFileTest, MissingFileDuringALoadKeepsItsReport) {
   const QString missing = dir.filePath(QStringLiteral("missing.csv"));
   OpenDuringLoad(Write(QStringLiteral("first.csv"), ThreeByFour), missing);
 
-  EXPECT_EQ(form->EditFilename->text(), missing);
+  EXPECT_EQ(EditFilename()->text(), missing);
   EXPECT_EQ(form->StatusText(), NotFound + missing) << "the first open's end overwrote it";
   EXPECT_EQ(dialogs.Of(DialogCall::Kind::Warning).size(), 1u);
   ExpectEmptyLayout();
@@ -255,13 +256,15 @@ TEST_F(OpenCsvFileTest, MissingFileDuringALoadKeepsItsReport) {
 // Drives the window through the grid's load signals, as a slow load would.
 class LoadProgressTest : public OpenCsvFileTest {
  protected:
-  void Begin() { emit form->Grid->loadStarted(); }
-  void Progress(qint64 done, qint64 total) { emit form->Grid->loadProgress(done, total); }
-  void Finish() { emit form->Grid->loadFinished(); }
+  void Begin() { emit form->Document().loadStarted(); }
+  void Progress(qint64 done, qint64 total) {
+    emit form->Document().progress(TDocument::Task::Load, done, total);
+  }
+  void Finish() { emit form->Document().loadFinished(CsvLoadResult{}); }
 };
 
 TEST_F(LoadProgressTest, SlowLoadShowsItsProgressUntilItEnds) {
-  form->ProgressDelay = std::chrono::milliseconds(0);
+  form->SetProgressDelay(std::chrono::milliseconds(0));
   Begin();
   EXPECT_EQ(form->StatusText(), Loading);
   ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
@@ -282,14 +285,14 @@ TEST_F(LoadProgressTest, SlowLoadShowsItsProgressUntilItEnds) {
   for (const Step& s : steps) {
     SCOPED_TRACE(s.done);
     Progress(s.done, s.total);
-    EXPECT_FALSE(form->ProgressBar1->isHidden());
-    EXPECT_EQ(form->ProgressBar1->maximum(), 1000);
-    EXPECT_EQ(form->ProgressBar1->value(), s.permille);
+    EXPECT_FALSE(ProgressBar()->isHidden());
+    EXPECT_EQ(ProgressBar()->maximum(), 1000);
+    EXPECT_EQ(ProgressBar()->value(), s.permille);
     EXPECT_EQ(form->StatusText(), Loading);
   }
 
   Finish();
-  EXPECT_TRUE(form->ProgressBar1->isHidden());
+  EXPECT_TRUE(ProgressBar()->isHidden());
   EXPECT_EQ(form->StatusText(), Loaded);
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
@@ -297,25 +300,25 @@ TEST_F(LoadProgressTest, SlowLoadShowsItsProgressUntilItEnds) {
 TEST_F(LoadProgressTest, QuickLoadNeverShowsTheBar) {
   Begin();
   Progress(50, 100);
-  EXPECT_TRUE(form->ProgressBar1->isHidden());
+  EXPECT_TRUE(ProgressBar()->isHidden());
   Finish();
-  EXPECT_TRUE(form->ProgressBar1->isHidden());
+  EXPECT_TRUE(ProgressBar()->isHidden());
   EXPECT_EQ(form->StatusText(), Loaded);
 }
 
 TEST_F(LoadProgressTest, LoadWithoutProgressShowsABusyBarAfterTheDelay) {
-  form->ProgressDelay = std::chrono::milliseconds(0);
+  form->SetProgressDelay(std::chrono::milliseconds(0));
   Begin();
-  ASSERT_TRUE(testing::WaitUntil([&] { return !form->ProgressBar1->isHidden(); }));
-  EXPECT_EQ(form->ProgressBar1->maximum(), 0);
+  ASSERT_TRUE(testing::WaitUntil([&] { return !ProgressBar()->isHidden(); }));
+  EXPECT_EQ(ProgressBar()->maximum(), 0);
   Finish();
-  EXPECT_TRUE(form->ProgressBar1->isHidden());
+  EXPECT_TRUE(ProgressBar()->isHidden());
 }
 
 TEST_F(LoadProgressTest, ProgressOutsideALoadShowsNothing) {
-  form->ProgressDelay = std::chrono::milliseconds(0);
+  form->SetProgressDelay(std::chrono::milliseconds(0));
   Progress(50, 100);
-  EXPECT_TRUE(form->ProgressBar1->isHidden());
+  EXPECT_TRUE(ProgressBar()->isHidden());
   EXPECT_EQ(form->StatusText(), QString());
 }
 

@@ -42,10 +42,10 @@ class ProjectCommandsTest : public testing::WindowTest {
   }
   // Opens the File menu and returns the captions of its recent-projects items.
   QStringList OpenFileMenu() {
-    form->MenuFile->popup(QPoint(0, 0));
-    form->MenuFile->hide();
+    Find<QMenu>(*form, "MenuFile")->popup(QPoint(0, 0));
+    Find<QMenu>(*form, "MenuFile")->hide();
     QStringList captions;
-    for (QAction* item : form->MenuFileReOpen->actions())
+    for (QAction* item : Find<QMenu>(*form, "MenuFileReOpen")->actions())
       captions << item->text();
     return captions;
   }
@@ -57,24 +57,25 @@ class ProjectCommandsTest : public testing::WindowTest {
 TEST_F(ProjectCommandsTest, OpenAppliesTheProjectAndPutsItFirstInTheHistory) {
   const QString csv = Write(QStringLiteral("x.csv"), ThreeColumns);
   const QString path = WriteProject(QStringLiteral("p.NVS"), csv, 2, true);
-  form->Config.AddHistory(u"/elsewhere/older.NVS");
+  form->Session.Config.AddHistory(u"/elsewhere/older.NVS");
   dialogs.fileAnswers = {path};
 
-  form->ActionFileOpen->trigger();
+  Find<QAction>(*form, "ActionFileOpen")->trigger();
 
   ASSERT_EQ(dialogs.calls.size(), 1u);
   EXPECT_EQ(dialogs.calls[0].fileKind, TFileDialog::Kind::Open);
   EXPECT_EQ(dialogs.calls[0].defaultExt, QStringLiteral("NVS"));
   EXPECT_EQ(dialogs.calls[0].filter,
             QStringLiteral("Norvalisプロジェクトファイル(*.NVS)|*.NVS|すべてのファイル(*.*)|*.*"));
-  EXPECT_EQ(form->EditFilename->text(), csv);
-  EXPECT_EQ(form->Grid->Csv.GetRowCount(), 3u);
-  EXPECT_TRUE(form->CheckBoxFirstLineIsTitle->isChecked());
-  EXPECT_TRUE(form->Grid->FirstLineIsTitle());
-  EXPECT_EQ(form->Grid->Col(), 3) << "the column is set after the load and the title";
+  EXPECT_EQ(EditFilename()->text(), csv);
+  EXPECT_EQ(form->Document().Csv().GetRowCount(), 3u);
+  EXPECT_TRUE(TitleBox()->isChecked());
+  EXPECT_TRUE(Grid()->FirstLineIsTitle());
+  EXPECT_EQ(Grid()->Col(), 3) << "the column is set after the load and the title";
   EXPECT_EQ(form->windowTitle(), QStringLiteral("Norvalis - p.NVS"));
   EXPECT_EQ(ProjectFileName(), path);
-  EXPECT_EQ(HistoryOf(form->Config), (QStringList{path, QStringLiteral("/elsewhere/older.NVS")}));
+  EXPECT_EQ(HistoryOf(form->Session.Config),
+            (QStringList{path, QStringLiteral("/elsewhere/older.NVS")}));
   EXPECT_EQ(form->StatusText(), Opened);
 }
 
@@ -105,11 +106,11 @@ TEST_F(ProjectCommandsTest, OpenThatFailsOrIsCancelledLeavesTheWindowAsDescribed
     SCOPED_TRACE(c.name);
     form->ActionFileNewExecute();
     form->SetStatusText(Before);
-    form->Config.History.Clear();
+    form->Session.Config.History.Clear();
     dialogs.calls.clear();
     dialogs.fileAnswers = {c.answer};
 
-    form->ActionFileOpen->trigger();
+    Find<QAction>(*form, "ActionFileOpen")->trigger();
 
     if (c.shown != nullptr) {
       ASSERT_EQ(Shown().size(), 1);
@@ -117,12 +118,12 @@ TEST_F(ProjectCommandsTest, OpenThatFailsOrIsCancelledLeavesTheWindowAsDescribed
     } else {
       EXPECT_EQ(Shown(), QStringList{});
     }
-    EXPECT_EQ(form->EditFilename->text(), c.edit);
+    EXPECT_EQ(EditFilename()->text(), c.edit);
     EXPECT_EQ(dialogs.Of(DialogCall::Kind::Warning).size(), c.edit == missingCsv ? 1u : 0u);
     EXPECT_EQ(ProjectFileName(), c.titled ? *c.answer : QString());
     EXPECT_EQ(form->windowTitle(),
               c.titled ? "Norvalis - " + QFileInfo(*c.answer).fileName() : Title);
-    EXPECT_EQ(HistoryOf(form->Config), c.titled ? QStringList{*c.answer} : QStringList{});
+    EXPECT_EQ(HistoryOf(form->Session.Config), c.titled ? QStringList{*c.answer} : QStringList{});
     EXPECT_EQ(form->StatusText() == Opened, c.titled);
   }
 }
@@ -130,13 +131,13 @@ TEST_F(ProjectCommandsTest, OpenThatFailsOrIsCancelledLeavesTheWindowAsDescribed
 TEST_F(ProjectCommandsTest, ColumnBeyondTheTableKeepsTheProjectValuesAndTheLoadedFile) {
   const QString csv = Write(QStringLiteral("x.csv"), ThreeColumns);
   dialogs.fileAnswers = {WriteProject(QStringLiteral("wide.NVS"), csv, 3, true)};
-  form->ActionFileOpen->trigger();
+  Find<QAction>(*form, "ActionFileOpen")->trigger();
   EXPECT_EQ(Shown(), QStringList{GridIndexError});
-  EXPECT_EQ(form->Project.FileName, csv.toStdU16String());
-  EXPECT_EQ(form->Project.Col, 3);
-  EXPECT_TRUE(form->Project.Title);
-  EXPECT_EQ(form->Grid->Csv.GetRowCount(), 3u);
-  EXPECT_TRUE(form->Grid->FirstLineIsTitle());
+  EXPECT_EQ(form->Session.Project.FileName, csv.toStdU16String());
+  EXPECT_EQ(form->Session.Project.Col, 3);
+  EXPECT_TRUE(form->Session.Project.Title);
+  EXPECT_EQ(form->Document().Csv().GetRowCount(), 3u);
+  EXPECT_TRUE(Grid()->FirstLineIsTitle());
 }
 
 TEST_F(ProjectCommandsTest, NewKeepsTheTitleFlagAndEmptiesEverythingElse) {
@@ -145,22 +146,23 @@ TEST_F(ProjectCommandsTest, NewKeepsTheTitleFlagAndEmptiesEverythingElse) {
   form->OpenProject(path.toStdU16String());
   form->SetStatusText(Before);
 
-  form->ActionFileNew->trigger();
+  Find<QAction>(*form, "ActionFileNew")->trigger();
 
-  EXPECT_TRUE(form->CheckBoxFirstLineIsTitle->isChecked());
-  EXPECT_TRUE(form->Grid->FirstLineIsTitle());
-  EXPECT_EQ(form->EditFilename->text(), QString());
-  EXPECT_EQ(form->Grid->Csv.GetRowCount(), 0u);
-  EXPECT_EQ(form->Grid->Col(), 1);
+  EXPECT_TRUE(TitleBox()->isChecked());
+  EXPECT_TRUE(Grid()->FirstLineIsTitle());
+  EXPECT_EQ(EditFilename()->text(), QString());
+  EXPECT_EQ(form->Document().Csv().GetRowCount(), 0u);
+  EXPECT_EQ(Grid()->Col(), 1);
   EXPECT_EQ(form->windowTitle(), Title);
   EXPECT_EQ(ProjectFileName(), QString());
-  EXPECT_EQ(HistoryOf(form->Config), QStringList{path}) << "New does not touch the history";
+  EXPECT_EQ(HistoryOf(form->Session.Config), QStringList{path}) << "New does not touch the history";
   EXPECT_EQ(form->StatusText(), Before);
 }
 
 TEST_F(ProjectCommandsTest, SaveOnAnUntitledProjectAsksAndCancellingWritesNothing) {
-  form->EditFilename->setText(QStringLiteral("typed.csv"));
-  for (QAction* command : {form->ActionFileSave, form->ActionFileSaveAs}) {
+  EditFilename()->setText(QStringLiteral("typed.csv"));
+  for (QAction* command :
+       {Find<QAction>(*form, "ActionFileSave"), Find<QAction>(*form, "ActionFileSaveAs")}) {
     SCOPED_TRACE(command->objectName().toStdString());
     dialogs.calls.clear();
     command->trigger();
@@ -169,7 +171,7 @@ TEST_F(ProjectCommandsTest, SaveOnAnUntitledProjectAsksAndCancellingWritesNothin
     EXPECT_TRUE(dialogs.calls[0].overwritePrompt);
     EXPECT_EQ(dialogs.calls[0].defaultExt, QStringLiteral("NVS"));
     EXPECT_EQ(NvsFiles(), QStringList{});
-    EXPECT_EQ(form->Project.FileName, u"") << "nothing collected";
+    EXPECT_EQ(form->Session.Project.FileName, u"") << "nothing collected";
     EXPECT_EQ(ProjectFileName(), QString());
     EXPECT_EQ(form->windowTitle(), Title);
     EXPECT_EQ(form->StatusText(), Before);
@@ -178,40 +180,41 @@ TEST_F(ProjectCommandsTest, SaveOnAnUntitledProjectAsksAndCancellingWritesNothin
 
 TEST_F(ProjectCommandsTest, SaveAsNamesTheProjectAndSaveWritesTheSameFile) {
   OpenCsv(Write(QStringLiteral("x.csv"), ThreeColumns), true);
-  form->Grid->SetCol(3);
+  Grid()->SetCol(3);
   // A name typed into the edit and never loaded is what the project stores.
-  form->EditFilename->setText(QStringLiteral("typed.csv"));
+  EditFilename()->setText(QStringLiteral("typed.csv"));
   const QString path = dir.filePath(QStringLiteral("b.NVS"));
   dialogs.fileAnswers = {path};
 
-  form->ActionFileSave->trigger();
+  Find<QAction>(*form, "ActionFileSave")->trigger();
 
   TProject saved = ReadProject(path);
   EXPECT_EQ(saved.FileName, u"typed.csv");
   EXPECT_EQ(saved.Col, 2);
   EXPECT_TRUE(saved.Title);
   EXPECT_EQ(form->windowTitle(), QStringLiteral("Norvalis - b.NVS"));
-  EXPECT_EQ(HistoryOf(form->Config), QStringList{path});
+  EXPECT_EQ(HistoryOf(form->Session.Config), QStringList{path});
   EXPECT_EQ(form->StatusText(), Saved);
 
-  form->Config.AddHistory(u"/elsewhere/newer.NVS");
-  form->EditFilename->setText(QStringLiteral("second.csv"));
+  form->Session.Config.AddHistory(u"/elsewhere/newer.NVS");
+  EditFilename()->setText(QStringLiteral("second.csv"));
   form->SetStatusText(Before);
   dialogs.calls.clear();
-  form->ActionFileSave->trigger();
+  Find<QAction>(*form, "ActionFileSave")->trigger();
 
   EXPECT_EQ(dialogs.calls.size(), 0u);
   EXPECT_EQ(ReadProject(path).FileName, u"second.csv");
-  EXPECT_EQ(HistoryOf(form->Config), (QStringList{QStringLiteral("/elsewhere/newer.NVS"), path}));
+  EXPECT_EQ(HistoryOf(form->Session.Config),
+            (QStringList{QStringLiteral("/elsewhere/newer.NVS"), path}));
   EXPECT_EQ(form->windowTitle(), QStringLiteral("Norvalis - b.NVS"));
   EXPECT_EQ(form->StatusText(), Saved);
 }
 
 TEST_F(ProjectCommandsTest, FailingSaveIsShownAndChangesNeitherCaptionNorHistoryNorStatus) {
   const QString titled = dir.filePath(QStringLiteral("t.NVS"));
-  form->EditFilename->setText(QStringLiteral("one.csv"));
+  EditFilename()->setText(QStringLiteral("one.csv"));
   dialogs.fileAnswers = {titled};
-  form->ActionFileSaveAs->trigger();
+  Find<QAction>(*form, "ActionFileSaveAs")->trigger();
   ASSERT_EQ(ProjectFileName(), titled);
 
   struct Case {
@@ -221,14 +224,14 @@ TEST_F(ProjectCommandsTest, FailingSaveIsShownAndChangesNeitherCaptionNorHistory
   };
   const QString other = dir.filePath(QStringLiteral("u.NVS"));
   const Case cases[] = {
-      {"Save", form->ActionFileSave, std::nullopt},
-      {"Save As", form->ActionFileSaveAs, other},
+      {"Save", Find<QAction>(*form, "ActionFileSave"), std::nullopt},
+      {"Save As", Find<QAction>(*form, "ActionFileSaveAs"), other},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     dialogs.calls.clear();
     dialogs.fileAnswers = {c.answer};
-    form->EditFilename->setText(QStringLiteral("two.csv"));
+    EditFilename()->setText(QStringLiteral("two.csv"));
     form->SetStatusText(Before);
     {
       AtomicFileTesting::ScopedStepFailure failure(AtomicFileTesting::Step::Write, ENOSPC);
@@ -239,7 +242,7 @@ TEST_F(ProjectCommandsTest, FailingSaveIsShownAndChangesNeitherCaptionNorHistory
     EXPECT_FALSE(QFileInfo::exists(other));
     EXPECT_EQ(ProjectFileName(), titled);
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Norvalis - t.NVS"));
-    EXPECT_EQ(HistoryOf(form->Config), QStringList{titled});
+    EXPECT_EQ(HistoryOf(form->Session.Config), QStringList{titled});
     EXPECT_EQ(form->StatusText(), Before);
   }
 }
@@ -252,14 +255,14 @@ TEST_F(ProjectCommandsTest, RecentProjectsFollowTheHistoryAndOpeningMovesOneToTh
   }
   EXPECT_EQ(OpenFileMenu(), QStringList{}) << "empty history, empty submenu";
   for (qsizetype i = paths.size(); i-- > 0;)
-    form->Config.AddHistory(paths[i].toStdU16String());
+    form->Session.Config.AddHistory(paths[i].toStdU16String());
 
   QString escaped = paths[2];
   escaped.replace(QStringLiteral("&"), QStringLiteral("&&"));
   EXPECT_EQ(OpenFileMenu(), (QStringList{"&0." + paths[0], "&1." + paths[1], "&2." + escaped}));
   EXPECT_EQ(OpenFileMenu().size(), 3) << "rebuilt, not appended";
 
-  form->MenuFileReOpen->actions().at(1)->trigger();
+  Find<QMenu>(*form, "MenuFileReOpen")->actions().at(1)->trigger();
 
   EXPECT_EQ(ProjectFileName(), paths[1]);
   EXPECT_EQ(form->StatusText(), Opened);
@@ -269,22 +272,22 @@ TEST_F(ProjectCommandsTest, RecentProjectsFollowTheHistoryAndOpeningMovesOneToTh
 TEST_F(ProjectCommandsTest, VanishedOrStaleRecentProjectIsDroppedOrIgnoredSilently) {
   const QString kept = WriteProject(QStringLiteral("kept.NVS"), QString(), 0, false);
   const QString gone = dir.filePath(QStringLiteral("gone.NVS"));
-  form->Config.AddHistory(gone.toStdU16String());
-  form->Config.AddHistory(kept.toStdU16String());
+  form->Session.Config.AddHistory(gone.toStdU16String());
+  form->Session.Config.AddHistory(kept.toStdU16String());
   OpenFileMenu();
-  QAction* goneItem = form->MenuFileReOpen->actions().at(1);
+  QAction* goneItem = Find<QMenu>(*form, "MenuFileReOpen")->actions().at(1);
 
   goneItem->trigger();
 
   EXPECT_EQ(dialogs.calls.size(), 0u);
   EXPECT_EQ(form->StatusText(), Before);
-  EXPECT_EQ(HistoryOf(form->Config), QStringList{kept});
+  EXPECT_EQ(HistoryOf(form->Session.Config), QStringList{kept});
   EXPECT_EQ(OpenFileMenu(), QStringList{"&0." + kept});
 
   // An item whose index the history no longer reaches, and a sender that is no item.
   OpenFileMenu();
-  QAction* staleItem = form->MenuFileReOpen->actions().at(0);
-  form->Config.History.Clear();
+  QAction* staleItem = Find<QMenu>(*form, "MenuFileReOpen")->actions().at(0);
+  form->Session.Config.History.Clear();
   staleItem->trigger();
   form->MenuFileReOpenItemClick(form.get());
   EXPECT_EQ(dialogs.calls.size(), 0u);

@@ -75,12 +75,12 @@ TEST_F(StartupTest, WindowBoundsAndStateAreRestoredWhenAsked) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Start({}, [&](TFormMain& f) {
-      f.Config.WindowPositionRestore = c.restore;
-      f.Config.WindowPositionLeft = stored.x();
-      f.Config.WindowPositionTop = stored.y();
-      f.Config.WindowPositionRight = stored.width();
-      f.Config.WindowPositionBottom = stored.height();
-      f.Config.WindowState = c.state;
+      f.Session.Config.WindowPositionRestore = c.restore;
+      f.Session.Config.WindowPositionLeft = stored.x();
+      f.Session.Config.WindowPositionTop = stored.y();
+      f.Session.Config.WindowPositionRight = stored.width();
+      f.Session.Config.WindowPositionBottom = stored.height();
+      f.Session.Config.WindowState = c.state;
     });
     EXPECT_EQ(form->windowState(), c.expected);
     if (c.restore) {
@@ -125,10 +125,10 @@ TEST_F(StartupTest, ArgumentsAreHandledInOrderAndTheLastProjectIsNotReopened) {
     SCOPED_TRACE(c.name);
     dialogs.calls.clear();
     Start(c.arguments);
-    EXPECT_EQ(form->EditFilename->text(), c.edit);
-    EXPECT_EQ(form->CheckBoxFirstLineIsTitle->isChecked(), c.title);
-    EXPECT_EQ(form->Grid->FirstLineIsTitle(), c.title);
-    EXPECT_EQ(form->Grid->Col(), c.col);
+    EXPECT_EQ(EditFilename()->text(), c.edit);
+    EXPECT_EQ(TitleBox()->isChecked(), c.title);
+    EXPECT_EQ(Grid()->FirstLineIsTitle(), c.title);
+    EXPECT_EQ(Grid()->Col(), c.col);
     EXPECT_EQ(ProjectFileName(), c.project);
     EXPECT_EQ(Shown(), c.shown.isEmpty() ? QStringList{} : QStringList{c.shown});
     EXPECT_TRUE(dialogs.Of(DialogCall::Kind::Warning).empty());
@@ -146,7 +146,7 @@ TEST_F(StartupTest, BareArgumentIsACsvFileNameLikeFileOption) {
       SCOPED_TRACE(argument.toStdString());
       dialogs.calls.clear();
       Start({argument});
-      EXPECT_EQ(form->EditFilename->text(), name);
+      EXPECT_EQ(EditFilename()->text(), name);
       if (argument == name) {
         EXPECT_EQ(form->StatusText(), status);
         EXPECT_EQ(Warnings(), warnings);
@@ -178,13 +178,13 @@ TEST_F(StartupTest, TitleArgumentTakesTheToolkitBooleans) {
     Start({QStringLiteral("-t=1"), QStringLiteral("-t=") + QString::fromUtf8(c.value)});
     if (c.valid) {
       EXPECT_EQ(Shown(), QStringList{});
-      EXPECT_EQ(form->CheckBoxFirstLineIsTitle->isChecked(), c.title);
+      EXPECT_EQ(TitleBox()->isChecked(), c.title);
     } else {
       EXPECT_EQ(
           Shown(),
           QStringList{
               QStringLiteral("'%1' は正しい論理型ではありません").arg(QString::fromUtf8(c.value))});
-      EXPECT_TRUE(form->CheckBoxFirstLineIsTitle->isChecked());
+      EXPECT_TRUE(TitleBox()->isChecked());
     }
   }
 }
@@ -207,7 +207,7 @@ TEST_F(StartupTest, ColumnArgumentTakesTheToolkitIntegers) {
       EXPECT_EQ(Shown(), QStringList{GridIndexError});
     } else {
       EXPECT_EQ(Shown(), QStringList{});
-      EXPECT_EQ(form->Grid->Col(), c.col);
+      EXPECT_EQ(Grid()->Col(), c.col);
     }
   }
 }
@@ -239,7 +239,7 @@ TEST_F(StartupTest, ClosingRecordsNormalBoundsStateAndLastProject) {
       ASSERT_TRUE(testing::WaitUntil([&] { return form->geometry() != normal; }));
     }
 
-    form->ActionFileClose->trigger();
+    Find<QAction>(*form, "ActionFileClose")->trigger();
 
     EXPECT_TRUE(form->isHidden());
     const TConfig saved = LoadSettings();
@@ -299,8 +299,8 @@ TEST_F(StartupTest, DroppedFilesOpenAsTheirKindOrAreRefused) {
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(form.get(), &drop);
     testing::WaitUntil(
-        [&] { return form->EditFilename->text() == c.edit && !form->Grid->IsLoading(); });
-    EXPECT_EQ(form->EditFilename->text(), c.edit);
+        [&] { return EditFilename()->text() == c.edit && !form->Document().IsLoading(); });
+    EXPECT_EQ(EditFilename()->text(), c.edit);
     EXPECT_EQ(ProjectFileName(), c.project);
   }
 }

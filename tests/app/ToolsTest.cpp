@@ -22,6 +22,8 @@
 #include "app/FindBar.h"
 #include "app/GoToRowDialog.h"
 #include "app/HelpWindow.h"
+#include "grid/Document.h"
+#include "grid/GridCsv.h"
 
 namespace norvalis {
 namespace {
@@ -35,43 +37,48 @@ class ToolsTest : public testing::WindowTest {
   QAction* Encoding(int codePage) {
     return form->findChild<QAction*>(QStringLiteral("ActionCsvEncoding%1").arg(codePage));
   }
-  QString Cell(std::uint32_t row, std::uint32_t col) {
-    return QString::fromStdU16String(form->Grid->Csv.GetCell(row, col));
+  // The window's tool controls, found by their object names.
+  QAction* Action(const char* name) const { return norvalis::Find<QAction>(*form, name); }
+  QLabel* Label(const char* name) const { return norvalis::Find<QLabel>(*form, name); }
+  TFindBar* Bar() const { return norvalis::Find<TFindBar>(*form, "FindBar"); }
+  TAllColumnsWindow* AllColumns() const {
+    return norvalis::Find<TAllColumnsWindow>(*form, "AllColumnsWindow");
   }
-  void Find(const QString& text, bool forward = true) {
-    form->FindBar->EditFindText->setText(text);
-    (forward ? form->ActionEditFindNext : form->ActionEditFindPrevious)->trigger();
+  QString Cell(std::uint32_t row, std::uint32_t col) {
+    return QString::fromStdU16String(form->Document().Csv().GetCell(row, col));
+  }
+  void FindText(const QString& text, bool forward = true) {
+    Bar()->EditFindText->setText(text);
+    Action(forward ? "ActionEditFindNext" : "ActionEditFindPrevious")->trigger();
   }
   // The current cell as table row and column.
-  std::pair<std::int64_t, int> Current() const {
-    return {form->Grid->Row() - 1, form->Grid->Col() - 1};
-  }
+  std::pair<std::int64_t, int> Current() const { return {Grid()->Row() - 1, Grid()->Col() - 1}; }
 };
 
 TEST_F(ToolsTest, EncodingIsShownChosenAndKeptInTheProject) {
-  EXPECT_FALSE(form->LabelEncoding->isVisible()) << "nothing shown without a table";
+  EXPECT_FALSE(Label("LabelEncoding")->isVisible()) << "nothing shown without a table";
   // "あ" in EUC-JP; as Shift_JIS the bytes are two half-width katakana.
   const QString csv = Write("e.csv", "\xA4\xA2,a,b\n\xA4\xA2,a,c\n");
   Load(csv);
-  EXPECT_EQ(form->LabelEncoding->text(), QStringLiteral("EUC-JP"));
-  EXPECT_EQ(form->LabelTableSize->text(), QStringLiteral("2 行 × 3 列"));
+  EXPECT_EQ(Label("LabelEncoding")->text(), QStringLiteral("EUC-JP"));
+  EXPECT_EQ(Label("LabelTableSize")->text(), QStringLiteral("2 行 × 3 列"));
   EXPECT_TRUE(Encoding(0)->isChecked());
 
-  form->Grid->SetCol(3);
+  Grid()->SetCol(3);
   Encoding(932)->trigger();
   ASSERT_TRUE(WaitLoaded());
   EXPECT_EQ(Cell(0, 0), QStringLiteral("\uFF64\uFF62"));
-  EXPECT_EQ(form->LabelEncoding->text(), QStringLiteral("Shift_JIS"));
+  EXPECT_EQ(Label("LabelEncoding")->text(), QStringLiteral("Shift_JIS"));
   EXPECT_TRUE(Encoding(932)->isChecked());
-  EXPECT_EQ(form->Grid->Col(), 3) << "the column stays where the new table has it";
+  EXPECT_EQ(Grid()->Col(), 3) << "the column stays where the new table has it";
 
   // The choice belongs to the project.
   const QString project = dir.filePath(QStringLiteral("p.NVS"));
   dialogs.fileAnswers.push_back(project);
-  form->ActionFileSaveAs->trigger();
+  Action("ActionFileSaveAs")->trigger();
   form->ActionFileNewExecute();
   EXPECT_TRUE(Encoding(0)->isChecked());
-  EXPECT_FALSE(form->LabelEncoding->isVisible());
+  EXPECT_FALSE(Label("LabelEncoding")->isVisible());
   form->OpenProject(project.toStdU16String());
   ASSERT_TRUE(WaitLoaded());
   EXPECT_EQ(Cell(0, 0), QStringLiteral("\uFF64\uFF62"));
@@ -85,31 +92,31 @@ TEST_F(ToolsTest, EncodingIsShownChosenAndKeptInTheProject) {
   for (int i = 0; i < 1234; ++i)
     rows += "x\n";
   Load(Write("bom.csv", rows));
-  EXPECT_EQ(form->LabelEncoding->text(), QStringLiteral("UTF-8 (BOM)"));
-  EXPECT_EQ(form->LabelTableSize->text(), QStringLiteral("1,234 行 × 1 列"));
+  EXPECT_EQ(Label("LabelEncoding")->text(), QStringLiteral("UTF-8 (BOM)"));
+  EXPECT_EQ(Label("LabelTableSize")->text(), QStringLiteral("1,234 行 × 1 列"));
 }
 
 TEST_F(ToolsTest, CopyTakesTheCellOrTheRowAsSpreadsheetsPasteIt) {
   Load(Write("c.csv", "a,\"b\tc\",\"say \"\"hi\"\"\"\nd,\"two\nlines\",f\n"));
-  form->Grid->SetCol(2);
-  form->ActionEditCopyCell->trigger();
+  Grid()->SetCol(2);
+  Action("ActionEditCopyCell")->trigger();
   EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("b\tc"));
-  form->ActionEditCopyRow->trigger();
+  Action("ActionEditCopyRow")->trigger();
   EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("a\t\"b\tc\"\t\"say \"\"hi\"\"\""));
-  form->Grid->SetRow(2);
-  form->ActionEditCopyRow->trigger();
+  Grid()->SetRow(2);
+  Action("ActionEditCopyRow")->trigger();
   EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("d\t\"two\nlines\"\tf"));
   // The grid's context menu offers both.
-  EXPECT_TRUE(form->Grid->actions().contains(form->ActionEditCopyCell));
-  EXPECT_TRUE(form->Grid->actions().contains(form->ActionEditCopyRow));
+  EXPECT_TRUE(Grid()->actions().contains(Action("ActionEditCopyCell")));
+  EXPECT_TRUE(Grid()->actions().contains(Action("ActionEditCopyRow")));
 }
 
 TEST_F(ToolsTest, FindRunsAlongTheRowsWrapsOnceAndSaysWhenNothingIsThere) {
   Load(Write("f.csv", "title,x\nAb,x\nq,ab\nab,q\n"));
-  form->CheckBoxFirstLineIsTitle->setChecked(true);
+  TitleBox()->setChecked(true);
   form->CheckBoxFirstLineIsTitleClick();
-  form->ActionEditFind->trigger();
-  EXPECT_TRUE(form->FindBar->isVisible());
+  Action("ActionEditFind")->trigger();
+  EXPECT_TRUE(Bar()->isVisible());
 
   const struct {
     const char* text;
@@ -126,18 +133,18 @@ TEST_F(ToolsTest, FindRunsAlongTheRowsWrapsOnceAndSaysWhenNothingIsThere) {
   };
   for (const auto& s : steps) {
     SCOPED_TRACE(::testing::Message() << s.text << " " << s.row << "," << s.col);
-    form->FindBar->CheckBoxCaseSensitive->setChecked(s.caseSensitive);
-    Find(QString::fromUtf8(s.text), s.forward);
+    Bar()->CheckBoxCaseSensitive->setChecked(s.caseSensitive);
+    FindText(QString::fromUtf8(s.text), s.forward);
     EXPECT_EQ(Current(), std::make_pair(s.row, s.col));
   }
   EXPECT_EQ(form->StatusText(), QStringLiteral("見つかりませんでした: t"));
-  Find(QStringLiteral("AB"));
+  FindText(QStringLiteral("AB"));
   EXPECT_EQ(form->StatusText(), QStringLiteral("見つかりました: 1行目、A列"))
       << "numbered as the grid";
   // F3 with an empty text opens the bar instead of searching.
-  form->FindBar->hide();
-  Find(QString());
-  EXPECT_TRUE(form->FindBar->isVisible());
+  Bar()->hide();
+  FindText(QString());
+  EXPECT_TRUE(Bar()->isVisible());
 }
 
 TEST_F(ToolsTest, EscCancelsALongFindAndTheWindowStaysUsable) {
@@ -149,20 +156,20 @@ TEST_F(ToolsTest, EscCancelsALongFindAndTheWindowStaysUsable) {
   // next look at the flag, long before the end of the rows.
   QTimer::singleShot(0, form.get(), [this] {
     QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-    QApplication::sendEvent(form->Grid, &esc);
+    QApplication::sendEvent(Grid(), &esc);
   });
-  Find(QStringLiteral("absent"));
+  FindText(QStringLiteral("absent"));
   EXPECT_EQ(form->StatusText(), QStringLiteral("検索を中止しました。"));
-  EXPECT_TRUE(form->ProgressBar1->isHidden());
-  Find(QStringLiteral("a"));
+  EXPECT_TRUE(ProgressBar()->isHidden());
+  FindText(QStringLiteral("a"));
   EXPECT_EQ(Current(), std::make_pair(std::int64_t{1}, 0));
 }
 
 TEST_F(ToolsTest, GoToARowAndToTheDifferenceTheCheckReported) {
   Load(Write("g.csv", "h,1\nv,1\nv,1\nv,2\nw,1\n"));
-  form->CheckBoxFirstLineIsTitle->setChecked(true);
+  TitleBox()->setChecked(true);
   form->CheckBoxFirstLineIsTitleClick();
-  form->Grid->SetCol(2);
+  Grid()->SetCol(2);
   const struct {
     const char* typed;
     std::int64_t gridRow;
@@ -174,41 +181,42 @@ TEST_F(ToolsTest, GoToARowAndToTheDifferenceTheCheckReported) {
       edit->setText(QString::fromUtf8(c.typed));
       dialog.accept();
     };
-    form->ActionEditGoToRow->trigger();
-    EXPECT_EQ(form->Grid->Row(), c.gridRow);
-    EXPECT_EQ(form->Grid->Col(), 2) << "the column stays";
+    Action("ActionEditGoToRow")->trigger();
+    EXPECT_EQ(Grid()->Row(), c.gridRow);
+    EXPECT_EQ(Grid()->Col(), 2) << "the column stays";
   }
   // Cancelled: nothing moves.
   dialogs.onExec = nullptr;
-  form->ActionEditGoToRow->trigger();
-  EXPECT_EQ(form->Grid->Row(), 2);
+  Action("ActionEditGoToRow")->trigger();
+  EXPECT_EQ(Grid()->Row(), 2);
 
-  form->ActionEditGoToDifference->trigger();
+  Action("ActionEditGoToDifference")->trigger();
   EXPECT_EQ(form->StatusText(), QStringLiteral("移動できる差異のあるセルがありません。"));
-  form->ActionCsvCheck->trigger();
+  Action("ActionCsvCheck")->trigger();
   ASSERT_EQ(Warnings().size(), 1);
-  form->Grid->SetCol(1);
-  form->ActionEditGoToDifference->trigger();
+  Grid()->SetCol(1);
+  Action("ActionEditGoToDifference")->trigger();
   EXPECT_EQ(Current(), std::make_pair(std::int64_t{3}, 1));
   // Another file: the difference was about the old table.
   Load(Write("other.csv", "a\nb\nc\nd\n"));
-  form->ActionEditGoToDifference->trigger();
+  Action("ActionEditGoToDifference")->trigger();
   EXPECT_EQ(form->StatusText(), QStringLiteral("移動できる差異のあるセルがありません。"));
 }
 
 TEST_F(ToolsTest, EveryColumnCheckedShowsAWindowThatGoesToTheCellAndCopies) {
-  form->ActionCsvCheckAll->trigger();
+  Action("ActionCsvCheckAll")->trigger();
   EXPECT_EQ(Warnings(), QStringList{QStringLiteral("検証する行がありません。")});
 
   Load(Write("a.csv", "id,name,flag\n1,x,0\n2,x,0\n3,y,0\n"));
-  form->CheckBoxFirstLineIsTitle->setChecked(true);
+  TitleBox()->setChecked(true);
   form->CheckBoxFirstLineIsTitleClick();
-  form->ActionCsvCheckAll->trigger();
-  ASSERT_NE(form->AllColumnsWindow, nullptr);
-  EXPECT_TRUE(form->AllColumnsWindow->isVisible());
-  EXPECT_FALSE(form->AllColumnsWindow->isModal());
+  Action("ActionCsvCheckAll")->trigger();
+  TAllColumnsWindow* window = AllColumns();
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_FALSE(window->isModal());
   EXPECT_EQ(form->StatusText(), QStringLiteral("3 列中 2 列で値が異なります。"));
-  QTreeWidget* list = form->AllColumnsWindow->ListResult;
+  QTreeWidget* list = window->ListResult;
   ASSERT_EQ(list->topLevelItemCount(), 3);
   EXPECT_EQ(list->topLevelItem(1)->text(2), QStringLiteral("4行目"));
   EXPECT_EQ(list->topLevelItem(1)->text(3), QStringLiteral("y"));
@@ -216,7 +224,7 @@ TEST_F(ToolsTest, EveryColumnCheckedShowsAWindowThatGoesToTheCellAndCopies) {
 
   emit list->itemActivated(list->topLevelItem(1), 0);
   EXPECT_EQ(Current(), std::make_pair(std::int64_t{3}, 1));
-  form->AllColumnsWindow->Copy();
+  window->Copy();
   EXPECT_EQ(QApplication::clipboard()->text(),
             QStringLiteral("列\t列名\t結果\tセルの値\nA\tid\t3行目\t2\nB\tname\t4行目\ty\n"
                            "C\tflag\t一致\t\n"));
@@ -224,29 +232,29 @@ TEST_F(ToolsTest, EveryColumnCheckedShowsAWindowThatGoesToTheCellAndCopies) {
 
 TEST_F(ToolsTest, SmallThingsUsersReachFor) {
   // The hint shows only while no table is loaded.
-  EXPECT_FALSE(form->Grid->EmptyHint().isEmpty());
-  EXPECT_EQ(form->ActionHelpHelp->shortcut(), QKeySequence(Qt::Key_F1));
+  EXPECT_FALSE(Grid()->EmptyHint().isEmpty());
+  EXPECT_EQ(Action("ActionHelpHelp")->shortcut(), QKeySequence(Qt::Key_F1));
 
   // Enter in the file box opens the file named there; typing alone loads nothing.
   const QString csv =
       Write("t.csv", "a very long cell text that does not fit,b\nx,\"two\nlines\"\n");
-  form->EditFilename->setText(csv);
-  ASSERT_TRUE(form->Grid->Csv.IsEmpty());
-  emit form->EditFilename->returnPressed();
+  EditFilename()->setText(csv);
+  ASSERT_TRUE(form->Document().Csv().IsEmpty());
+  emit EditFilename()->returnPressed();
   ASSERT_TRUE(WaitLoaded());
   EXPECT_EQ(Cell(0, 1), QStringLiteral("b"));
 
   // Cut texts are the ones that get a tooltip; fitting a column makes the text whole.
-  EXPECT_TRUE(form->Grid->TextIsCut(1, 1));
-  EXPECT_FALSE(form->Grid->TextIsCut(2, 1));
-  EXPECT_TRUE(form->Grid->TextIsCut(2, 2)) << "the second line does not fit the row";
-  form->Grid->FitColumn(1);
-  EXPECT_FALSE(form->Grid->TextIsCut(1, 1));
-  EXPECT_GT(form->Grid->ColWidth(1), TCustomDrawGrid::DefaultColWidth);
-  EXPECT_EQ(form->Grid->ColWidth(2), TCustomDrawGrid::DefaultColWidth) << "sizes stay sparse";
+  EXPECT_TRUE(Grid()->TextIsCut(1, 1));
+  EXPECT_FALSE(Grid()->TextIsCut(2, 1));
+  EXPECT_TRUE(Grid()->TextIsCut(2, 2)) << "the second line does not fit the row";
+  Grid()->FitColumn(1);
+  EXPECT_FALSE(Grid()->TextIsCut(1, 1));
+  EXPECT_GT(Grid()->ColWidth(1), TCustomDrawGrid::DefaultColWidth);
+  EXPECT_EQ(Grid()->ColWidth(2), TCustomDrawGrid::DefaultColWidth) << "sizes stay sparse";
 
   // Esc closes the help window.
-  form->ActionHelpHelp->trigger();
+  Action("ActionHelpHelp")->trigger();
   HelpWindow* help = Application::Instance()->Help();
   ASSERT_NE(help, nullptr);
   ASSERT_TRUE(testing::WaitUntil([&] { return help->isVisible(); }));

@@ -58,8 +58,14 @@ class WindowTest : public ::testing::Test {
     ASSERT_TRUE(WaitLoaded());
   }
 
+  // The window's controls, found by their object names.
+  TGridCsv* Grid() const { return Find<TGridCsv>(*form, "Grid"); }
+  QLineEdit* EditFilename() const { return Find<QLineEdit>(*form, "EditFilename"); }
+  QCheckBox* TitleBox() const { return Find<QCheckBox>(*form, "CheckBoxFirstLineIsTitle"); }
+  QProgressBar* ProgressBar() const { return Find<QProgressBar>(*form, "ProgressBar1"); }
+
   bool WaitLoaded() {
-    return WaitUntil([&] { return !form->Grid->IsLoading(); });
+    return WaitUntil([&] { return !form->Document().IsLoading(); });
   }
   QString Write(const QString& name, const std::string& bytes) {
     return WriteFile(dir, name, bytes);
@@ -77,13 +83,16 @@ class WindowTest : public ::testing::Test {
   }
   void OpenCsv(const QString& path, bool title = false) {
     Load(path);
-    form->CheckBoxFirstLineIsTitle->setChecked(title);
+    TitleBox()->setChecked(title);
     form->CheckBoxFirstLineIsTitleClick();
   }
-  QString ProjectFileName() const { return QString::fromStdU16String(form->ProjectFileName); }
+  QString ProjectFileName() const {
+    return QString::fromStdU16String(form->Session.ProjectFileName);
+  }
   // What a screen reader reads as the status bar's name.
   QString StatusBarAccessibleName() const {
-    QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(form->StatusBar1);
+    QAccessibleInterface* bar =
+        QAccessible::queryAccessibleInterface(Find<QStatusBar>(*form, "StatusBar1"));
     return bar != nullptr ? bar->text(QAccessible::Name) : QString();
   }
   // The texts of the boxes of one kind that were shown.

@@ -32,11 +32,12 @@ std::string QuotedTable(int rows, int cols) {
 
 // The layout invariants that hold between any two steps a caller can observe.
 void ExpectConsistent(const TGridCsv& grid) {
-  const std::int64_t tableRows = grid.Csv.GetRowCount();
+  const std::int64_t tableRows = grid.Document().Csv().GetRowCount();
   const int fixedRows = grid.FirstLineIsTitle() ? 2 : 1;
   EXPECT_EQ(grid.FixedCols(), 1);
   EXPECT_EQ(grid.FixedRows(), fixedRows);
-  EXPECT_EQ(grid.ColCount(), 1 + std::max<int>(1, static_cast<int>(grid.Csv.GetColCount())));
+  EXPECT_EQ(grid.ColCount(),
+            1 + std::max<int>(1, static_cast<int>(grid.Document().Csv().GetColCount())));
   EXPECT_EQ(grid.RowCount(), std::max<std::int64_t>(tableRows + 1, fixedRows + 1));
   EXPECT_EQ(grid.ColumnLabels().size(), static_cast<std::size_t>(grid.ColCount() - 1));
   EXPECT_GE(grid.Col(), 1);
@@ -57,22 +58,22 @@ TEST_F(GridCsvLoadTest, RepaintDuringLoadSeesTheEmptyLayout) {
   int started = 0;
   int finished = 0;
   bool loadingSeen = false;
-  QObject::connect(&grid, &TGridCsv::loadStarted, [&] {
+  QObject::connect(&grid.Document(), &TDocument::loadStarted, [&] {
     ++started;
-    loadingSeen = grid.IsLoading();
-    EXPECT_TRUE(grid.Csv.IsEmpty());
+    loadingSeen = grid.Document().IsLoading();
+    EXPECT_TRUE(grid.Document().Csv().IsEmpty());
     EXPECT_EQ(grid.ColCount(), 2);
     EXPECT_EQ(grid.Col(), 1);
     EXPECT_EQ(grid.CellText(1, 1), u"");
     EXPECT_EQ(grid.CellText(0, 1), u"");
     Render(grid);  // a repaint in the middle of the load
   });
-  QObject::connect(&grid, &TGridCsv::loadFinished, [&] { ++finished; });
+  QObject::connect(&grid.Document(), &TDocument::loadFinished, [&] { ++finished; });
   grid.LoadFromFile(U16(File("second.csv", QuotedTable(2000, 5))));
   EXPECT_EQ(started, 1);
   EXPECT_EQ(finished, 1);
   EXPECT_TRUE(loadingSeen);
-  EXPECT_FALSE(grid.IsLoading());
+  EXPECT_FALSE(grid.Document().IsLoading());
   EXPECT_EQ(grid.ColCount(), 6);
   EXPECT_EQ(grid.RowCount(), 2001);
   EXPECT_EQ(grid.CellText(5, 2000), u"cell 1999,4");
@@ -82,8 +83,9 @@ TEST_F(GridCsvLoadTest, RepaintDuringLoadSeesTheEmptyLayout) {
 TEST_F(GridCsvLoadTest, ProgressReportsStayWithinTheTotal) {
   TGridCsv grid;
   std::vector<std::pair<qint64, qint64>> reports;
-  QObject::connect(&grid, &TGridCsv::loadProgress,
-                   [&](qint64 done, qint64 total) { reports.emplace_back(done, total); });
+  QObject::connect(
+      &grid.Document(), &TDocument::progress,
+      [&](TDocument::Task, qint64 done, qint64 total) { reports.emplace_back(done, total); });
   grid.LoadFromFile(U16(File("big.csv", QuotedTable(20000, 8))));
   EXPECT_EQ(grid.RowCount(), 20001);
   for (const auto& [done, total] : reports) {
@@ -114,14 +116,14 @@ TEST_F(GridCsvLoadTest, RequestsDuringLoadRunAfterItAndTheLatestWins) {
     grid.resize(400, 300);
     grid.show();
     int finished = 0;
-    QObject::connect(&grid, &TGridCsv::loadFinished, [&] { ++finished; });
+    QObject::connect(&grid.Document(), &TDocument::loadFinished, [&] { ++finished; });
     for (const std::string& name : c.during) {
       // Posted before the load starts, so it runs inside the load's own event loop before
       // the worker can report that it is done.
       QMetaObject::invokeMethod(
           &grid,
           [&grid, name] {
-            EXPECT_TRUE(grid.IsLoading());
+            EXPECT_TRUE(grid.Document().IsLoading());
             if (name.empty()) {
               grid.Clear();
             } else {
@@ -132,9 +134,10 @@ TEST_F(GridCsvLoadTest, RequestsDuringLoadRunAfterItAndTheLatestWins) {
           Qt::QueuedConnection);
     }
     grid.LoadFromFile(U16(first));
-    EXPECT_FALSE(grid.IsLoading());
+    EXPECT_FALSE(grid.Document().IsLoading());
     EXPECT_EQ(grid.ColCount(), c.cols + 1);
-    EXPECT_EQ(grid.Csv.GetColCount(), c.cols == 1 ? 0u : static_cast<unsigned>(c.cols));
+    EXPECT_EQ(grid.Document().Csv().GetColCount(),
+              c.cols == 1 ? 0u : static_cast<unsigned>(c.cols));
     EXPECT_GE(finished, 1);
     ExpectConsistent(grid);
     Render(grid);

@@ -65,7 +65,7 @@ TEST_F(GridCsvTest, NewGridShowsOneEmptyColumnLabelledA) {
   EXPECT_TRUE(grid_.Options().testFlag(TCustomDrawGrid::RowSizing));
   EXPECT_TRUE(grid_.Options().testFlag(TCustomDrawGrid::ThumbTracking));
   EXPECT_TRUE(grid_.verticalScrollBar()->hasTracking());
-  EXPECT_TRUE(grid_.Csv.IsEmpty());
+  EXPECT_TRUE(grid_.Document().Csv().IsEmpty());
 }
 
 TEST_F(GridCsvTest, LoadLaysOutRowsNumbersAndLabels) {
@@ -98,7 +98,7 @@ TEST_F(GridCsvTest, LoadLaysOutRowsNumbersAndLabels) {
       EXPECT_EQ(grid_.CellText(1, row), c.firstColumn[row - 1]);
     }
     EXPECT_EQ(grid_.CellText(4, 3), u"w");
-    EXPECT_EQ(grid_.Csv.GetRowCount(), 3u);
+    EXPECT_EQ(grid_.Document().Csv().GetRowCount(), 3u);
   }
 }
 
@@ -146,7 +146,7 @@ TEST_F(GridCsvTest, EmptyOrUnreadableFileGivesTheNewGridLayout) {
     EXPECT_EQ(grid_.ColumnLabels(), std::vector<UnicodeString>{u"A"});
     EXPECT_EQ(grid_.CellText(1, 1), u"");
     EXPECT_EQ(grid_.CellText(0, c.rows - 1), u"");
-    EXPECT_TRUE(grid_.Csv.IsEmpty());
+    EXPECT_TRUE(grid_.Document().Csv().IsEmpty());
   }
 }
 
@@ -155,7 +155,7 @@ TEST_F(GridCsvTest, ClearGivesTheNewGridLayoutAndKeepsTheTitleFlag) {
   Load(File("three.csv", ThreeByFour));
   grid_.SetCol(3);
   grid_.Clear();
-  EXPECT_TRUE(grid_.Csv.IsEmpty());
+  EXPECT_TRUE(grid_.Document().Csv().IsEmpty());
   EXPECT_TRUE(grid_.FirstLineIsTitle());
   EXPECT_EQ(grid_.ColCount(), 2);
   EXPECT_EQ(grid_.RowCount(), 3);
@@ -220,7 +220,7 @@ TEST_F(GridCsvTest, LoadLeavesFirstDataColumnCurrent) {
 TEST_F(GridCsvTest, LoadedTableIsSharedNotCopied) {
   Load(File("three.csv", ThreeByFour));
   // One reference in Csv, one in the grid's rows and the one taken here.
-  EXPECT_EQ(grid_.Csv.Share().use_count(), 3);
+  EXPECT_EQ(grid_.Document().Csv().Share().use_count(), 3);
 }
 
 TEST_F(GridCsvTest, HeadersBeyondLabelListDrawNoText) {

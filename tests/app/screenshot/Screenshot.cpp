@@ -16,6 +16,8 @@
 #include "app/FindBar.h"
 #include "app/FormMain.h"
 #include "app/HelpWindow.h"
+#include "grid/Document.h"
+#include "grid/GridCsv.h"
 
 int main(int argc, char** argv) {
   norvalis::Application app(argc, argv);
@@ -29,23 +31,30 @@ int main(int argc, char** argv) {
   form.show();
   form.OpenCsvFile(args[1].toStdU16String());
   QDeadlineTimer deadline(10000);
-  while (form.Grid->IsLoading() && !deadline.hasExpired())
+  while (form.Document().IsLoading() && !deadline.hasExpired())
     QCoreApplication::processEvents();
-  form.CheckBoxFirstLineIsTitle->click();
-  form.Grid->SetCol(args.size() > 3 ? args[3].toInt() : 3);
-  form.Grid->setFocus();
+  // The window keeps its controls private; they carry their names.
+  const auto action = [&form](const char* name) {
+    return form.findChild<QAction*>(QString::fromLatin1(name));
+  };
+  form.findChild<QCheckBox*>(QStringLiteral("CheckBoxFirstLineIsTitle"))->click();
+  auto* grid = form.findChild<norvalis::TGridCsv*>(QStringLiteral("Grid"));
+  grid->SetCol(args.size() > 3 ? args[3].toInt() : 3);
+  grid->setFocus();
   const QString mode = args.size() > 4 ? args[4] : QString();
   QWidget* shown = &form;
   if (mode.startsWith(QStringLiteral("find:"))) {
-    form.ActionEditFind->trigger();
-    form.FindBar->EditFindText->setText(mode.mid(5));
-    form.ActionEditFindNext->trigger();
+    action("ActionEditFind")->trigger();
+    form.findChild<norvalis::TFindBar*>(QStringLiteral("FindBar"))
+        ->EditFindText->setText(mode.mid(5));
+    action("ActionEditFindNext")->trigger();
   } else if (mode == QStringLiteral("help")) {
-    form.ActionHelpHelp->trigger();
+    action("ActionHelpHelp")->trigger();
     if (app.Help() != nullptr) shown = app.Help();
   } else if (mode == QStringLiteral("all-columns")) {
-    form.ActionCsvCheckAll->trigger();
-    if (form.AllColumnsWindow != nullptr) shown = form.AllColumnsWindow;
+    action("ActionCsvCheckAll")->trigger();
+    auto* window = form.findChild<norvalis::TAllColumnsWindow*>(QStringLiteral("AllColumnsWindow"));
+    if (window != nullptr) shown = window;
   }
   for (int i = 0; i < 20; ++i)
     QCoreApplication::processEvents();
