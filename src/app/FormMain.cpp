@@ -78,7 +78,10 @@ TFormMain::TFormMain(QWidget* parent)
   progress_ = new TProgressOwner(ui_.ProgressBar1, document_, this);
   connect(document_, &TDocument::loadStarted, this, &TFormMain::OnLoadStarted);
   connect(document_, &TDocument::loadFinished, this, &TFormMain::OnLoadFinished);
-  connect(progress_, &TProgressOwner::checkShown, this, [this] { SetStatusText(CheckingText); });
+  // A search shares the check's bar but is no check.
+  connect(progress_, &TProgressOwner::checkShown, this, [this] {
+    if (!searching_) SetStatusText(CheckingText);
+  });
   ConnectCommands();
   CreateToolWidgets();
 

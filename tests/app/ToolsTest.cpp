@@ -155,6 +155,9 @@ TEST_F(ToolsTest, EscCancelsALongFindAndTheWindowStaysUsable) {
   // Esc arrives when the search first lets events through, as it starts; it stops at its
   // next look at the flag, long before the end of the rows.
   QTimer::singleShot(0, form.get(), [this] {
+    // The bar is up by now; a search does not say it is checking.
+    EXPECT_FALSE(ProgressBar()->isHidden());
+    EXPECT_NE(form->StatusText(), TFormMain::CheckingText);
     QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QApplication::sendEvent(Grid(), &esc);
   });
