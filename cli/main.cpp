@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,12 +18,14 @@
 
 #include "app/AppInfo.h"
 #include "csv/ColumnCheck.h"
+#include "csv/ColumnCheckAll.h"
 #include "csv/Csv.h"
 #include "csv/CsvDocument.h"
 #include "csv/CsvUtility.h"
 #include "persistence/Project.h"
 #include "text/Exception.h"
 #include "text/FileUtility.h"
+#include "text/Encodings.h"
 #include "text/StringUtility.h"
 #include "text/UnicodeString.h"
 
@@ -37,10 +40,14 @@ constexpr int ExitUsage = 64;
 
 constexpr std::string_view Usage =
     "使い方:\n"
-    "  norvalis-check ファイル [--title] [--column 列] [--format json]\n"
-    "  norvalis-check --project プロジェクト.NVS [--title] [--column 列] [--format json]\n"
+    "  norvalis-check ファイル [--title] [--column 列] [--code-page N] [--format json]\n"
+    "  norvalis-check --project プロジェクト.NVS [--title] [--column 列] [--code-page N]\n"
+    "                 [--format json]\n"
     "      列の値がすべて先頭のデータ行と一致するかを調べる\n"
     "      列は A … XFD か 1 から始まる番号 (省略時は A)\n"
+    "      N はファイルを読む文字コードのコードページ番号 (0 か省略時は自動判定)\n"
+    "  norvalis-check ファイル --all-columns [--title] [--code-page N] [--format json]\n"
+    "      すべての列を一度に調べ、列ごとに「一致」か最初に異なる行とその値を表示する\n"
     "      終了コード: 0 一致, 1 異なる行あり, 2 検証する行なし, 3 ファイルを読めない, 64 "
     "使い方の誤り\n"
     "  norvalis-check --encoding ファイル   文字コード(コードページ番号)を表示する\n"
@@ -110,8 +117,8 @@ void EnsureReadable(const UnicodeString& path) {
 
 // The window shows a file it cannot load as an empty table; a script is told, with the
 // reason the load itself gave.
-void LoadOrThrow(CsvDocument& document, const UnicodeString& path) {
-  const CsvLoadResult result = document.Load(path);
+void LoadOrThrow(CsvDocument& document, const UnicodeString& path, std::uint16_t codePage = 0) {
+  const CsvLoadResult result = document.Load(path, codePage);
   if (!result.ok()) throw Exception(result.message);
 }
 
@@ -202,7 +209,22 @@ struct CheckOptions {
   std::int32_t column = 0;
   bool columnGiven = false;
   bool json = false;
+  bool allColumns = false;
+  std::uint16_t codePage = 0;
+  bool codePageGiven = false;
 };
+
+// A code page number as the project file's CODEPAGE key means it: 0 or one this program does
+// not offer is automatic.
+std::uint16_t ParseCodePage(const std::string& text) {
+  if (text.empty() || text.size() > 5 ||
+      text.find_first_not_of("0123456789") != std::string::npos) {
+    throw UsageError{};
+  }
+  const long number = std::stol(text);
+  if (number > UINT16_MAX || !Encodings::IsChoice(static_cast<std::uint16_t>(number))) return 0;
+  return static_cast<std::uint16_t>(number);
+}
 
 // Parses the options shared by the check and --write-project; positional arguments are
 // returned in order.
@@ -235,6 +257,11 @@ std::vector<std::string> ParseOptions(const std::vector<std::string>& args, Chec
       } else if (format != "text") {
         throw UsageError{};
       }
+    } else if (a == "--code-page" && allowFormat) {
+      o.codePage = ParseCodePage(value());
+      o.codePageGiven = true;
+    } else if (a == "--all-columns" && allowFormat) {
+      o.allColumns = true;
     } else if (a == "--project" && allowFormat) {
       o.project = value();
     } else if (a.size() > 1 && a[0] == '-' && a != "-") {
@@ -258,10 +285,70 @@ const char* OutcomeName(CheckResult::Outcome outcome) {
   return "";
 }
 
+int ExitCodeOf(CheckResult::Outcome outcome) {
+  switch (outcome) {
+    case CheckResult::Outcome::AllMatch:
+      return ExitOk;
+    case CheckResult::Outcome::Differs:
+      return ExitDiffers;
+    case CheckResult::Outcome::NoRows:
+      return ExitNoRows;
+  }
+  return ExitOk;
+}
+
+// Every column at once: one line per column (tab-separated: letter, title, "一致" or the
+// first differing row, its value), or JSON.
+int CheckAll(const TCsv& csv, const CheckOptions& o) {
+  const std::shared_ptr<const CsvTable> table = csv.Share();
+  const AllColumnsResult result = CheckAllColumns(table.get(), o.title);
+  if (o.json) {
+    Output out;
+    out.Put("{\"outcome\":\"");
+    out.Put(OutcomeName(result.outcome));
+    out.Put("\",\"columns\":[");
+    const std::vector<AllColumnsLine> lines = AllColumnsLines(result);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      const CheckResult& column = result.columns[i];
+      const bool differs = column.outcome == CheckResult::Outcome::Differs;
+      if (i != 0) out.Put(',');
+      out.Put("{\"column\":");
+      PutJsonString(out, lines[i].letter);
+      out.Put(",\"title\":");
+      if (o.title) {
+        PutJsonString(out, lines[i].title);
+      } else {
+        out.Put("null");
+      }
+      out.Put(",\"outcome\":\"");
+      out.Put(OutcomeName(column.outcome));
+      out.Put("\",\"row\":");
+      out.Put(differs ? std::to_string(column.RowNumber()) : "null");
+      out.Put(",\"cell\":");
+      if (differs) {
+        PutJsonString(out, column.cell);
+      } else {
+        out.Put("null");
+      }
+      out.Put("}");
+    }
+    out.Put("],\"code_page\":");
+    out.Put(std::to_string(csv.CodePage()));
+    out.Put("}\n");
+  } else if (result.outcome == CheckResult::Outcome::NoRows) {
+    std::printf("%s\n", ToUtf8(CheckStatusText(CheckResult{})).c_str());
+  } else {
+    Output out;
+    out.Put(ToUtf8(AllColumnsTsv(AllColumnsLines(result))));
+  }
+  return ExitCodeOf(result.outcome);
+}
+
 int Check(const std::vector<std::string>& args) {
   CheckOptions o;
   const std::vector<std::string> positional = ParseOptions(args, o, true);
   if (o.project.empty() == positional.empty() || positional.size() > 1) throw UsageError{};
+  if (o.allColumns && o.columnGiven) throw UsageError{};
 
   UnicodeString csvPath;
   if (!o.project.empty()) {
@@ -272,12 +359,14 @@ int Check(const std::vector<std::string>& args) {
     csvPath = project.FileName;
     if (!o.titleGiven) o.title = project.Title;
     if (!o.columnGiven) o.column = project.Col;
+    if (!o.codePageGiven) o.codePage = project.CodePage;
   } else {
     csvPath = FromUtf8(positional[0]);
   }
   CsvDocument document;
-  LoadOrThrow(document, csvPath);
+  LoadOrThrow(document, csvPath, o.codePage);
   const TCsv& csv = document.Csv();
+  if (o.allColumns) return CheckAll(csv, o);
   const CheckResult result = document.Check(o.title, o.column);
 
   if (o.json) {
@@ -303,15 +392,7 @@ int Check(const std::vector<std::string>& args) {
   } else {
     std::printf("%s\n", ToUtf8(CheckStatusText(result)).c_str());
   }
-  switch (result.outcome) {
-    case CheckResult::Outcome::AllMatch:
-      return ExitOk;
-    case CheckResult::Outcome::Differs:
-      return ExitDiffers;
-    case CheckResult::Outcome::NoRows:
-      return ExitNoRows;
-  }
-  return ExitOk;
+  return ExitCodeOf(result.outcome);
 }
 
 int ShowProject(const std::string& path) {

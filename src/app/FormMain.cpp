@@ -38,24 +38,22 @@ const QString CsvFilter = QStringLiteral("CSVファイル(*.CSV)|*.CSV|すべて
 const QString ProjectFilter =
     QStringLiteral("Norvalisプロジェクトファイル(*.NVS)|*.NVS|すべてのファイル(*.*)|*.*");
 
-// Runs a command of the window. What escapes it goes to the application's exception display
-// here, so it never unwinds through the toolkit's signal and button code, which does not
-// expect exceptions.
-template <typename Command>
-void RunCommand(Command&& command) {
-  try {
-    command();
-  } catch (...) {
-    Application::ShowCurrentException();
-  }
-}
-
 // A load that found nothing to read is reported as a missing file.
 bool FoundNoFile(const CsvLoadResult& result) {
   return result.error == CsvLoadError::Missing || result.error == CsvLoadError::Folder;
 }
 
 }  // namespace
+
+// What escapes a command goes to the application's exception display here, so it never
+// unwinds through the toolkit's signal and button code, which does not expect exceptions.
+void TFormMain::RunCommand(const std::function<void()>& command) {
+  try {
+    command();
+  } catch (...) {
+    Application::ShowCurrentException();
+  }
+}
 
 TFormMain::TFormMain(QWidget* parent)
     : QMainWindow(parent),
@@ -64,6 +62,8 @@ TFormMain::TFormMain(QWidget* parent)
       SaveDialogProject(TFileDialog::Kind::Save, ProjectFilter, QStringLiteral("NVS"), true) {
   setWindowTitle(Application::Title);
   ui_.SetupUi(this);
+  CreateToolActions();
+  CreateToolMenus();
 
   // The application's help file belongs to the executable.
   if (Application* app = Application::Instance()) app->SetHelpFile(DefaultHelpFile());
@@ -78,8 +78,12 @@ TFormMain::TFormMain(QWidget* parent)
   progress_ = new TProgressOwner(ui_.ProgressBar1, document_, this);
   connect(document_, &TDocument::loadStarted, this, &TFormMain::OnLoadStarted);
   connect(document_, &TDocument::loadFinished, this, &TFormMain::OnLoadFinished);
-  connect(progress_, &TProgressOwner::checkShown, this, [this] { SetStatusText(CheckingText); });
+  // A search shares the check's bar but is no check.
+  connect(progress_, &TProgressOwner::checkShown, this, [this] {
+    if (!searching_) SetStatusText(CheckingText);
+  });
   ConnectCommands();
+  CreateToolWidgets();
 
   resize(DesignClientWidth, DesignClientHeight + menuBar()->sizeHint().height());
   // A .csv or a .NVS dropped from the file manager opens as the browse button or Open would.
@@ -135,7 +139,7 @@ void TFormMain::OpenCsvFile(const UnicodeString& fileName) {
   }
   // The document says "読み込んでいます" when the load starts. The grid lets events run while
   // it loads; another open may come and go meanwhile.
-  const CsvLoadResult result = grid_->LoadFromFile(fileName);
+  const CsvLoadResult result = grid_->LoadFromFile(fileName, csvCodePage_);
   if (request != openRequest_ || document_->IsLoading()) return;
   if (!FoundNoFile(result)) {
     SetStatusText(LoadedText);
@@ -198,6 +202,7 @@ void TFormMain::ActionCsvCheckExecute() {
     // The bar and "検証中..." appear at the check's first report, just before its loop.
     const TProgressOwner::CheckRun run(*progress_);
     const CheckResult result = document_->Check(title, column);
+    RememberDifference(result, column);
     if (result.outcome != CheckResult::Outcome::AllMatch) {
       Dialogs::Current().Warning(this, QString::fromStdU16String(CheckMessageText(result)));
     }
@@ -247,6 +252,7 @@ void TFormMain::ActionFileSaveAsExecute() {
 void TFormMain::ApplyProject(const TProject& project) {
   // A copy: loading the CSV file lets events run, which may change the project meanwhile.
   const TProject values = project;
+  csvCodePage_ = values.CodePage;
   OpenCsvFile(values.FileName);
   ui_.CheckBoxFirstLineIsTitle->setChecked(values.Title);
   CheckBoxFirstLineIsTitleClick();
@@ -258,6 +264,7 @@ void TFormMain::CollectProject(TProject& project) {
   project.FileName = ui_.EditFilename->text().toStdU16String();
   project.Title = ui_.CheckBoxFirstLineIsTitle->isChecked();
   project.Col = grid_->Col() - 1;
+  project.CodePage = csvCodePage_;
 }
 
 void TFormMain::OpenProject(const UnicodeString& fileName) {
@@ -380,7 +387,9 @@ void TFormMain::ActionFileCloseExecute() {
 }
 
 void TFormMain::ActionCsvRefferExecute() {
-  if (OpenDialogCsv.Execute(this)) OpenCsvFile(OpenDialogCsv.FileName.toStdU16String());
+  if (!OpenDialogCsv.Execute(this)) return;
+  csvCodePage_ = 0;  // another file starts with detection again
+  OpenCsvFile(OpenDialogCsv.FileName.toStdU16String());
 }
 
 void TFormMain::ActionHelpHelpExecute() {
@@ -424,6 +433,7 @@ void TFormMain::dropEvent(QDropEvent* event) {
       if (!project.isEmpty()) {
         OpenProject(project.toStdU16String());
       } else {
+        csvCodePage_ = 0;
         OpenCsvFile(csv.toStdU16String());
       }
     });

@@ -2,7 +2,9 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 
 #include <QMainWindow>
 #include <QString>
@@ -11,12 +13,17 @@
 #include "app/Dialogs.h"
 #include "app/FormMainUi.h"
 #include "app/ProjectSession.h"
+#include "csv/ColumnCheck.h"
 #include "csv/Csv.h"
 #include "text/UnicodeString.h"
 
+class QActionGroup;
+
 namespace norvalis {
 
+class TAllColumnsWindow;
 class TDocument;
+class TFindBar;
 class TGridCsv;
 class TProgressOwner;
 
@@ -125,6 +132,31 @@ class TFormMain : public QMainWindow {
   void OnLoadFinished(const CsvLoadResult& result);
   void HandleArgument(const QString& argument);
   void SetGridCol(long long col);
+  // Runs a command; what escapes it goes to the application's display, never through Qt.
+  static void RunCommand(const std::function<void()>& command);
+
+  // Everyday tools beside the check: the encoding shown and chosen, copy, find, go to a row
+  // or to the difference, every column checked (FormMainTools.cpp).
+  void CreateToolActions();
+  void CreateToolMenus();
+  void CreateToolWidgets();
+  void ActionCsvCheckAllExecute();
+  void ActionEditCopyCellExecute();
+  void ActionEditCopyRowExecute();
+  void ActionEditFindExecute();
+  void ActionEditFindNextExecute();
+  void ActionEditFindPreviousExecute();
+  void ActionEditGoToRowExecute();
+  void ActionEditGoToDifferenceExecute();
+  // Reads the file in the CSV box again decoded by codePage (0: detected), keeping the
+  // current column where the new table has it.
+  void ReopenWithCodePage(std::uint16_t codePage);
+  // Makes the table cell current (and visible) in the grid; false when it is not there.
+  bool GoToTableCell(std::int64_t tableRow, std::int64_t column);
+  void UpdateTableStatus();
+  void RememberDifference(const CheckResult& result, std::int64_t column);
+  void FindCell(bool forward);
+  std::shared_ptr<const CsvTable> Table() const;
 
   TFormMainUi ui_;
   TDocument* document_;
@@ -139,6 +171,33 @@ class TFormMain : public QMainWindow {
   std::weak_ptr<const CsvTable> staleAsked_;
   QStringList commandLine_;
   bool startupPending_ = true;
+
+  QMenu* MenuEdit = nullptr;
+  QMenu* MenuCsvEncoding = nullptr;
+  QActionGroup* EncodingGroup = nullptr;
+  QAction* ActionCsvCheckAll = nullptr;
+  QAction* ActionEditCopyCell = nullptr;
+  QAction* ActionEditCopyRow = nullptr;
+  QAction* ActionEditFind = nullptr;
+  QAction* ActionEditFindNext = nullptr;
+  QAction* ActionEditFindPrevious = nullptr;
+  QAction* ActionEditGoToRow = nullptr;
+  QAction* ActionEditGoToDifference = nullptr;
+  QLabel* LabelEncoding = nullptr;
+  QLabel* LabelTableSize = nullptr;
+  TFindBar* FindBar = nullptr;
+  TAllColumnsWindow* AllColumnsWindow = nullptr;  // made on first use
+  // The encoding the CSV file is read with: 0 detects it; belongs to the project.
+  std::uint16_t csvCodePage_ = 0;
+  // The last difference a check reported, in the table it was found in.
+  struct Difference {
+    std::weak_ptr<const CsvTable> table;
+    std::int64_t row = 0;
+    std::int64_t column = 0;
+  };
+  std::optional<Difference> lastDifference_;
+  std::weak_ptr<const CsvTable> allColumnsTable_;  // the table the result window shows
+  bool searching_ = false;
 };
 
 }  // namespace norvalis

@@ -73,6 +73,15 @@ class AnchoredPanel : public QWidget {
   std::vector<Placed> places_;
 };
 
+QToolButton* NamedToolButton(QToolBar* toolBar, QAction* action, const char* name) {
+  auto* button = qobject_cast<QToolButton*>(toolBar->widgetForAction(action));
+  button->setObjectName(QString::fromLatin1(name));
+  button->setAccessibleName(StripMnemonic(action->text()));
+  return button;
+}
+
+}  // namespace
+
 QAction* MakeAction(QMainWindow* window, const char* name, const QString& category,
                     const QString& caption, QKeySequence shortcut, int imageIndex) {
   auto* action = new QAction(caption, window);
@@ -87,15 +96,6 @@ QAction* MakeAction(QMainWindow* window, const char* name, const QString& catego
   window->addAction(action);
   return action;
 }
-
-QToolButton* NamedToolButton(QToolBar* toolBar, QAction* action, const char* name) {
-  auto* button = qobject_cast<QToolButton*>(toolBar->widgetForAction(action));
-  button->setObjectName(QString::fromLatin1(name));
-  button->setAccessibleName(StripMnemonic(action->text()));
-  return button;
-}
-
-}  // namespace
 
 QString StripMnemonic(const QString& caption) {
   QString text = caption;

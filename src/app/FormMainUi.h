@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QKeySequence>
 #include <QString>
 
 class QAction;
@@ -69,6 +70,11 @@ struct TFormMainUi {
   void CreateToolBar(QMainWindow* window);
   void CreateClientArea(QMainWindow* window);
 };
+
+// A command of the window: named, with its category, shortcut and image (-1: none), and its
+// caption as status and tool tip.
+QAction* MakeAction(QMainWindow* window, const char* name, const QString& category,
+                    const QString& caption, QKeySequence shortcut, int imageIndex);
 
 // A caption without its mnemonic: "開く(&O)" gives "開く", "&Open" gives "Open".
 QString StripMnemonic(const QString& caption);

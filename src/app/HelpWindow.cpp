@@ -1,5 +1,6 @@
 #include "app/HelpWindow.h"
 
+#include <QAction>
 #include <QFileInfo>
 #include <QTextBrowser>
 #include <QUrl>
@@ -17,6 +18,11 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window), browser_(
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(browser_);
   resize(640, 480);
+  // Esc closes the viewer, as it closes a dialog.
+  auto* close = new QAction(this);
+  close->setShortcut(QKeySequence(Qt::Key_Escape));
+  connect(close, &QAction::triggered, this, &QWidget::close);
+  addAction(close);
 }
 
 void HelpWindow::ShowTableOfContents(const QString& helpFile) {

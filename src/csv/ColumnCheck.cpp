@@ -23,30 +23,37 @@ std::uint32_t tableColumn(std::int64_t column) {
 
 }  // namespace
 
+CheckRows CheckRowsOf(std::uint32_t rowCount, bool firstLineIsTitle) {
+  CheckRows rows;
+  rows.reference = firstLineIsTitle ? 1 : 0;
+  rows.first = rows.reference + 1;
+  rows.end = rowCount;
+  return rows;
+}
+
 CheckResult CheckColumn(const TCsv& csv, bool firstLineIsTitle, std::int64_t column,
                         YieldHook* hook) {
   CheckResult result;
-  const std::uint32_t title = firstLineIsTitle ? 1 : 0;
   // Held while the hook lets the GUI run. When the GUI cleared or reloaded the table
   // meanwhile, the rest is read from what the table holds then (nothing after a clear).
   const std::shared_ptr<const CsvTable> first = csv.Share();
   const CsvTable* table = first.get();
   std::shared_ptr<const CsvTable> current = first;
-  const std::uint32_t rowCount = table ? table->RowCount() : 0;
-  if (rowCount <= title) return result;
+  const CheckRows rows = CheckRowsOf(table ? table->RowCount() : 0, firstLineIsTitle);
+  if (!rows.HasReference()) return result;
 
   const std::uint32_t col = tableColumn(column);
-  result.toCompare = rowCount - title - 1;
+  result.toCompare = rows.ToCompare();
   // Equal stored units hold equal text; only cells stored otherwise are decoded, since
   // different bytes may still decode to the same text.
-  const std::string_view referenceRaw = table->RawCell(title, col);
+  const std::string_view referenceRaw = table->RawCell(rows.reference, col);
   const UnicodeString reference = table->CellText(referenceRaw);
   if (hook != nullptr) hook->Force(0, result.toCompare);
-  for (std::uint32_t i = title + 1; i < rowCount; ++i) {
+  for (std::uint32_t i = rows.first; i < rows.end; ++i) {
     const std::string_view raw = table != nullptr ? table->RawCell(i, col) : std::string_view();
     if (table != first.get() || raw != referenceRaw) {
       UnicodeString cell = table != nullptr ? table->CellText(raw) : UnicodeString();
-      if (cell != reference) {
+      if (!SameCellText(cell, reference)) {
         result.outcome = CheckResult::Outcome::Differs;
         result.rowIndex = i;
         result.cell = std::move(cell);

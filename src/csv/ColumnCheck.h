@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "csv/Csv.h"
 #include "text/UnicodeString.h"
@@ -20,6 +21,23 @@ struct CheckResult {
   // The row number the user sees: the table row index + 1.
   long long RowNumber() const { return static_cast<long long>(rowIndex) + 1; }
 };
+
+// The table rows a check reads: the reference row (the first data row) and the rows compared
+// with it, [first, end). Empty when there is no reference row.
+struct CheckRows {
+  std::uint32_t reference = 0;
+  std::uint32_t first = 0;
+  std::uint32_t end = 0;
+  bool HasReference() const { return end > reference; }
+  std::uint64_t ToCompare() const { return end > first ? end - first : 0; }
+};
+CheckRows CheckRowsOf(std::uint32_t rowCount, bool firstLineIsTitle);
+
+// The check's comparison: equal only when both texts hold the same UTF-16 code units (case,
+// blanks and width all count).
+inline bool SameCellText(std::u16string_view a, std::u16string_view b) {
+  return a == b;
+}
 
 // Compares the cell of every data row in `column` with the first data row's, exactly by
 // UTF-16 code units, and stops at the first difference. A column outside the table reads as

@@ -158,7 +158,6 @@ TCsv::~TCsv() = default;
 
 CsvLoadResult TCsv::Load(const UnicodeString& fileName, std::uint16_t codePage,
                          const std::atomic<bool>* cancel) {
-  if (!IsEmpty()) return failure(CsvLoadError::NotEmpty);
   stages_ = {};
   try {
     Stopwatch watch;
@@ -168,7 +167,7 @@ CsvLoadResult TCsv::Load(const UnicodeString& fileName, std::uint16_t codePage,
     stages_.detect = watch.Lap();
     Source source = sourceFor(file, codePage);
     stages_.decode = watch.Lap();
-    CsvLoadResult result = Adopt(std::move(source), codePage, std::move(file), cancel);
+    CsvLoadResult result = Adopt(std::move(source), codePage, std::move(file), cancel, true);
     stages_.index = watch.Lap();
     return result;
   } catch (const EFOpenError& error) {
@@ -184,14 +183,16 @@ CsvLoadResult TCsv::Load(const UnicodeString& fileName, std::uint16_t codePage,
 }
 
 CsvLoadResult TCsv::Adopt(CsvIndex::Source source, std::uint16_t codePage,
-                          std::shared_ptr<const FileBytes> file, const std::atomic<bool>* cancel) {
+                          std::shared_ptr<const FileBytes> file, const std::atomic<bool>* cancel,
+                          bool replace) {
   // A copy, so the hook may replace itself (or be replaced) while it runs.
   YieldHook yield = yield_;
   CsvIndex::Index index = CsvIndex::Build(source, yield, cancel);
   if (index.cancelled) return failure(CsvLoadError::Cancelled);
   if (!index.ok) return failure(CsvLoadError::TooLarge);
   // The hook may have let something else load this table meanwhile; that load stands.
-  if (!IsEmpty()) return failure(CsvLoadError::NotEmpty);
+  if (!replace && !IsEmpty()) return failure(CsvLoadError::NotEmpty);
+  table_.reset();
   codePage_ = codePage;
   if (index.rowCount == 0) return {};
   table_.reset(new CsvTable(std::move(source), std::move(index), codePage, std::move(file)));
@@ -199,6 +200,7 @@ CsvLoadResult TCsv::Adopt(CsvIndex::Source source, std::uint16_t codePage,
 }
 
 bool TCsv::LoadFromFile(const UnicodeString& fileName) {
+  if (!IsEmpty()) return false;
   return Load(fileName).ok();
 }
 
@@ -216,7 +218,7 @@ bool TCsv::LoadFromText(UnicodeString&& text) {
     source.data = reinterpret_cast<const char*>(held->data());
     source.units = held->size();
     source.owner = std::move(held);
-    return Adopt(std::move(source), 0, nullptr, nullptr).ok();
+    return Adopt(std::move(source), 0, nullptr, nullptr, false).ok();
   } catch (const std::bad_alloc&) {
     return false;
   }

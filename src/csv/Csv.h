@@ -88,12 +88,13 @@ class TCsv {
   TCsv(const TCsv&) = delete;
   TCsv& operator=(const TCsv&) = delete;
 
-  // Reads the file decoded by codePage (0: detected), reporting progress through the yield
-  // hook and stopping with Cancelled soon after *cancel becomes true. The table is changed
-  // only by a load that succeeds.
+  // Reads the file decoded by codePage (0: detected) and replaces the table with it, reporting
+  // progress through the yield hook and stopping with Cancelled soon after *cancel becomes
+  // true. The table is changed only by a load that succeeds.
   CsvLoadResult Load(const UnicodeString& fileName, std::uint16_t codePage = 0,
                      const std::atomic<bool>* cancel = nullptr);
-  // Reads, decodes and parses the file; false on any failure (the table stays as it was).
+  // Reads, decodes and parses the file into an empty table; false on any failure (the table
+  // stays as it was).
   bool LoadFromFile(const UnicodeString& fileName);
   // The stages of the last Load.
   const CsvLoadStages& LastLoadStages() const { return stages_; }
@@ -122,9 +123,11 @@ class TCsv {
   void SetYieldHook(YieldHook hook) { yield_ = std::move(hook); }
 
  private:
-  // Stores a table built from source; false (nothing changed) when it cannot be indexed.
+  // Stores a table built from source, over a loaded one when replace is set; nothing changes
+  // when it cannot be indexed.
   CsvLoadResult Adopt(CsvIndex::Source source, std::uint16_t codePage,
-                      std::shared_ptr<const FileBytes> file, const std::atomic<bool>* cancel);
+                      std::shared_ptr<const FileBytes> file, const std::atomic<bool>* cancel,
+                      bool replace);
 
   std::shared_ptr<const CsvTable> table_;
   std::uint16_t codePage_ = 0;

@@ -659,6 +659,23 @@ void TCustomDrawGrid::mouseMoveEvent(QMouseEvent* event) {
   event->accept();
 }
 
+void TCustomDrawGrid::mouseDoubleClickEvent(QMouseEvent* event) {
+  int start = 0;
+  const int col = event->button() == Qt::LeftButton && options_.testFlag(ColSizing)
+                      ? SizingColAt(event->position().toPoint(), start)
+                      : -1;
+  if (col < 0) {
+    // Everywhere else a double-click is a second click.
+    mousePressEvent(event);
+    return;
+  }
+  event->accept();
+  mouseMode_ = MouseMode::None;
+  ColEdgeDoubleClicked(col);
+}
+
+void TCustomDrawGrid::ColEdgeDoubleClicked(int /*col*/) {}
+
 void TCustomDrawGrid::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) {
     QAbstractScrollArea::mouseReleaseEvent(event);

@@ -114,6 +114,8 @@ class TCustomDrawGrid : public QAbstractScrollArea {
                         DrawState state) = 0;
   // The grid's click handling; emits clicked().
   virtual void Click();
+  // A double-click on the right edge of a column's header; nothing by default.
+  virtual void ColEdgeDoubleClicked(int col);
 
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
@@ -121,6 +123,7 @@ class TCustomDrawGrid : public QAbstractScrollArea {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;

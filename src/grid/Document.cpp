@@ -182,11 +182,15 @@ void TDocument::Clear() {
   emit tableChanged();
 }
 
-CheckResult TDocument::Check(bool firstLineIsTitle, std::int64_t column) {
-  YieldHook hook([this](std::uint64_t done, std::uint64_t total) {
+YieldHook TDocument::CheckProgressHook() {
+  return YieldHook([this](std::uint64_t done, std::uint64_t total) {
     emit progress(Task::Check, static_cast<qint64>(done), static_cast<qint64>(total));
     QCoreApplication::processEvents();
   });
+}
+
+CheckResult TDocument::Check(bool firstLineIsTitle, std::int64_t column) {
+  YieldHook hook = CheckProgressHook();
   const CheckResult result = core_.Check(firstLineIsTitle, column, &hook);
   if (result.outcome != CheckResult::Outcome::NoRows) {
     emit progress(Task::Check, static_cast<qint64>(result.compared),

@@ -10,6 +10,7 @@
 
 #include "csv/CsvDocument.h"
 #include "text/UnicodeString.h"
+#include "text/YieldHook.h"
 
 class QEventLoop;
 
@@ -47,6 +48,9 @@ class TDocument : public QObject {
 
   // The column check on the GUI thread, letting events run on each report of its progress.
   CheckResult Check(bool firstLineIsTitle, std::int64_t column);
+  // A hook for another run over the table on the GUI thread (every column, a search): it
+  // reports as the check does and lets events run.
+  YieldHook CheckProgressHook();
 
   // Whether the file changed on disk under the loaded table.
   bool Stale() const { return core_.Stale(); }

@@ -5,7 +5,9 @@
 #include <string>
 
 #include <QFontMetrics>
+#include <QHelpEvent>
 #include <QPainter>
+#include <QToolTip>
 
 #include "csv/CsvUtility.h"
 
@@ -50,6 +52,27 @@ void DrawEditText(QPainter& painter, const QRect& rect, std::u16string_view text
   }
 }
 
+// The size the text needs when drawn as DrawEditText draws it (each line break a new line).
+QSize EditTextSize(const QFontMetrics& metrics, std::u16string_view text) {
+  int width = 0;
+  int lines = 0;
+  std::size_t pos = 0;
+  for (;;) {
+    const std::size_t end = text.find(u'\n', pos);
+    const std::u16string_view line =
+        text.substr(pos, end == std::u16string_view::npos ? std::u16string_view::npos : end - pos);
+    // Beyond what any screen shows, the width no longer matters.
+    width = std::max(width, metrics.horizontalAdvance(ToQString(line.substr(0, 4096))));
+    ++lines;
+    if (end == std::u16string_view::npos) break;
+    pos = end + 1;
+  }
+  return QSize(width, lines * std::max(metrics.height(), 1));
+}
+
+// The most of a cell a tooltip shows.
+constexpr std::size_t MaxToolTipUnits = 2000;
+
 }  // namespace
 
 TGridCsv::TGridCsv(QWidget* parent, TDocument* document)
@@ -71,8 +94,8 @@ TGridCsv::~TGridCsv() {
   if (document_) document_->disconnect(this);
 }
 
-CsvLoadResult TGridCsv::LoadFromFile(const UnicodeString& fileName) {
-  return document_->LoadFromFile(fileName);
+CsvLoadResult TGridCsv::LoadFromFile(const UnicodeString& fileName, std::uint16_t codePage) {
+  return document_->LoadFromFile(fileName, codePage);
 }
 
 void TGridCsv::Clear() {
@@ -163,6 +186,68 @@ void TGridCsv::DrawCell(QPainter& painter, int col, std::int64_t row, const QRec
 void TGridCsv::Click() {
   TCustomDrawGrid::Click();
   viewport()->update();
+}
+
+void TGridCsv::FitColumn(int col) {
+  if (col < 0 || col >= ColCount()) return;
+  const QFontMetrics metrics = fontMetrics();
+  int widest = 0;
+  UnicodeString number;
+  for (const std::int64_t row : ShownRows()) {
+    // The header row and a title row are on screen whatever the scroll position.
+    widest = std::max(widest, EditTextSize(metrics, CellView(col, row, number)).width());
+  }
+  // Room for the insets on both sides, and a pixel so the last glyph is not clipped.
+  SetColWidth(col, widest + 2 * TextInset + 1);
+}
+
+void TGridCsv::ColEdgeDoubleClicked(int col) {
+  FitColumn(col);
+}
+
+bool TGridCsv::TextIsCut(int col, std::int64_t row) const {
+  UnicodeString number;
+  const std::u16string_view text = CellView(col, row, number);
+  if (text.empty()) return false;
+  const QSize needed = EditTextSize(fontMetrics(), text);
+  const int width = ColWidth(col) - 2 * TextInset;
+  const int height = RowHeight(row) - 2 * TextInset;
+  return needed.width() > width || needed.height() > height;
+}
+
+bool TGridCsv::viewportEvent(QEvent* event) {
+  if (event->type() != QEvent::ToolTip) return TCustomDrawGrid::viewportEvent(event);
+  auto* help = static_cast<QHelpEvent*>(event);
+  int col = 0;
+  std::int64_t row = 0;
+  if (CellAt(help->pos(), col, row) && TextIsCut(col, row)) {
+    UnicodeString number;
+    const std::u16string_view text = CellView(col, row, number);
+    QToolTip::showText(help->globalPos(), ToQString(text.substr(0, MaxToolTipUnits)), viewport(),
+                       CellRect(col, row));
+  } else {
+    QToolTip::hideText();
+    event->ignore();
+  }
+  return true;
+}
+
+void TGridCsv::SetEmptyHint(const QString& hint) {
+  emptyHint_ = hint;
+  viewport()->update();
+}
+
+void TGridCsv::paintEvent(QPaintEvent* event) {
+  TCustomDrawGrid::paintEvent(event);
+  if (emptyHint_.isEmpty() || !document_ || !document_->Csv().IsEmpty() || document_->IsLoading()) {
+    return;
+  }
+  // Below the empty row, so the empty layout itself stays as it is.
+  QPainter painter(viewport());
+  QColor color = palette().color(QPalette::PlaceholderText);
+  painter.setPen(color);
+  const QRect area = viewport()->rect().adjusted(8, RowHeight(0) * 3, -8, -8);
+  painter.drawText(area, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, emptyHint_);
 }
 
 }  // namespace norvalis

@@ -29,10 +29,10 @@ class TGridCsv : public TCustomDrawGrid {
   // The document whose table the grid shows.
   TDocument& Document() const { return *document_; }
 
-  // Loads the file into the document and lays the grid out for it (an unreadable file gives
-  // the empty layout); returns once the load has ended, events running meanwhile, with why it
-  // failed.
-  CsvLoadResult LoadFromFile(const UnicodeString& fileName);
+  // Loads the file into the document, decoded by codePage (0: detected), and lays the grid out
+  // for it (an unreadable file gives the empty layout); returns once the load has ended,
+  // events running meanwhile, with why it failed.
+  CsvLoadResult LoadFromFile(const UnicodeString& fileName, std::uint16_t codePage = 0);
   // Empties the document's table and lays the grid out for an empty table.
   void Clear();
   // Shows table row 0 as a fixed title row, or not.
@@ -45,10 +45,22 @@ class TGridCsv : public TCustomDrawGrid {
 
   QString AccessibleText(int col, std::int64_t row) const override;
 
+  // Sets the column's width to its widest text among the header, the title and the rows on
+  // screen, as spreadsheets do on a double-click of the header's edge.
+  void FitColumn(int col);
+  // Whether the cell's text is cut by the cell (wider or taller than it).
+  bool TextIsCut(int col, std::int64_t row) const;
+  // A quiet line shown in the grid while no table is loaded.
+  void SetEmptyHint(const QString& hint);
+  const QString& EmptyHint() const { return emptyHint_; }
+
  protected:
   void DrawCell(QPainter& painter, int col, std::int64_t row, const QRect& rect,
                 DrawState state) override;
   void Click() override;
+  void ColEdgeDoubleClicked(int col) override;
+  bool viewportEvent(QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   // The cell's text; `number` holds the text of row numbers and data cells.
@@ -62,6 +74,7 @@ class TGridCsv : public TCustomDrawGrid {
   std::vector<UnicodeString> columnLabels_;
   std::shared_ptr<const CsvTable> rows_;  // shared with the document, never copied
   bool firstLineIsTitle_ = false;
+  QString emptyHint_;
 };
 
 }  // namespace norvalis

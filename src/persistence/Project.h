@@ -11,7 +11,7 @@ class TProject {
  public:
   TProject(UnicodeString fileName = {}, std::int32_t col = 0, bool title = false);
 
-  // Empties FileName and sets Col to 0; Title keeps its value.
+  // Empties FileName and sets Col to 0 and CodePage to automatic; Title keeps its value.
   void Clear();
   // Writes the three values into the file; other keys and sections of an existing file stay.
   // Raises EFOpenError or EFCreateError; the old file is then unchanged.
@@ -23,6 +23,9 @@ class TProject {
   UnicodeString FileName;  // CSV / FILENAME
   std::int32_t Col;        // TASK / COL, zero-based data column
   bool Title;              // CSV / TITLE, the first line holds column names
+  // CSV / CODEPAGE: the encoding the user chose for the file; 0 (or no key) is automatic.
+  // Written only when chosen, so an automatic project's file is as it always was.
+  std::uint16_t CodePage = 0;
 };
 
 }  // namespace norvalis

@@ -16,10 +16,9 @@ UnicodeString SystemErrorText(int errnum) {
 }
 
 EFOpenError EFOpenError::ForPath(const UnicodeString& path, int errnum) {
-  EFOpenError error(Format(u"ファイル %s は開けません。 %s ",
-                           {path, std::u16string_view(SystemErrorText(errnum))}));
-  error.errnum_ = errnum;
-  return error;
+  return EFOpenError(Format(u"ファイル %s は開けません。 %s ",
+                            {path, std::u16string_view(SystemErrorText(errnum))}),
+                     errnum);
 }
 
 EFCreateError EFCreateError::ForPath(const UnicodeString& path, int errnum) {

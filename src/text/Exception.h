@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <string>
+#include <utility>
 
 #include "text/UnicodeString.h"
 
@@ -22,14 +23,22 @@ class Exception : public std::exception {
 // A file that cannot be opened for reading.
 class EFOpenError : public Exception {
  public:
-  using Exception::Exception;
+  explicit EFOpenError(UnicodeString message, int errnum = 0)
+      : Exception(std::move(message)), errnum_(errnum) {}
   // "ファイル %s は開けません。 %s " with the path and the system text of errnum.
   static EFOpenError ForPath(const UnicodeString& path, int errnum);
-  // The errno value behind the failure (0 when not known).
+  // The errno value behind the failure (0 when unknown), so callers can tell a missing file
+  // from a folder without parsing the text.
   int ErrorNumber() const noexcept { return errnum_; }
 
  private:
-  int errnum_ = 0;
+  int errnum_;
+};
+
+// Memory for a file's content or its decoding could not be had.
+class EOutOfMemory : public Exception {
+ public:
+  using Exception::Exception;
 };
 
 // A file that cannot be created or written.

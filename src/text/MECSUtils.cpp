@@ -433,6 +433,56 @@ void appendUtf32(std::string_view bytes, bool bigEndian, MappingFix fix, Unicode
                  });
 }
 
+// The value of a modified-base64 digit of UTF-7, or -1.
+int utf7Digit(unsigned char b) {
+  if (b >= 'A' && b <= 'Z') return b - 'A';
+  if (b >= 'a' && b <= 'z') return b - 'a' + 26;
+  if (b >= '0' && b <= '9') return b - '0' + 52;
+  if (b == '+') return 62;
+  if (b == '/') return 63;
+  return -1;
+}
+
+// UTF-7 (RFC 2152): ASCII stands for itself; "+" opens a run of base64 digits carrying
+// UTF-16 code units, closed by "-" (absorbed) or by any other byte; "+-" is a plus sign.
+// Bytes above 0x7F have no meaning in UTF-7 and become U+FFFD. Rare enough to go unit by unit.
+void appendUtf7(std::string_view bytes, UnicodeString& out) {
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const std::size_t n = bytes.size();
+  out.reserve(out.size() + n);
+  std::size_t i = 0;
+  while (i < n) {
+    const unsigned char b = p[i++];
+    if (b >= 0x80) {
+      out += Replacement;
+      continue;
+    }
+    if (b != '+') {
+      out += static_cast<char16_t>(b);
+      continue;
+    }
+    if (i < n && p[i] == '-') {
+      out += u'+';
+      ++i;
+      continue;
+    }
+    std::uint32_t bits = 0;
+    int count = 0;
+    while (i < n) {
+      const int digit = utf7Digit(p[i]);
+      if (digit < 0) break;
+      bits = (bits << 6 | static_cast<std::uint32_t>(digit)) & 0x3FFFFF;
+      count += 6;
+      if (count >= 16) {
+        count -= 16;
+        out += static_cast<char16_t>(bits >> count);
+      }
+      ++i;
+    }
+    if (i < n && p[i] == '-') ++i;
+  }
+}
+
 using FixPair = std::pair<char16_t, char16_t>;
 
 constexpr FixPair Cp932Fixes[] = {
@@ -506,6 +556,8 @@ void AppendAnsiToUTF16(std::string_view bytes, std::uint16_t codePage, MappingFi
       return appendIso2022Jp(bytes, fix, out);
     case CodePage::Utf8:
       return appendUtf8(bytes, fix, out);
+    case CodePage::Utf7:
+      return appendUtf7(bytes, out);
     case CodePage::Utf32LE:
       return appendUtf32(bytes, false, fix, out);
     case CodePage::Utf32BE:

@@ -78,7 +78,7 @@ UnicodeString decodeUtf16(std::string_view bytes, bool bigEndian) {
     walkUtf16(bytes, bigEndian, [&out](char32_t cp) { AppendUtf16(out, cp); });
     return out;
   } catch (const std::bad_alloc&) {
-    throw Exception(MLangMemoryFailed);
+    throw EOutOfMemory(MLangMemoryFailed);
   }
 }
 
@@ -173,7 +173,7 @@ AnsiString ConvertCodePageWithMLang(std::string_view content, std::uint16_t from
     walkUtf16(s, from == Utf16BE, [&out](char32_t cp) { AppendUtf8(out, cp); });
     return out;
   } catch (const std::bad_alloc&) {
-    throw Exception(MLangMemoryFailed);
+    throw EOutOfMemory(MLangMemoryFailed);
   }
 }
 

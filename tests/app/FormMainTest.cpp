@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMap>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -154,9 +155,34 @@ const ActionCase Actions[] = {
     {"ActionCsvReffer", "CSVファイル", "参照(&R)", QKeySequence(), 3, "参照"},
     {"ActionCsvCheck", "CSVファイル", "チェック開始", QKeySequence(Qt::Key_F5), 4, "チェック開始"},
     {"ActionConfigGeneral", "設定", "全般設定", QKeySequence(), -1, "全般設定"},
-    {"ActionHelpHelp", "ヘルプ", "ヘルプ(&H)", QKeySequence(), -1, "ヘルプ"},
+    // F1 beside the help command is an addition to the window's design.
+    {"ActionHelpHelp", "ヘルプ", "ヘルプ(&H)", QKeySequence(Qt::Key_F1), -1, "ヘルプ"},
     {"ActionHelpVersion", "ヘルプ", "バージョン情報", QKeySequence(), -1, "バージョン情報"},
+    // The everyday tools beside the check.
+    {"ActionCsvCheckAll", "CSVファイル", "すべての列を調べる", QKeySequence(Qt::SHIFT | Qt::Key_F5),
+     -1, "すべての列を調べる"},
+    {"ActionEditCopyCell", "編集", "セルをコピー", QKeySequence(Qt::CTRL | Qt::Key_C), -1,
+     "セルをコピー"},
+    {"ActionEditCopyRow", "編集", "行をコピー", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C), -1,
+     "行をコピー"},
+    {"ActionEditFind", "編集", "検索…", QKeySequence(Qt::CTRL | Qt::Key_F), -1, "検索…"},
+    {"ActionEditFindNext", "編集", "次を検索", QKeySequence(Qt::Key_F3), -1, "次を検索"},
+    {"ActionEditFindPrevious", "編集", "前を検索", QKeySequence(Qt::SHIFT | Qt::Key_F3), -1,
+     "前を検索"},
+    {"ActionEditGoToRow", "編集", "行へ移動…", QKeySequence(Qt::CTRL | Qt::Key_G), -1, "行へ移動…"},
+    {"ActionEditGoToDifference", "編集", "差異のあるセルへ移動", QKeySequence(Qt::CTRL | Qt::Key_J),
+     -1, "差異のあるセルへ移動"},
 };
+
+TEST_F(FormMainLayout, NoTwoCommandsShareAShortcut) {
+  QMap<QKeySequence, QString> seen;
+  for (const QAction* action : form->actions()) {
+    if (action->shortcut().isEmpty()) continue;
+    EXPECT_FALSE(seen.contains(action->shortcut())) << action->objectName().toStdString() << " and "
+                                                    << seen.value(action->shortcut()).toStdString();
+    seen.insert(action->shortcut(), action->objectName());
+  }
+}
 
 TEST_F(FormMainLayout, ActionsHaveCaptionCategoryShortcutImageAndHint) {
   for (const ActionCase& c : Actions) {
@@ -202,7 +228,11 @@ TEST_F(FormMainLayout, MainMenuHasEveryItemInOrder) {
       {"ファイル(&F)",
        {"新規作成(&N)", "開く(&O)", "上書き保存(&S)", "名前をつけて保存(&A)", "開き直す(&R)", "-",
         "閉じる(&X)"}},
-      {"CSVファイル(&S)", {"チェック開始", "参照(&R)"}},
+      {"CSVファイル(&S)",
+       {"チェック開始", "すべての列を調べる", "参照(&R)", "-", "文字コードを指定して開き直す(&E)"}},
+      {"編集(&E)",
+       {"セルをコピー", "行をコピー", "-", "検索…", "次を検索", "前を検索", "-", "行へ移動…",
+        "差異のあるセルへ移動"}},
       {"設定(&C)", {"全般設定"}},
       {"ヘルプ(&H)", {"ヘルプ(&H)", "バージョン情報"}},
   };
@@ -218,6 +248,9 @@ TEST_F(FormMainLayout, MainMenuHasEveryItemInOrder) {
   EXPECT_EQ(Find<QMenu>(*form, "MenuFile")->actions()[4]->menu(),
             Find<QMenu>(*form, "MenuFileReOpen"));
   EXPECT_TRUE(Find<QMenu>(*form, "MenuFileReOpen")->actions().isEmpty());
+  QStringList encodings = MenuEntries(Find<QMenu>(*form, "MenuCsvEncoding"));
+  EXPECT_EQ(encodings, (QStringList{"自動判定", "-", "Shift_JIS", "EUC-JP", "ISO-2022-JP", "UTF-8",
+                                    "UTF-16 LE", "UTF-16 BE", "UTF-32 LE", "UTF-32 BE", "UTF-7"}));
 }
 
 TEST_F(FormMainLayout, ToolBarHoldsButtonsSeparatorAndTaskBox) {

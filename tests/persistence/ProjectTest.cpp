@@ -91,6 +91,42 @@ TEST_F(ProjectTest, SaveThenLoadReturnsTheSameValues) {
   }
 }
 
+// The chosen encoding is one more key in "CSV", there only while it is chosen.
+TEST_F(ProjectTest, ChosenCodePageIsKeptBesideTheSevenLines) {
+  TProject project(u"a.csv", 1, false);
+  project.CodePage = 20932;
+  project.SaveToFile(UPathOf("p.NVS"));
+  EXPECT_EQ(ReadBytes(PathOf("p.NVS")),
+            Utf16LeWithMark(u"[CSV]\r\nFILENAME=a.csv\r\nTITLE=0\r\nCODEPAGE=20932\r\n\r\n"
+                            u"[TASK]\r\nCOL=1\r\n\r\n"));
+  TProject loaded;
+  loaded.LoadFromFile(UPathOf("p.NVS"));
+  EXPECT_EQ(loaded.CodePage, 20932u);
+
+  // Back to automatic: the old choice must not come back on the next load.
+  project.CodePage = 0;
+  project.SaveToFile(UPathOf("p.NVS"));
+  loaded.LoadFromFile(UPathOf("p.NVS"));
+  EXPECT_EQ(loaded.CodePage, 0u);
+  loaded.CodePage = 932;
+  loaded.Clear();
+  EXPECT_EQ(loaded.CodePage, 0u);
+
+  const struct {
+    const char* value;
+    std::uint16_t codePage;
+  } cases[] = {{"65000", 65000}, {"0", 0}, {"437", 0}, {"70000", 0}, {"-932", 0}, {"x", 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.value);
+    WriteBytes(PathOf("q.NVS"), Utf16LeWithMark(u"[CSV]\r\nFILENAME=b.csv\r\nCODEPAGE=" +
+                                                FromUtf8(c.value) + u"\r\n"));
+    TProject read;
+    read.LoadFromFile(UPathOf("q.NVS"));
+    EXPECT_EQ(read.CodePage, c.codePage);
+    EXPECT_EQ(read.FileName, u"b.csv");
+  }
+}
+
 const std::u16string kProjectText =
     u"[CSV]\r\nFILENAME=C:\\data\\a.csv\r\nTITLE=1\r\n\r\n[TASK]\r\nCOL=12\r\n\r\n";
 const std::string kProjectBytes = Utf16LeWithMark(kProjectText);

@@ -1,14 +1,21 @@
 // Renders the main window with a CSV file loaded, the title box ticked and a chosen column
-// current, and saves it as a PNG: norvalis-screenshot CSV PNG [COLUMN]
+// current, and saves it as a PNG: norvalis-screenshot CSV PNG [COLUMN [find:TEXT | all-columns |
+// help]] With find:TEXT the find bar is open and TEXT found; with all-columns the PNG shows the
+// result window of checking every column.
 #include <cstdio>
 
+#include <QAction>
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QPixmap>
 
+#include "app/AllColumnsWindow.h"
 #include "app/Application.h"
+#include "app/FindBar.h"
 #include "app/FormMain.h"
+#include "app/HelpWindow.h"
 #include "grid/Document.h"
 #include "grid/GridCsv.h"
 
@@ -27,13 +34,31 @@ int main(int argc, char** argv) {
   while (form.Document().IsLoading() && !deadline.hasExpired())
     QCoreApplication::processEvents();
   // The window keeps its controls private; they carry their names.
+  const auto action = [&form](const char* name) {
+    return form.findChild<QAction*>(QString::fromLatin1(name));
+  };
   form.findChild<QCheckBox*>(QStringLiteral("CheckBoxFirstLineIsTitle"))->click();
   auto* grid = form.findChild<norvalis::TGridCsv*>(QStringLiteral("Grid"));
   grid->SetCol(args.size() > 3 ? args[3].toInt() : 3);
   grid->setFocus();
+  const QString mode = args.size() > 4 ? args[4] : QString();
+  QWidget* shown = &form;
+  if (mode.startsWith(QStringLiteral("find:"))) {
+    action("ActionEditFind")->trigger();
+    form.findChild<norvalis::TFindBar*>(QStringLiteral("FindBar"))
+        ->EditFindText->setText(mode.mid(5));
+    action("ActionEditFindNext")->trigger();
+  } else if (mode == QStringLiteral("help")) {
+    action("ActionHelpHelp")->trigger();
+    if (app.Help() != nullptr) shown = app.Help();
+  } else if (mode == QStringLiteral("all-columns")) {
+    action("ActionCsvCheckAll")->trigger();
+    auto* window = form.findChild<norvalis::TAllColumnsWindow*>(QStringLiteral("AllColumnsWindow"));
+    if (window != nullptr) shown = window;
+  }
   for (int i = 0; i < 20; ++i)
     QCoreApplication::processEvents();
-  if (!form.grab().save(args[2])) {
+  if (!shown->grab().save(args[2])) {
     std::fprintf(stderr, "cannot write %s\n", qPrintable(args[2]));
     return 1;
   }

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include <QWidget>
+
+#include "csv/ColumnCheckAll.h"
+
+class QLabel;
+class QTreeWidget;
+
+namespace norvalis {
+
+// The result of checking every column: one line per column (letter, title, "一致" or the
+// first differing row, its value). Not modal; double-clicking a line asks the window to go to
+// that cell, and the lines can be copied as tab-separated text.
+class TAllColumnsWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit TAllColumnsWindow(QWidget* parent = nullptr);
+
+  // Shows a new result.
+  void SetResult(const AllColumnsResult& result, const QString& fileName);
+  // The lines as copied: a heading line, then one line per column, tab-separated.
+  QString CopyText() const;
+  // Copies CopyText() to the clipboard.
+  void Copy() const;
+
+  QTreeWidget* ListResult;
+
+ signals:
+  // A line was double-clicked: its column and, when it differs, its first differing table row
+  // (else -1).
+  void cellRequested(std::int64_t tableRow, std::int64_t column);
+
+ private:
+  QLabel* summary_;
+  std::vector<AllColumnsLine> lines_;
+  std::vector<std::int64_t> rows_;
+};
+
+}  // namespace norvalis

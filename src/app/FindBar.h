@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+class QCheckBox;
+class QLineEdit;
+class QToolButton;
+
+namespace norvalis {
+
+// The find bar below the grid: the text, the case box, next and previous, and a close button.
+// It only asks; the window searches.
+class TFindBar : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit TFindBar(QWidget* parent = nullptr);
+
+  QString Text() const;
+  bool CaseSensitive() const;
+  // Shows the bar with its text selected and focused.
+  void Open();
+
+  QLineEdit* EditFindText;
+  QCheckBox* CheckBoxCaseSensitive;
+  QToolButton* ButtonFindNext;
+  QToolButton* ButtonFindPrevious;
+  QToolButton* ButtonClose;
+
+ signals:
+  // The user asked for the next (forward) or the previous match.
+  void findRequested(bool forward);
+  // The bar was closed.
+  void closed();
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  void Close();
+};
+
+}  // namespace norvalis

@@ -1,0 +1,391 @@
+// The window's everyday tools beside the check: the encoding shown and chosen, copy, find,
+// go to a row or to the difference, and every column checked at once. Every command reads the
+// table through Table(), never through the grid's cells.
+
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <vector>
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+#include "app/AllColumnsWindow.h"
+#include "app/Application.h"
+#include "app/CellSearch.h"
+#include "app/CursorHourGlass.h"
+#include "app/FindBar.h"
+#include "app/FormMain.h"
+#include "app/GoToRowDialog.h"
+#include "app/ProgressOwner.h"
+#include "csv/ColumnCheckAll.h"
+#include "csv/CsvUtility.h"
+#include "csv/TsvText.h"
+#include "grid/Document.h"
+#include "grid/GridCsv.h"
+#include "text/Encodings.h"
+
+namespace norvalis {
+
+namespace {
+
+const QString NotFoundPrefix = QStringLiteral("見つかりませんでした: ");
+const QString FoundText = QStringLiteral("見つかりました: %1行目、%2列");
+const QString SearchCancelledText = QStringLiteral("検索を中止しました。");
+const QString NoDifferenceText = QStringLiteral("移動できる差異のあるセルがありません。");
+const QString CellCopiedText = QStringLiteral("セルをコピーしました。");
+const QString RowCopiedText = QStringLiteral("行をコピーしました。");
+const QString NoRowsText = QStringLiteral("検証する行がありません。");
+const QString AllColumnsMatchText = QStringLiteral("すべての列で値が一致しました。");
+const QString SomeColumnsDifferText = QStringLiteral("%1 列中 %2 列で値が異なります。");
+
+// While it lives, Esc anywhere in the program sets the flag instead of reaching a widget.
+class EscapeCancels : public QObject {
+ public:
+  explicit EscapeCancels(std::atomic<bool>& cancel) : cancel_(cancel) {
+    QCoreApplication::instance()->installEventFilter(this);
+  }
+  ~EscapeCancels() override { QCoreApplication::instance()->removeEventFilter(this); }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+      cancel_ = true;
+      return true;
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  std::atomic<bool>& cancel_;
+};
+
+// "124,825 行 × 15 列"
+QString TableSizeText(std::uint32_t rows, std::uint32_t cols) {
+  const QLocale grouping(QLocale::English, QLocale::UnitedStates);
+  return QStringLiteral("%1 行 × %2 列")
+      .arg(grouping.toString(static_cast<qulonglong>(rows)),
+           grouping.toString(static_cast<qulonglong>(cols)));
+}
+
+std::uint32_t TableIndex(std::int64_t gridIndex) {
+  return gridIndex < 1
+             ? 0
+             : static_cast<std::uint32_t>(std::min<std::int64_t>(gridIndex - 1, UINT32_MAX));
+}
+
+}  // namespace
+
+void TFormMain::CreateToolActions() {
+  const QString csv = QStringLiteral("CSVファイル");
+  const QString edit = QStringLiteral("編集");
+  ActionCsvCheckAll =
+      MakeAction(this, "ActionCsvCheckAll", csv, QStringLiteral("すべての列を調べる"),
+                 QKeySequence(Qt::SHIFT | Qt::Key_F5), -1);
+  ActionEditCopyCell = MakeAction(this, "ActionEditCopyCell", edit, QStringLiteral("セルをコピー"),
+                                  QKeySequence(Qt::CTRL | Qt::Key_C), -1);
+  ActionEditCopyRow = MakeAction(this, "ActionEditCopyRow", edit, QStringLiteral("行をコピー"),
+                                 QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C), -1);
+  ActionEditFind = MakeAction(this, "ActionEditFind", edit, QStringLiteral("検索…"),
+                              QKeySequence(Qt::CTRL | Qt::Key_F), -1);
+  ActionEditFindNext = MakeAction(this, "ActionEditFindNext", edit, QStringLiteral("次を検索"),
+                                  QKeySequence(Qt::Key_F3), -1);
+  ActionEditFindPrevious =
+      MakeAction(this, "ActionEditFindPrevious", edit, QStringLiteral("前を検索"),
+                 QKeySequence(Qt::SHIFT | Qt::Key_F3), -1);
+  ActionEditGoToRow = MakeAction(this, "ActionEditGoToRow", edit, QStringLiteral("行へ移動…"),
+                                 QKeySequence(Qt::CTRL | Qt::Key_G), -1);
+  ActionEditGoToDifference =
+      MakeAction(this, "ActionEditGoToDifference", edit, QStringLiteral("差異のあるセルへ移動"),
+                 QKeySequence(Qt::CTRL | Qt::Key_J), -1);
+  // The menu shows the key beside the command.
+  ui_.ActionHelpHelp->setShortcut(QKeySequence(Qt::Key_F1));
+
+  const std::pair<QAction*, void (TFormMain::*)()> handlers[] = {
+      {ActionCsvCheckAll, &TFormMain::ActionCsvCheckAllExecute},
+      {ActionEditCopyCell, &TFormMain::ActionEditCopyCellExecute},
+      {ActionEditCopyRow, &TFormMain::ActionEditCopyRowExecute},
+      {ActionEditFind, &TFormMain::ActionEditFindExecute},
+      {ActionEditFindNext, &TFormMain::ActionEditFindNextExecute},
+      {ActionEditFindPrevious, &TFormMain::ActionEditFindPreviousExecute},
+      {ActionEditGoToRow, &TFormMain::ActionEditGoToRowExecute},
+      {ActionEditGoToDifference, &TFormMain::ActionEditGoToDifferenceExecute},
+  };
+  for (const auto& [action, handler] : handlers) {
+    connect(action, &QAction::triggered, this,
+            [this, handler = handler] { RunCommand([&] { (this->*handler)(); }); });
+  }
+}
+
+void TFormMain::CreateToolMenus() {
+  ui_.MenuCsv->insertAction(ui_.ActionCsvReffer, ActionCsvCheckAll);
+  ui_.MenuCsv->addSeparator();
+  MenuCsvEncoding = ui_.MenuCsv->addMenu(QStringLiteral("文字コードを指定して開き直す(&E)"));
+  MenuCsvEncoding->setObjectName(QStringLiteral("MenuCsvEncoding"));
+  EncodingGroup = new QActionGroup(this);
+  EncodingGroup->setExclusive(true);
+  const auto addEncoding = [this](const QString& caption, std::uint16_t codePage) {
+    QAction* action = MenuCsvEncoding->addAction(caption);
+    action->setObjectName(QStringLiteral("ActionCsvEncoding%1").arg(codePage));
+    action->setCheckable(true);
+    action->setChecked(codePage == csvCodePage_);
+    action->setData(codePage);
+    EncodingGroup->addAction(action);
+    connect(action, &QAction::triggered, this,
+            [this, codePage] { RunCommand([&] { ReopenWithCodePage(codePage); }); });
+  };
+  addEncoding(QStringLiteral("自動判定"), 0);
+  MenuCsvEncoding->addSeparator();
+  for (const Encodings::Choice& choice : Encodings::Choices())
+    addEncoding(QString::fromStdU16String(UnicodeString(choice.name)), choice.codePage);
+
+  MenuEdit = new QMenu(QStringLiteral("編集(&E)"), this);
+  MenuEdit->setObjectName(QStringLiteral("MenuEdit"));
+  menuBar()->insertMenu(ui_.MenuConfig->menuAction(), MenuEdit);
+  MenuEdit->addAction(ActionEditCopyCell);
+  MenuEdit->addAction(ActionEditCopyRow);
+  MenuEdit->addSeparator();
+  MenuEdit->addAction(ActionEditFind);
+  MenuEdit->addAction(ActionEditFindNext);
+  MenuEdit->addAction(ActionEditFindPrevious);
+  MenuEdit->addSeparator();
+  MenuEdit->addAction(ActionEditGoToRow);
+  MenuEdit->addAction(ActionEditGoToDifference);
+}
+
+void TFormMain::CreateToolWidgets() {
+  LabelEncoding = new QLabel(ui_.StatusBar1);
+  LabelEncoding->setObjectName(QStringLiteral("LabelEncoding"));
+  LabelEncoding->setAccessibleName(QStringLiteral("文字コード"));
+  LabelTableSize = new QLabel(ui_.StatusBar1);
+  LabelTableSize->setObjectName(QStringLiteral("LabelTableSize"));
+  LabelTableSize->setAccessibleName(QStringLiteral("表の大きさ"));
+  ui_.StatusBar1->addPermanentWidget(LabelEncoding);
+  ui_.StatusBar1->addPermanentWidget(LabelTableSize);
+
+  FindBar = new TFindBar(ui_.ClientArea);
+  // Below the grid, above the progress bar.
+  static_cast<QVBoxLayout*>(ui_.ClientArea->layout())->insertWidget(2, FindBar);
+  connect(FindBar, &TFindBar::findRequested, this,
+          [this](bool forward) { RunCommand([&] { FindCell(forward); }); });
+  connect(FindBar, &TFindBar::closed, grid_, [this] { grid_->setFocus(); });
+
+  grid_->setContextMenuPolicy(Qt::ActionsContextMenu);
+  grid_->addAction(ActionEditCopyCell);
+  grid_->addAction(ActionEditCopyRow);
+  grid_->SetEmptyHint(
+      QStringLiteral("CSVファイルは「参照」で開くか、ここにドロップしてください。"));
+  connect(document_, &TDocument::tableChanged, this, &TFormMain::UpdateTableStatus);
+
+  // Typing alone loads nothing; Enter opens the file named there.
+  connect(ui_.EditFilename, &QLineEdit::returnPressed, this, [this] {
+    RunCommand([this] {
+      csvCodePage_ = 0;
+      OpenCsvFile(ui_.EditFilename->text().toStdU16String());
+    });
+  });
+}
+
+std::shared_ptr<const CsvTable> TFormMain::Table() const {
+  return document_->Table();
+}
+
+void TFormMain::UpdateTableStatus() {
+  for (QAction* action : EncodingGroup->actions())
+    action->setChecked(action->data().toUInt() == csvCodePage_);
+  const std::shared_ptr<const CsvTable> table = Table();
+  LabelEncoding->setVisible(table != nullptr);
+  LabelTableSize->setVisible(table != nullptr);
+  if (!table) {
+    LabelEncoding->clear();
+    LabelTableSize->clear();
+    return;
+  }
+  // Only the mark tells UTF-8 with a mark from UTF-8 without.
+  QFile file(ui_.EditFilename->text());
+  const QByteArray leading = file.open(QIODevice::ReadOnly) ? file.read(4) : QByteArray();
+  LabelEncoding->setText(QString::fromStdU16String(Encodings::DisplayName(
+      document_->Csv().CodePage(), std::string_view(leading.constData(), leading.size()))));
+  LabelTableSize->setText(TableSizeText(table->RowCount(), table->ColCount()));
+}
+
+void TFormMain::ReopenWithCodePage(std::uint16_t codePage) {
+  csvCodePage_ = codePage;
+  const int col = grid_->Col();
+  const QString name = ui_.EditFilename->text();
+  if (!name.isEmpty()) OpenCsvFile(name.toStdU16String());
+  // Loading makes the first column current; the user's column stays where it still exists.
+  if (col >= grid_->FixedCols() && col < grid_->ColCount()) grid_->SetCol(col);
+  UpdateTableStatus();
+}
+
+bool TFormMain::GoToTableCell(std::int64_t tableRow, std::int64_t column) {
+  const std::int64_t gridRow = tableRow < 0 ? grid_->Row() : tableRow + 1;
+  const std::int64_t gridCol = column + 1;
+  if (gridCol < grid_->FixedCols() || gridCol >= grid_->ColCount() ||
+      gridRow < grid_->FixedRows() || gridRow >= grid_->RowCount()) {
+    return false;
+  }
+  grid_->SetCol(static_cast<int>(gridCol));
+  grid_->SetRow(gridRow);
+  grid_->setFocus();
+  return true;
+}
+
+void TFormMain::RememberDifference(const CheckResult& result, std::int64_t column) {
+  lastDifference_.reset();
+  if (result.outcome != CheckResult::Outcome::Differs) return;
+  lastDifference_ = Difference{Table(), static_cast<std::int64_t>(result.rowIndex), column};
+}
+
+void TFormMain::ActionEditGoToDifferenceExecute() {
+  // Only in the table the check ran on: a difference of another file means nothing here.
+  const bool sameTable = lastDifference_ && !lastDifference_->table.expired() &&
+                         lastDifference_->table.lock() == Table();
+  if (!sameTable || !GoToTableCell(lastDifference_->row, lastDifference_->column)) {
+    SetStatusText(NoDifferenceText);
+  }
+}
+
+void TFormMain::ActionEditGoToRowExecute() {
+  const std::int64_t dataRows = grid_->RowCount() - grid_->FixedRows();
+  TGoToRowDialog dialog(grid_->Row() - grid_->FixedRows() + 1, dataRows, this);
+  if (Dialogs::Current().Exec(dialog) != QDialog::Accepted) return;
+  const std::optional<std::int64_t> number = dialog.RowNumber();
+  if (!number) return;
+  grid_->SetRow(*number - 1 + grid_->FixedRows());
+  grid_->setFocus();
+}
+
+void TFormMain::ActionEditCopyCellExecute() {
+  const std::shared_ptr<const CsvTable> table = Table();
+  const UnicodeString text =
+      table ? UnicodeString(table->Cell(TableIndex(grid_->Row()), TableIndex(grid_->Col())))
+            : UnicodeString();
+  QApplication::clipboard()->setText(QString::fromStdU16String(text));
+  SetStatusText(CellCopiedText);
+}
+
+void TFormMain::ActionEditCopyRowExecute() {
+  const std::shared_ptr<const CsvTable> table = Table();
+  std::vector<UnicodeString> cells;
+  if (table) table->RowCells(TableIndex(grid_->Row()), cells);
+  QApplication::clipboard()->setText(QString::fromStdU16String(TsvLine(cells)));
+  SetStatusText(RowCopiedText);
+}
+
+void TFormMain::ActionEditFindExecute() {
+  FindBar->Open();
+}
+
+void TFormMain::ActionEditFindNextExecute() {
+  FindCell(true);
+}
+
+void TFormMain::ActionEditFindPreviousExecute() {
+  FindCell(false);
+}
+
+void TFormMain::FindCell(bool forward) {
+  // One search at a time; a second request while one runs is dropped.
+  if (searching_) return;
+  const QString text = FindBar->Text();
+  if (text.isEmpty()) {
+    FindBar->Open();
+    return;
+  }
+  const std::shared_ptr<const CsvTable> table = Table();
+  CellSearchRequest request;
+  request.text = text.toStdU16String();
+  request.caseSensitive = FindBar->CaseSensitive();
+  request.forward = forward;
+  request.firstRow = grid_->FirstLineIsTitle() ? 1 : 0;
+  request.row = TableIndex(grid_->Row());
+  request.col = TableIndex(grid_->Col());
+
+  CellSearchResult result;
+  if (table) {
+    searching_ = true;
+    std::atomic<bool> cancel{false};
+    QPointer<TFormMain> self(this);
+    {
+      const EscapeCancels escape(cancel);
+      const TProgressOwner::CheckRun run(*progress_);
+      YieldHook hook = document_->CheckProgressHook();
+      result = SearchCells(*table, request, &hook, &cancel);
+    }
+    if (!self) return;
+    searching_ = false;
+    // Another file came while the search ran: its answer is about a table no longer shown.
+    if (Table() != table) return;
+  }
+  switch (result.outcome) {
+    case CellSearchResult::Outcome::Found:
+      GoToTableCell(result.row, result.col);
+      // The grid marks the column; the status says which row, as the grid numbers it.
+      SetStatusText(FoundText.arg(grid_->Row() - grid_->FixedRows() + 1)
+                        .arg(QString::fromStdU16String(TCsvUtility::ColumnIndexToLetters(
+                            static_cast<std::int32_t>(result.col)))));
+      break;
+    case CellSearchResult::Outcome::NotFound:
+      SetStatusText(NotFoundPrefix + text);
+      break;
+    case CellSearchResult::Outcome::Cancelled:
+      SetStatusText(SearchCancelledText);
+      break;
+  }
+}
+
+void TFormMain::ActionCsvCheckAllExecute() {
+  TCursorHourGlass cursor;
+  const std::shared_ptr<const CsvTable> table = Table();
+  const bool title = ui_.CheckBoxFirstLineIsTitle->isChecked();
+  AllColumnsResult result;
+  {
+    const TProgressOwner::CheckRun run(*progress_);
+    SetStatusText(CheckingText);
+    YieldHook hook = document_->CheckProgressHook();
+    result = CheckAllColumns(table.get(), title, &hook);
+  }
+  if (result.outcome == CheckResult::Outcome::NoRows) {
+    Dialogs::Current().Warning(this, NoRowsText);
+    SetStatusText(NoRowsText);
+    return;
+  }
+  if (AllColumnsWindow == nullptr) {
+    AllColumnsWindow = new TAllColumnsWindow(this);
+    connect(AllColumnsWindow, &TAllColumnsWindow::cellRequested, this,
+            [this](std::int64_t row, std::int64_t column) {
+              try {
+                if (allColumnsTable_.lock() == Table()) GoToTableCell(row, column);
+              } catch (...) {
+                Application::ShowCurrentException();
+              }
+            });
+  }
+  allColumnsTable_ = table;
+  AllColumnsWindow->SetResult(result, ui_.EditFilename->text());
+  AllColumnsWindow->show();
+  AllColumnsWindow->raise();
+  std::size_t differing = 0;
+  for (const CheckResult& column : result.columns)
+    differing += column.outcome == CheckResult::Outcome::Differs ? 1 : 0;
+  SetStatusText(differing == 0 ? AllColumnsMatchText
+                               : SomeColumnsDifferText.arg(result.columns.size()).arg(differing));
+}
+
+}  // namespace norvalis

@@ -1,0 +1,272 @@
+// The everyday tools of the window, driven offscreen: encoding shown and chosen, copy, find,
+// go to a row or the difference, every column checked, and the small things.
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include "WindowTestSupport.h"
+#include "app/AllColumnsWindow.h"
+#include "app/Application.h"
+#include "app/FindBar.h"
+#include "app/GoToRowDialog.h"
+#include "app/HelpWindow.h"
+#include "grid/Document.h"
+#include "grid/GridCsv.h"
+
+namespace norvalis {
+namespace {
+
+class ToolsTest : public testing::WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    Start();
+  }
+  QAction* Encoding(int codePage) {
+    return form->findChild<QAction*>(QStringLiteral("ActionCsvEncoding%1").arg(codePage));
+  }
+  // The window's tool controls, found by their object names.
+  QAction* Action(const char* name) const { return norvalis::Find<QAction>(*form, name); }
+  QLabel* Label(const char* name) const { return norvalis::Find<QLabel>(*form, name); }
+  TFindBar* Bar() const { return norvalis::Find<TFindBar>(*form, "FindBar"); }
+  TAllColumnsWindow* AllColumns() const {
+    return norvalis::Find<TAllColumnsWindow>(*form, "AllColumnsWindow");
+  }
+  QString Cell(std::uint32_t row, std::uint32_t col) {
+    return QString::fromStdU16String(form->Document().Csv().GetCell(row, col));
+  }
+  void FindText(const QString& text, bool forward = true) {
+    Bar()->EditFindText->setText(text);
+    Action(forward ? "ActionEditFindNext" : "ActionEditFindPrevious")->trigger();
+  }
+  // The current cell as table row and column.
+  std::pair<std::int64_t, int> Current() const { return {Grid()->Row() - 1, Grid()->Col() - 1}; }
+};
+
+TEST_F(ToolsTest, EncodingIsShownChosenAndKeptInTheProject) {
+  EXPECT_FALSE(Label("LabelEncoding")->isVisible()) << "nothing shown without a table";
+  // "あ" in EUC-JP; as Shift_JIS the bytes are two half-width katakana.
+  const QString csv = Write("e.csv", "\xA4\xA2,a,b\n\xA4\xA2,a,c\n");
+  Load(csv);
+  EXPECT_EQ(Label("LabelEncoding")->text(), QStringLiteral("EUC-JP"));
+  EXPECT_EQ(Label("LabelTableSize")->text(), QStringLiteral("2 行 × 3 列"));
+  EXPECT_TRUE(Encoding(0)->isChecked());
+
+  Grid()->SetCol(3);
+  Encoding(932)->trigger();
+  ASSERT_TRUE(WaitLoaded());
+  EXPECT_EQ(Cell(0, 0), QStringLiteral("\uFF64\uFF62"));
+  EXPECT_EQ(Label("LabelEncoding")->text(), QStringLiteral("Shift_JIS"));
+  EXPECT_TRUE(Encoding(932)->isChecked());
+  EXPECT_EQ(Grid()->Col(), 3) << "the column stays where the new table has it";
+
+  // The choice belongs to the project.
+  const QString project = dir.filePath(QStringLiteral("p.NVS"));
+  dialogs.fileAnswers.push_back(project);
+  Action("ActionFileSaveAs")->trigger();
+  form->ActionFileNewExecute();
+  EXPECT_TRUE(Encoding(0)->isChecked());
+  EXPECT_FALSE(Label("LabelEncoding")->isVisible());
+  form->OpenProject(project.toStdU16String());
+  ASSERT_TRUE(WaitLoaded());
+  EXPECT_EQ(Cell(0, 0), QStringLiteral("\uFF64\uFF62"));
+  EXPECT_TRUE(Encoding(932)->isChecked());
+
+  // Back to automatic; a large table shows its size grouped.
+  Encoding(0)->trigger();
+  ASSERT_TRUE(WaitLoaded());
+  EXPECT_EQ(Cell(0, 0), QStringLiteral("あ"));
+  std::string rows = "\xEF\xBB\xBF";
+  for (int i = 0; i < 1234; ++i)
+    rows += "x\n";
+  Load(Write("bom.csv", rows));
+  EXPECT_EQ(Label("LabelEncoding")->text(), QStringLiteral("UTF-8 (BOM)"));
+  EXPECT_EQ(Label("LabelTableSize")->text(), QStringLiteral("1,234 行 × 1 列"));
+}
+
+TEST_F(ToolsTest, CopyTakesTheCellOrTheRowAsSpreadsheetsPasteIt) {
+  Load(Write("c.csv", "a,\"b\tc\",\"say \"\"hi\"\"\"\nd,\"two\nlines\",f\n"));
+  Grid()->SetCol(2);
+  Action("ActionEditCopyCell")->trigger();
+  EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("b\tc"));
+  Action("ActionEditCopyRow")->trigger();
+  EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("a\t\"b\tc\"\t\"say \"\"hi\"\"\""));
+  Grid()->SetRow(2);
+  Action("ActionEditCopyRow")->trigger();
+  EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("d\t\"two\nlines\"\tf"));
+  // The grid's context menu offers both.
+  EXPECT_TRUE(Grid()->actions().contains(Action("ActionEditCopyCell")));
+  EXPECT_TRUE(Grid()->actions().contains(Action("ActionEditCopyRow")));
+}
+
+TEST_F(ToolsTest, FindRunsAlongTheRowsWrapsOnceAndSaysWhenNothingIsThere) {
+  Load(Write("f.csv", "title,x\nAb,x\nq,ab\nab,q\n"));
+  TitleBox()->setChecked(true);
+  form->CheckBoxFirstLineIsTitleClick();
+  Action("ActionEditFind")->trigger();
+  EXPECT_TRUE(Bar()->isVisible());
+
+  const struct {
+    const char* text;
+    bool caseSensitive;
+    bool forward;
+    std::int64_t row;  // table row found
+    int col;
+  } steps[] = {
+      {"ab", false, true, 2, 1},  // starts after the current cell (row 1, A)
+      {"ab", false, true, 3, 0}, {"ab", false, true, 1, 0},  // wrapped, the title row skipped
+      {"ab", true, true, 2, 1},                              // "Ab" does not count
+      {"ab", true, false, 3, 0},                             // backwards, wrapping past the top
+      {"t", false, true, 3, 0},                              // the title is not searched: stays
+  };
+  for (const auto& s : steps) {
+    SCOPED_TRACE(::testing::Message() << s.text << " " << s.row << "," << s.col);
+    Bar()->CheckBoxCaseSensitive->setChecked(s.caseSensitive);
+    FindText(QString::fromUtf8(s.text), s.forward);
+    EXPECT_EQ(Current(), std::make_pair(s.row, s.col));
+  }
+  EXPECT_EQ(form->StatusText(), QStringLiteral("見つかりませんでした: t"));
+  FindText(QStringLiteral("AB"));
+  EXPECT_EQ(form->StatusText(), QStringLiteral("見つかりました: 1行目、A列"))
+      << "numbered as the grid";
+  // F3 with an empty text opens the bar instead of searching.
+  Bar()->hide();
+  FindText(QString());
+  EXPECT_TRUE(Bar()->isVisible());
+}
+
+TEST_F(ToolsTest, EscCancelsALongFindAndTheWindowStaysUsable) {
+  std::string rows;
+  for (int i = 0; i < 100'000; ++i)
+    rows += "a\n";
+  Load(Write("big.csv", rows));
+  // Esc arrives when the search first lets events through, as it starts; it stops at its
+  // next look at the flag, long before the end of the rows.
+  QTimer::singleShot(0, form.get(), [this] {
+    // The bar is up by now; a search does not say it is checking.
+    EXPECT_FALSE(ProgressBar()->isHidden());
+    EXPECT_NE(form->StatusText(), TFormMain::CheckingText);
+    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(Grid(), &esc);
+  });
+  FindText(QStringLiteral("absent"));
+  EXPECT_EQ(form->StatusText(), QStringLiteral("検索を中止しました。"));
+  EXPECT_TRUE(ProgressBar()->isHidden());
+  FindText(QStringLiteral("a"));
+  EXPECT_EQ(Current(), std::make_pair(std::int64_t{1}, 0));
+}
+
+TEST_F(ToolsTest, GoToARowAndToTheDifferenceTheCheckReported) {
+  Load(Write("g.csv", "h,1\nv,1\nv,1\nv,2\nw,1\n"));
+  TitleBox()->setChecked(true);
+  form->CheckBoxFirstLineIsTitleClick();
+  Grid()->SetCol(2);
+  const struct {
+    const char* typed;
+    std::int64_t gridRow;
+  } cases[] = {{"3", 4}, {"1", 2}, {"99", 5}, {"0", 2}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.typed);
+    dialogs.onExec = [&](QDialog& dialog) {
+      auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("EditRowNumber"));
+      edit->setText(QString::fromUtf8(c.typed));
+      dialog.accept();
+    };
+    Action("ActionEditGoToRow")->trigger();
+    EXPECT_EQ(Grid()->Row(), c.gridRow);
+    EXPECT_EQ(Grid()->Col(), 2) << "the column stays";
+  }
+  // Cancelled: nothing moves.
+  dialogs.onExec = nullptr;
+  Action("ActionEditGoToRow")->trigger();
+  EXPECT_EQ(Grid()->Row(), 2);
+
+  Action("ActionEditGoToDifference")->trigger();
+  EXPECT_EQ(form->StatusText(), QStringLiteral("移動できる差異のあるセルがありません。"));
+  Action("ActionCsvCheck")->trigger();
+  ASSERT_EQ(Warnings().size(), 1);
+  Grid()->SetCol(1);
+  Action("ActionEditGoToDifference")->trigger();
+  EXPECT_EQ(Current(), std::make_pair(std::int64_t{3}, 1));
+  // Another file: the difference was about the old table.
+  Load(Write("other.csv", "a\nb\nc\nd\n"));
+  Action("ActionEditGoToDifference")->trigger();
+  EXPECT_EQ(form->StatusText(), QStringLiteral("移動できる差異のあるセルがありません。"));
+}
+
+TEST_F(ToolsTest, EveryColumnCheckedShowsAWindowThatGoesToTheCellAndCopies) {
+  Action("ActionCsvCheckAll")->trigger();
+  EXPECT_EQ(Warnings(), QStringList{QStringLiteral("検証する行がありません。")});
+
+  Load(Write("a.csv", "id,name,flag\n1,x,0\n2,x,0\n3,y,0\n"));
+  TitleBox()->setChecked(true);
+  form->CheckBoxFirstLineIsTitleClick();
+  Action("ActionCsvCheckAll")->trigger();
+  TAllColumnsWindow* window = AllColumns();
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_FALSE(window->isModal());
+  EXPECT_EQ(form->StatusText(), QStringLiteral("3 列中 2 列で値が異なります。"));
+  QTreeWidget* list = window->ListResult;
+  ASSERT_EQ(list->topLevelItemCount(), 3);
+  EXPECT_EQ(list->topLevelItem(1)->text(2), QStringLiteral("4行目"));
+  EXPECT_EQ(list->topLevelItem(1)->text(3), QStringLiteral("y"));
+  EXPECT_EQ(list->topLevelItem(2)->text(2), QStringLiteral("一致"));
+
+  emit list->itemActivated(list->topLevelItem(1), 0);
+  EXPECT_EQ(Current(), std::make_pair(std::int64_t{3}, 1));
+  window->Copy();
+  EXPECT_EQ(QApplication::clipboard()->text(),
+            QStringLiteral("列\t列名\t結果\tセルの値\nA\tid\t3行目\t2\nB\tname\t4行目\ty\n"
+                           "C\tflag\t一致\t\n"));
+}
+
+TEST_F(ToolsTest, SmallThingsUsersReachFor) {
+  // The hint shows only while no table is loaded.
+  EXPECT_FALSE(Grid()->EmptyHint().isEmpty());
+  EXPECT_EQ(Action("ActionHelpHelp")->shortcut(), QKeySequence(Qt::Key_F1));
+
+  // Enter in the file box opens the file named there; typing alone loads nothing.
+  const QString csv =
+      Write("t.csv", "a very long cell text that does not fit,b\nx,\"two\nlines\"\n");
+  EditFilename()->setText(csv);
+  ASSERT_TRUE(form->Document().Csv().IsEmpty());
+  emit EditFilename()->returnPressed();
+  ASSERT_TRUE(WaitLoaded());
+  EXPECT_EQ(Cell(0, 1), QStringLiteral("b"));
+
+  // Cut texts are the ones that get a tooltip; fitting a column makes the text whole.
+  EXPECT_TRUE(Grid()->TextIsCut(1, 1));
+  EXPECT_FALSE(Grid()->TextIsCut(2, 1));
+  EXPECT_TRUE(Grid()->TextIsCut(2, 2)) << "the second line does not fit the row";
+  Grid()->FitColumn(1);
+  EXPECT_FALSE(Grid()->TextIsCut(1, 1));
+  EXPECT_GT(Grid()->ColWidth(1), TCustomDrawGrid::DefaultColWidth);
+  EXPECT_EQ(Grid()->ColWidth(2), TCustomDrawGrid::DefaultColWidth) << "sizes stay sparse";
+
+  // Esc closes the help window.
+  Action("ActionHelpHelp")->trigger();
+  HelpWindow* help = Application::Instance()->Help();
+  ASSERT_NE(help, nullptr);
+  ASSERT_TRUE(testing::WaitUntil([&] { return help->isVisible(); }));
+  help->activateWindow();
+  for (QAction* action : help->actions()) {
+    if (action->shortcut() == QKeySequence(Qt::Key_Escape)) action->trigger();
+  }
+  EXPECT_FALSE(help->isVisible());
+}
+
+}  // namespace
+}  // namespace norvalis
