@@ -121,17 +121,12 @@ UnicodeString CsvTable::Cell(std::uint32_t row, std::uint32_t col) const {
 
 void CsvTable::RowCells(std::uint32_t row, std::vector<UnicodeString>& cells) const {
   cells.resize(ColCount());
-  std::vector<Field> fields;
-  if (row < RowCount()) {
-    CsvIndex::LocateFields(source_, CsvIndex::RowUnits(source_, index_, row), ColCount(), fields);
+  if (row >= RowCount()) {
+    for (UnicodeString& cell : cells)
+      cell.clear();
+    return;
   }
-  for (std::size_t col = 0; col < cells.size(); ++col) {
-    if (col < fields.size()) {
-      CsvIndex::DecodeField(source_, fields[col], cells[col]);
-    } else {
-      cells[col].clear();
-    }
-  }
+  CsvIndex::DecodeRow(source_, CsvIndex::RowUnits(source_, index_, row), cells);
 }
 
 bool CsvTable::Stale() const {

@@ -154,6 +154,19 @@ bool keptByDialect(char16_t unit) {
 // One field's decoded units to its cell text: dropped units out, quotes resolved. The field
 // holds no separator outside quotes, or it would have ended there.
 void cutField(std::u16string_view units, UnicodeString& out) {
+  // Most fields are unquoted and drop nothing: their units are their text.
+  std::size_t start = 0;
+  while (start < units.size() && !keptByDialect(units[start]))
+    ++start;
+  if (start < units.size() && units[start] != Quote) {
+    std::size_t end = start;
+    while (end < units.size() && keptByDialect(units[end]))
+      ++end;
+    if (end == units.size()) {
+      out.append(units.substr(start));
+      return;
+    }
+  }
   bool atFieldStart = true;
   bool quoted = false;
   bool inside = false;
@@ -218,12 +231,12 @@ std::string_view RawUnits(const Source& source, Field field) {
   return std::string_view(source.data + field.begin * size, (field.end - field.begin) * size + odd);
 }
 
-void DecodeField(const Source& source, Field field, UnicodeString& out) {
-  out.clear();
-  if (!field.present) return;
+namespace {
+
+// The decoded code units of [field.begin, field.end), into units (cleared first).
+void decodeUnits(const Source& source, Field field, UnicodeString& units) {
+  units.clear();
   const bool atEnd = source.trailingReplacement && field.end == source.units;
-  if (field.begin == field.end && !atEnd) return;
-  UnicodeString units;
   switch (source.kind) {
     case Units::Bytes:
       TStringUtility::AppendConvertedPiece(RawUnits(source, field), source.codePage, false, units);
@@ -242,7 +255,51 @@ void DecodeField(const Source& source, Field field, UnicodeString& out) {
     }
   }
   if (atEnd) units += u'\uFFFD';
+}
+
+}  // namespace
+
+void DecodeField(const Source& source, Field field, UnicodeString& out) {
+  out.clear();
+  if (!field.present) return;
+  const bool atEnd = source.trailingReplacement && field.end == source.units;
+  if (field.begin == field.end && !atEnd) return;
+  // Reused: decoding a cell then costs no allocation of its own.
+  thread_local UnicodeString units;
+  decodeUnits(source, field, units);
   cutField(units, out);
+}
+
+void DecodeRow(const Source& source, Field row, std::vector<UnicodeString>& cells) {
+  for (UnicodeString& cell : cells)
+    cell.clear();
+  if (cells.empty()) return;
+  // The whole row in one decoding: delimiters stand for themselves and decoding starts afresh
+  // after each, so this is the fields' decodings back to back.
+  thread_local UnicodeString units;
+  decodeUnits(source, row, units);
+  // Then the dialect over the row's units, up to the LF that ends it.
+  std::size_t col = 0;
+  bool atFieldStart = true;
+  bool quoted = false;
+  bool inside = false;
+  for (const char16_t unit : units) {
+    if (!keptByDialect(unit)) continue;
+    if (atFieldStart) {
+      quoted = unit == Quote;
+      inside = false;
+    }
+    if (quoted && unit == Quote) inside = !inside;
+    const bool delimiter = !inside && (unit == Comma || unit == Lf);
+    if (delimiter) {
+      if (unit == Lf || ++col == cells.size()) return;
+      atFieldStart = true;
+      continue;
+    }
+    // The quote that opens a field, and one that closes its quotes, add nothing.
+    if (!(quoted && unit == Quote && (atFieldStart || !inside))) cells[col] += unit;
+    atFieldStart = false;
+  }
 }
 
 }  // namespace norvalis::CsvIndex

@@ -72,5 +72,8 @@ void LocateFields(const Source& source, Field row, std::uint32_t width, std::vec
 std::string_view RawUnits(const Source& source, Field field);
 // The cell text of a field: decoded, then cut by the dialect (quotes, dropped units).
 void DecodeField(const Source& source, Field field, UnicodeString& out);
+// The texts of the first cells.size() cells of a row, in one decoding of the row; cells past
+// the row's end are empty.
+void DecodeRow(const Source& source, Field row, std::vector<UnicodeString>& cells);
 
 }  // namespace norvalis::CsvIndex

@@ -145,7 +145,8 @@ template <class Step>
 void appendInBlocks(std::string_view bytes, MappingFix fix, UnicodeString& out, Step step) {
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
   const std::size_t n = bytes.size();
-  auto buffer = std::make_unique_for_overwrite<char16_t[]>(BlockUnits);
+  // One buffer per thread: a cell is decoded on its own, thousands of times a second.
+  thread_local const auto buffer = std::make_unique_for_overwrite<char16_t[]>(BlockUnits);
   std::size_t i = 0;
   while (i < n) {
     const std::size_t blockEnd = std::min(n, i + BlockBytes);
