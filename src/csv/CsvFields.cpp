@@ -151,8 +151,36 @@ bool keptByDialect(char16_t unit) {
   return unit == Tab || unit == Lf || (unit >= 0x20 && unit <= 0x7E);
 }
 
-// One field's decoded units to its cell text: dropped units out, quotes resolved. The field
-// holds no separator outside quotes, or it would have ended there.
+// The dialect over decoded units, up to the LF that ends a row: the text of field col goes to
+// *cell(col), and the cut stops where cell gives null.
+template <class Cell>
+void cutUnits(std::u16string_view units, Cell cell) {
+  std::size_t col = 0;
+  UnicodeString* out = cell(col);
+  bool atFieldStart = true;
+  bool quoted = false;
+  bool inside = false;
+  for (const char16_t unit : units) {
+    if (out == nullptr) return;
+    if (!keptByDialect(unit)) continue;
+    if (atFieldStart) {
+      quoted = unit == Quote;
+      inside = false;
+    }
+    if (quoted && unit == Quote) inside = !inside;
+    if (!inside && (unit == Comma || unit == Lf)) {
+      if (unit == Lf) return;
+      out = cell(++col);
+      atFieldStart = true;
+      continue;
+    }
+    // The quote that opens a field, and one that closes its quotes, add nothing.
+    if (!(quoted && unit == Quote && (atFieldStart || !inside))) *out += unit;
+    atFieldStart = false;
+  }
+}
+
+// One field's decoded units to its cell text: dropped units out, quotes resolved.
 void cutField(std::u16string_view units, UnicodeString& out) {
   // Most fields are unquoted and drop nothing: their units are their text.
   std::size_t start = 0;
@@ -167,27 +195,8 @@ void cutField(std::u16string_view units, UnicodeString& out) {
       return;
     }
   }
-  bool atFieldStart = true;
-  bool quoted = false;
-  bool inside = false;
-  for (const char16_t unit : units) {
-    if (!keptByDialect(unit)) continue;
-    if (atFieldStart) {
-      quoted = unit == Quote;
-      inside = false;
-    }
-    if (!quoted) {
-      out += unit;
-    } else {
-      if (unit == Quote) inside = !inside;
-      if (inside) {
-        if (!atFieldStart) out += unit;
-      } else if (unit != Quote) {
-        out += unit;
-      }
-    }
-    atFieldStart = false;
-  }
+  // A field holds no separator outside its quotes, or it would have ended there.
+  cutUnits(units, [&out](std::size_t col) { return col == 0 ? &out : nullptr; });
 }
 
 }  // namespace
@@ -278,28 +287,7 @@ void DecodeRow(const Source& source, Field row, std::vector<UnicodeString>& cell
   // after each, so this is the fields' decodings back to back.
   thread_local UnicodeString units;
   decodeUnits(source, row, units);
-  // Then the dialect over the row's units, up to the LF that ends it.
-  std::size_t col = 0;
-  bool atFieldStart = true;
-  bool quoted = false;
-  bool inside = false;
-  for (const char16_t unit : units) {
-    if (!keptByDialect(unit)) continue;
-    if (atFieldStart) {
-      quoted = unit == Quote;
-      inside = false;
-    }
-    if (quoted && unit == Quote) inside = !inside;
-    const bool delimiter = !inside && (unit == Comma || unit == Lf);
-    if (delimiter) {
-      if (unit == Lf || ++col == cells.size()) return;
-      atFieldStart = true;
-      continue;
-    }
-    // The quote that opens a field, and one that closes its quotes, add nothing.
-    if (!(quoted && unit == Quote && (atFieldStart || !inside))) cells[col] += unit;
-    atFieldStart = false;
-  }
+  cutUnits(units, [&cells](std::size_t col) { return col < cells.size() ? &cells[col] : nullptr; });
 }
 
 }  // namespace norvalis::CsvIndex
