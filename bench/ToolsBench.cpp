@@ -59,8 +59,7 @@ int Run() {
       std::string(corpus != nullptr ? corpus : "../shared/corpus") + "/KEN_ALL.CSV";
   const std::string once = ReadAll(kenAll);
   if (once.empty()) {
-    std::printf("実データがありません: %s が見つからないため、測定を省きます。\n",
-                kenAll.c_str());
+    std::printf("実データがありません: %s が見つからないため、測定を省きます。\n", kenAll.c_str());
     return 0;
   }
   const char* dataDir = std::getenv("NORVALIS_BENCH_DATA");
