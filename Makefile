@@ -5,6 +5,8 @@ BUILD_BENCH?= build-bench
 BUILD_FUZZ ?= build-fuzz
 FUZZ_SECONDS ?= 60
 CMAKE_GEN  := -G Ninja
+# A compiler cache, where one is installed, makes rebuilds of several trees cheap.
+LAUNCHER   := $(if $(shell command -v ccache 2>/dev/null),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 EXAMPLE    ?= examples/shiftjis_quoted.csv
 
 .PHONY: all setup configure build run test test-normal test-sanitize format-check format bench package fuzz clean
@@ -16,7 +18,7 @@ setup:
 
 # Reconfigured when this file changes, so an existing build tree picks up new options.
 $(BUILD)/build.ninja: Makefile
-	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNORVALIS_WERROR=ON
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNORVALIS_WERROR=ON $(LAUNCHER)
 	@touch $@
 
 configure: setup $(BUILD)/build.ninja
@@ -39,7 +41,7 @@ test-normal: build
 
 test-sanitize: setup
 	cmake -S . -B $(BUILD_SAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DNORVALIS_SANITIZE=ON \
-	  -DNORVALIS_WERROR=ON
+	  -DNORVALIS_WERROR=ON $(LAUNCHER)
 	cmake --build $(BUILD_SAN)
 	cd $(BUILD_SAN) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
 	  UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j2
