@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "GenerateData.h"
-#include "csv/ColumnCheck.h"
+#include "check/ColumnCheck.h"
 #include "csv/Csv.h"
 #include "csv/CsvUtility.h"
 #include "text/FileUtility.h"
@@ -122,7 +122,7 @@ int MeasureWhole(const std::string& path, double iconvSeconds) {
   // D: the same in every row of the generated files, so the check runs to the last row.
   const std::uint32_t column = std::min<std::uint32_t>(3, table->ColCount() - 1);
   const auto checkStart = Clock::now();
-  const CheckResult result = CheckColumn(csv, false, column, nullptr);
+  const CheckResult result = CheckColumn(csv.Table(), false, column, nullptr);
   std::printf("  チェック %.3f 秒 (%s 列, %llu 行を比較: %s)\n", Seconds(checkStart),
               ToUtf8(TCsvUtility::ColumnIndexToLetters(column)).c_str(),
               static_cast<unsigned long long>(result.compared),

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "app/CellSearch.h"
-#include "csv/ColumnCheckAll.h"
+#include "check/CellSearch.h"
+#include "check/ColumnCheckAll.h"
 #include "csv/Csv.h"
 
 namespace norvalis::bench {
@@ -92,7 +92,7 @@ int Run() {
   const std::shared_ptr<const CsvTable> table = csv.Share();
   for (const bool title : {false, true}) {
     AllColumnsResult result;
-    const double all = BestOfThree([&] { result = CheckAllColumns(table.get(), title); });
+    const double all = BestOfThree([&] { result = CheckAllColumns(*table, title); });
     std::size_t matching = 0;
     for (const CheckResult& column : result.columns)
       matching += column.outcome == CheckResult::Outcome::AllMatch ? 1 : 0;
@@ -123,7 +123,7 @@ int Run() {
     matching.Load(name);
     const std::shared_ptr<const CsvTable> all = matching.Share();
     AllColumnsResult result;
-    const double seconds = BestOfThree([&] { result = CheckAllColumns(all.get(), false); });
+    const double seconds = BestOfThree([&] { result = CheckAllColumns(*all, false); });
     std::printf("  すべての列を調べる (全列一致) %7.3f 秒  %.1f MB, %u 行 × %zu 列\n", seconds,
                 static_cast<double>(same.size()) / 1e6, matching.GetRowCount(),
                 result.columns.size());

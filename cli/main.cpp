@@ -16,9 +16,9 @@
 #include <string_view>
 #include <vector>
 
-#include "app/AppInfo.h"
-#include "csv/ColumnCheck.h"
-#include "csv/ColumnCheckAll.h"
+#include "version/AppInfo.h"
+#include "check/ColumnCheck.h"
+#include "check/ColumnCheckAll.h"
 #include "csv/Csv.h"
 #include "csv/CsvDocument.h"
 #include "csv/CsvUtility.h"
@@ -301,7 +301,7 @@ int ExitCodeOf(CheckResult::Outcome outcome) {
 // first differing row, its value), or JSON.
 int CheckAll(const TCsv& csv, const CheckOptions& o) {
   const std::shared_ptr<const CsvTable> table = csv.Share();
-  const AllColumnsResult result = CheckAllColumns(table.get(), o.title);
+  const AllColumnsResult result = CheckAllColumns(table ? *table : CsvTable::Empty(), o.title);
   if (o.json) {
     Output out;
     out.Put("{\"outcome\":\"");
@@ -367,7 +367,8 @@ int Check(const std::vector<std::string>& args) {
   LoadOrThrow(document, csvPath, o.codePage);
   const TCsv& csv = document.Csv();
   if (o.allColumns) return CheckAll(csv, o);
-  const CheckResult result = document.Check(o.title, o.column);
+  const std::shared_ptr<const CsvTable> table = document.Table();
+  const CheckResult result = CheckColumn(table ? *table : CsvTable::Empty(), o.title, o.column);
 
   if (o.json) {
     Output out;

@@ -5,7 +5,7 @@
 
 #include <QWidget>
 
-#include "csv/ColumnCheckAll.h"
+#include "check/ColumnCheckAll.h"
 
 class QLabel;
 class QTreeWidget;

@@ -1,20 +1,6 @@
-# What the program carries besides its code: the version block, the program icon and the help
-# pages beside the executable in the build tree.
+# What the window carries besides its code: the program icon and the help pages beside the
+# executable in the build tree. The version block is src/version's.
 
-# The version block the About box reads.
-set(NORVALIS_VERSION_LANGUAGE 0411)  # Japanese
-set(NORVALIS_VERSION_CODEPAGE 03A4)  # 932
-set(NORVALIS_FILE_VERSION
-    ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0)
-set(NORVALIS_PRODUCT_VERSION 1.0.0.0)
-set(NORVALIS_FILE_DESCRIPTION "CSVファイルを検証する")
-set(NORVALIS_PRODUCT_NAME Norvalis)
-set(NORVALIS_COMPANY Kestrune)
-string(REPLACE "." "," NORVALIS_FIXED_VERSION ${NORVALIS_FILE_VERSION})
-configure_file(${CMAKE_CURRENT_LIST_DIR}/VersionResource.cpp.in
-               ${CMAKE_CURRENT_BINARY_DIR}/VersionResource.cpp @ONLY)
-
-set(NORVALIS_VERSION_SOURCE ${CMAKE_CURRENT_BINARY_DIR}/VersionResource.cpp)
 set(NORVALIS_APP_RESOURCES ${CMAKE_CURRENT_LIST_DIR}/norvalis.qrc)
 
 # The help pages, copied next to the executable so the build tree runs like an installation.

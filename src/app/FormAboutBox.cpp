@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "app/AppInfo.h"
+#include "version/AppInfo.h"
 #include "app/Dialogs.h"
 #include "app/ProgramIcon.h"
 

@@ -5,7 +5,7 @@
 
 #include <QDialog>
 
-#include "app/VersionBlock.h"
+#include "version/VersionBlock.h"
 
 class QFrame;
 class QLabel;

@@ -13,7 +13,7 @@
 #include "app/Dialogs.h"
 #include "app/FormMainUi.h"
 #include "app/ProjectSession.h"
-#include "csv/ColumnCheck.h"
+#include "check/ColumnCheck.h"
 #include "csv/Csv.h"
 #include "text/UnicodeString.h"
 

@@ -25,13 +25,13 @@
 
 #include "app/AllColumnsWindow.h"
 #include "app/Application.h"
-#include "app/CellSearch.h"
+#include "check/CellSearch.h"
 #include "app/CursorHourGlass.h"
 #include "app/FindBar.h"
 #include "app/FormMain.h"
 #include "app/GoToRowDialog.h"
 #include "app/ProgressOwner.h"
-#include "csv/ColumnCheckAll.h"
+#include "check/ColumnCheckAll.h"
 #include "csv/CsvUtility.h"
 #include "csv/TsvText.h"
 #include "grid/Document.h"
@@ -359,7 +359,7 @@ void TFormMain::ActionCsvCheckAllExecute() {
     const TProgressOwner::CheckRun run(*progress_);
     SetStatusText(CheckingText);
     YieldHook hook = document_->CheckProgressHook();
-    result = CheckAllColumns(table.get(), title, &hook);
+    result = CheckAllColumns(table ? *table : CsvTable::Empty(), title, &hook);
   }
   if (result.outcome == CheckResult::Outcome::NoRows) {
     Dialogs::Current().Warning(this, NoRowsText);

@@ -111,6 +111,11 @@ CsvTable::CsvTable(CsvIndex::Source source, CsvIndex::Index index, std::uint16_t
 
 CsvTable::~CsvTable() = default;
 
+const CsvTable& CsvTable::Empty() {
+  static const CsvTable empty({}, {}, 0, nullptr);
+  return empty;
+}
+
 UnicodeString CsvTable::Cell(std::uint32_t row, std::uint32_t col) const {
   UnicodeString text;
   if (row >= RowCount() || col >= ColCount()) return text;

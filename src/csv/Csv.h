@@ -50,6 +50,8 @@ struct CsvLoadStages {
 class CsvTable {
  public:
   ~CsvTable();
+  // A table of no rows, for operations asked of a document that holds none.
+  static const CsvTable& Empty();
 
   std::uint32_t RowCount() const { return index_.rowCount; }
   // Width of the widest row; shorter rows read as padded with empty cells.
@@ -113,6 +115,9 @@ class TCsv {
   CsvRows GetRows() const;
   // The loaded table for read-only sharing; null when empty.
   std::shared_ptr<const CsvTable> Share() const { return table_; }
+  // The loaded table, or CsvTable::Empty(); valid until the next load or clear (hold Share()
+  // where one may come meanwhile).
+  const CsvTable& Table() const { return table_ ? *table_ : CsvTable::Empty(); }
   // The code page the last load from a file decoded with (0 before any load).
   std::uint16_t CodePage() const { return codePage_; }
 

@@ -37,10 +37,6 @@ void CsvDocument::Clear() {
   result_ = {};
 }
 
-CheckResult CsvDocument::Check(bool firstLineIsTitle, std::int64_t column, YieldHook* hook) const {
-  return CheckColumn(csv_, firstLineIsTitle, column, hook);
-}
-
 bool CsvDocument::Stale() const {
   const std::shared_ptr<const CsvTable> table = csv_.Share();
   if (!table) return false;

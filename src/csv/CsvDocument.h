@@ -5,7 +5,6 @@
 #include <functional>
 #include <memory>
 
-#include "csv/ColumnCheck.h"
 #include "csv/Csv.h"
 #include "text/UnicodeString.h"
 #include "text/YieldHook.h"
@@ -42,9 +41,6 @@ class CsvDocument {
   const TCsv& Csv() const { return csv_; }
   // The loaded table for sharing with another thread or a view; null when empty.
   std::shared_ptr<const CsvTable> Table() const { return csv_.Share(); }
-
-  // The column check on this document's table.
-  CheckResult Check(bool firstLineIsTitle, std::int64_t column, YieldHook* hook = nullptr) const;
 
   // Whether the file changed on disk under the loaded table.
   bool Stale() const;

@@ -191,7 +191,10 @@ YieldHook TDocument::CheckProgressHook() {
 
 CheckResult TDocument::Check(bool firstLineIsTitle, std::int64_t column) {
   YieldHook hook = CheckProgressHook();
-  const CheckResult result = core_.Check(firstLineIsTitle, column, &hook);
+  // Held for the run: a load that events start meanwhile does not change what is checked.
+  const std::shared_ptr<const CsvTable> table = core_.Table();
+  const CheckResult result =
+      CheckColumn(table ? *table : CsvTable::Empty(), firstLineIsTitle, column, &hook);
   if (result.outcome != CheckResult::Outcome::NoRows) {
     emit progress(Task::Check, static_cast<qint64>(result.compared),
                   static_cast<qint64>(result.toCompare));

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QtGlobal>
 
+#include "check/ColumnCheck.h"
 #include "csv/CsvDocument.h"
 #include "text/UnicodeString.h"
 #include "text/YieldHook.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "CliTestSupport.h"
-#include "app/AppInfo.h"
+#include "version/AppInfo.h"
 #include "text/UnicodeString.h"
 
 namespace {

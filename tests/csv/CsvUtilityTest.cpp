@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <string>
+#include <vector>
+
+#include "csv/TsvText.h"
 
 namespace norvalis {
 namespace {
@@ -88,6 +92,29 @@ TEST(ColumnLabels, PrefixAndSuffixSurroundTheLetters) {
   EXPECT_EQ(MakeColumnLabels(3, u"", u""), (std::vector<UnicodeString>{u"A", u"B", u"C"}));
   EXPECT_EQ(MakeColumnLabels(3, u"(", u")"), (std::vector<UnicodeString>{u"(A)", u"(B)", u"(C)"}));
   EXPECT_EQ(MakeColumnLabels(2, u"列", u""), (std::vector<UnicodeString>{u"列A", u"列B"}));
+}
+
+TEST(TsvText, QuotesOnlyCellsThatASpreadsheetWouldSplit) {
+  const struct {
+    std::u16string cell;
+    std::u16string field;
+  } cases[] = {
+      {u"", u""},
+      {u"plain 値", u"plain 値"},
+      {u"a\tb", u"\"a\tb\""},
+      {u"two\nlines", u"\"two\nlines\""},
+      {u"cr\r", u"\"cr\r\""},
+      {u"say \"hi\"", u"\"say \"\"hi\"\"\""},
+      {u"comma,is,fine", u"comma,is,fine"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(ToUtf8(c.cell));
+    UnicodeString out;
+    AppendTsvField(c.cell, out);
+    EXPECT_EQ(out, c.field);
+  }
+  const std::vector<UnicodeString> row = {u"a", u"", u"b\tc"};
+  EXPECT_EQ(TsvLine(row), u"a\t\t\"b\tc\"");
 }
 
 }  // namespace

@@ -17,7 +17,7 @@
 #include <string>
 
 #include "CsvTestSupport.h"
-#include "csv/ColumnCheck.h"
+#include "check/ColumnCheck.h"
 #include "csv/CsvUtility.h"
 
 namespace norvalis {
@@ -279,7 +279,7 @@ TEST(LargeTableCheck, DifferenceInTheLastOfTenMillionRowsIsFoundWithItsRowNumber
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const CheckResult result = CheckColumn(csv, c.title, c.column);
+    const CheckResult result = CheckColumn(csv.Table(), c.title, c.column);
     EXPECT_EQ(result.outcome, c.outcome);
     EXPECT_EQ(result.compared, c.compared);
     EXPECT_EQ(result.toCompare, Rows - 1 - (c.title ? 1u : 0u));
@@ -302,12 +302,12 @@ TEST(LargeTableCheck, DifferenceAtTheLastLabelledColumnOfAMillionIsFound) {
   ASSERT_TRUE(csv.LoadFromText(first + u"\n" + second + u"\n"));
   ASSERT_EQ(csv.GetColCount(), Columns);
   const std::int32_t xfd = TCsvUtility::LettersToColumnIndex(u"XFD");
-  const CheckResult atXfd = CheckColumn(csv, false, xfd);
+  const CheckResult atXfd = CheckColumn(csv.Table(), false, xfd);
   EXPECT_EQ(atXfd.outcome, CheckResult::Outcome::Differs);
   EXPECT_EQ(atXfd.RowNumber(), 2);
   EXPECT_EQ(atXfd.cell, u"w");
-  EXPECT_EQ(CheckColumn(csv, false, xfd - 1).outcome, CheckResult::Outcome::AllMatch);
-  EXPECT_EQ(CheckColumn(csv, false, Columns - 1).outcome, CheckResult::Outcome::AllMatch);
+  EXPECT_EQ(CheckColumn(csv.Table(), false, xfd - 1).outcome, CheckResult::Outcome::AllMatch);
+  EXPECT_EQ(CheckColumn(csv.Table(), false, Columns - 1).outcome, CheckResult::Outcome::AllMatch);
 }
 
 [[maybe_unused]] std::uint64_t FreeDiskBytes(const std::string& path) {
@@ -352,7 +352,7 @@ TEST_F(HostileFileTest, TwoAndAHalfGigabyteFileLoadsAndChecks) {
   EXPECT_EQ(csv.GetCell(Lines - 2, 1), u"b");
   EXPECT_EQ(csv.GetCell(Lines - 1, 1), u"c");
 
-  const CheckResult result = CheckColumn(csv, false, 1);
+  const CheckResult result = CheckColumn(csv.Table(), false, 1);
   EXPECT_EQ(result.outcome, CheckResult::Outcome::Differs);
   EXPECT_EQ(result.RowNumber(), Lines);
   EXPECT_EQ(result.cell, u"c");

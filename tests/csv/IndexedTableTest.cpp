@@ -9,7 +9,7 @@
 #include <random>
 
 #include "CsvTestSupport.h"
-#include "csv/ColumnCheck.h"
+#include "check/ColumnCheck.h"
 #include "text/FileUtility.h"
 #include "text/StringUtility.h"
 
@@ -176,7 +176,7 @@ TEST_F(IndexedTableTest, FileChangedOnDiskNeverCrashes) {
   EXPECT_EQ(again.GetCell(3999, 1), u"");
   EXPECT_EQ(again.GetCell(0, 1), u"row 0");
   EXPECT_TRUE(again.Share()->Stale());
-  EXPECT_EQ(CheckColumn(again, false, 0).outcome, CheckResult::Outcome::Differs);
+  EXPECT_EQ(CheckColumn(again.Table(), false, 0).outcome, CheckResult::Outcome::Differs);
 }
 
 #if !defined(NORVALIS_UNDER_SANITIZER)
@@ -208,7 +208,7 @@ TEST_F(IndexedTableTest, CheckDecodesCellsWhoseBytesDiffer) {
   TCsv csv;
   ASSERT_TRUE(csv.Load(FromUtf8(path), 932).ok());
   ASSERT_EQ(csv.GetCell(0, 0), csv.GetCell(1, 0));
-  const CheckResult result = CheckColumn(csv, false, 0);
+  const CheckResult result = CheckColumn(csv.Table(), false, 0);
   EXPECT_EQ(result.outcome, CheckResult::Outcome::Differs);
   EXPECT_EQ(result.rowIndex, 3u);
   EXPECT_EQ(result.cell, csv.GetCell(3, 0));

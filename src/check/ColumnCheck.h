@@ -42,7 +42,7 @@ inline bool SameCellText(std::u16string_view a, std::u16string_view b) {
 // Compares the cell of every data row in `column` with the first data row's, exactly by
 // UTF-16 code units, and stops at the first difference. A column outside the table reads as
 // empty cells. The hook gets (rows compared, rows to compare) on elapsed time.
-CheckResult CheckColumn(const TCsv& csv, bool firstLineIsTitle, std::int64_t column,
+CheckResult CheckColumn(const CsvTable& table, bool firstLineIsTitle, std::int64_t column,
                         YieldHook* hook = nullptr);
 
 // "検証する行がありません。", "すべての値が一致しました。" or the one-line difference text.

@@ -1,12 +1,10 @@
-#include "csv/ColumnCheckAll.h"
+#include "check/ColumnCheckAll.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 #include <vector>
-
-#include "csv/TsvText.h"
 
 namespace norvalis {
 namespace {
@@ -31,10 +29,10 @@ TEST(ColumnCheckAll, AgreesWithTheSingleColumnCheckOnEveryColumn) {
       SCOPED_TRACE(testing::Message() << "round " << round << " title " << title);
       TCsv csv;
       ASSERT_TRUE(csv.LoadFromText(text));
-      const AllColumnsResult all = CheckAllColumns(csv.Share().get(), title);
+      const AllColumnsResult all = CheckAllColumns(csv.Table(), title);
       bool anyDiffers = false;
       for (std::uint32_t col = 0; col < csv.GetColCount(); ++col) {
-        const CheckResult one = CheckColumn(csv, title, col);
+        const CheckResult one = CheckColumn(csv.Table(), title, col);
         if (one.outcome == Outcome::NoRows) {
           EXPECT_EQ(all.outcome, Outcome::NoRows);
           EXPECT_TRUE(all.columns.empty());
@@ -59,7 +57,7 @@ TEST(ColumnCheckAll, AgreesWithTheSingleColumnCheckOnEveryColumn) {
 TEST(ColumnCheckAll, LinesNameTheColumnItsTitleAndTheFirstDifference) {
   TCsv csv;
   ASSERT_TRUE(csv.LoadFromText(u"id,name,note\n1,x,same\n2,x,same\n3,\"a\tb\",same\n"));
-  const AllColumnsResult result = CheckAllColumns(csv.Share().get(), true);
+  const AllColumnsResult result = CheckAllColumns(csv.Table(), true);
   EXPECT_EQ(result.outcome, Outcome::Differs);
   const std::vector<AllColumnsLine> lines = AllColumnsLines(result);
   ASSERT_EQ(lines.size(), 3u);
@@ -75,34 +73,11 @@ TEST(ColumnCheckAll, LinesNameTheColumnItsTitleAndTheFirstDifference) {
 }
 
 TEST(ColumnCheckAll, NoRowsWithoutATableOrWithOnlyTheTitle) {
-  EXPECT_EQ(CheckAllColumns(nullptr, false).outcome, Outcome::NoRows);
+  EXPECT_EQ(CheckAllColumns(CsvTable::Empty(), false).outcome, Outcome::NoRows);
   TCsv csv;
   ASSERT_TRUE(csv.LoadFromText(u"h1,h2"));
-  EXPECT_EQ(CheckAllColumns(csv.Share().get(), true).outcome, Outcome::NoRows);
-  EXPECT_EQ(CheckAllColumns(csv.Share().get(), false).outcome, Outcome::AllMatch);
-}
-
-TEST(TsvText, QuotesOnlyCellsThatASpreadsheetWouldSplit) {
-  const struct {
-    std::u16string cell;
-    std::u16string field;
-  } cases[] = {
-      {u"", u""},
-      {u"plain 値", u"plain 値"},
-      {u"a\tb", u"\"a\tb\""},
-      {u"two\nlines", u"\"two\nlines\""},
-      {u"cr\r", u"\"cr\r\""},
-      {u"say \"hi\"", u"\"say \"\"hi\"\"\""},
-      {u"comma,is,fine", u"comma,is,fine"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(ToUtf8(c.cell));
-    UnicodeString out;
-    AppendTsvField(c.cell, out);
-    EXPECT_EQ(out, c.field);
-  }
-  const std::vector<UnicodeString> row = {u"a", u"", u"b\tc"};
-  EXPECT_EQ(TsvLine(row), u"a\t\t\"b\tc\"");
+  EXPECT_EQ(CheckAllColumns(csv.Table(), true).outcome, Outcome::NoRows);
+  EXPECT_EQ(CheckAllColumns(csv.Table(), false).outcome, Outcome::AllMatch);
 }
 
 }  // namespace

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/AppInfo.h"
-#include "app/VersionBlock.h"
+#include "version/AppInfo.h"
+#include "version/VersionBlock.h"
 #include "text/Exception.h"
 
 namespace norvalis {

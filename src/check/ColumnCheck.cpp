@@ -1,7 +1,7 @@
-#include "csv/ColumnCheck.h"
+#include "check/ColumnCheck.h"
 
 #include <climits>
-#include <memory>
+#include <utility>
 
 namespace norvalis {
 
@@ -31,28 +31,23 @@ CheckRows CheckRowsOf(std::uint32_t rowCount, bool firstLineIsTitle) {
   return rows;
 }
 
-CheckResult CheckColumn(const TCsv& csv, bool firstLineIsTitle, std::int64_t column,
+CheckResult CheckColumn(const CsvTable& table, bool firstLineIsTitle, std::int64_t column,
                         YieldHook* hook) {
   CheckResult result;
-  // Held while the hook lets the GUI run. When the GUI cleared or reloaded the table
-  // meanwhile, the rest is read from what the table holds then (nothing after a clear).
-  const std::shared_ptr<const CsvTable> first = csv.Share();
-  const CsvTable* table = first.get();
-  std::shared_ptr<const CsvTable> current = first;
-  const CheckRows rows = CheckRowsOf(table ? table->RowCount() : 0, firstLineIsTitle);
+  const CheckRows rows = CheckRowsOf(table.RowCount(), firstLineIsTitle);
   if (!rows.HasReference()) return result;
 
   const std::uint32_t col = tableColumn(column);
   result.toCompare = rows.ToCompare();
   // Equal stored units hold equal text; only cells stored otherwise are decoded, since
   // different bytes may still decode to the same text.
-  const std::string_view referenceRaw = table->RawCell(rows.reference, col);
-  const UnicodeString reference = table->CellText(referenceRaw);
+  const std::string_view referenceRaw = table.RawCell(rows.reference, col);
+  const UnicodeString reference = table.CellText(referenceRaw);
   if (hook != nullptr) hook->Force(0, result.toCompare);
   for (std::uint32_t i = rows.first; i < rows.end; ++i) {
-    const std::string_view raw = table != nullptr ? table->RawCell(i, col) : std::string_view();
-    if (table != first.get() || raw != referenceRaw) {
-      UnicodeString cell = table != nullptr ? table->CellText(raw) : UnicodeString();
+    const std::string_view raw = table.RawCell(i, col);
+    if (raw != referenceRaw) {
+      UnicodeString cell = table.CellText(raw);
       if (!SameCellText(cell, reference)) {
         result.outcome = CheckResult::Outcome::Differs;
         result.rowIndex = i;
@@ -63,10 +58,6 @@ CheckResult CheckColumn(const TCsv& csv, bool firstLineIsTitle, std::int64_t col
     ++result.compared;
     if (hook != nullptr && (result.compared % RowsPerTick) == 0) {
       hook->Tick(result.compared, result.toCompare);
-      if (csv.Share() != current) {
-        current = csv.Share();
-        table = current.get();
-      }
     }
   }
   result.outcome = CheckResult::Outcome::AllMatch;

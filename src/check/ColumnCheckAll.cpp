@@ -1,4 +1,4 @@
-#include "csv/ColumnCheckAll.h"
+#include "check/ColumnCheckAll.h"
 
 #include <algorithm>
 #include <array>
@@ -19,15 +19,15 @@ constexpr char16_t RowText[] = u"%d行目";
 
 }  // namespace
 
-AllColumnsResult CheckAllColumns(const CsvTable* table, bool firstLineIsTitle, YieldHook* hook) {
+AllColumnsResult CheckAllColumns(const CsvTable& table, bool firstLineIsTitle, YieldHook* hook) {
   AllColumnsResult result;
-  const CheckRows rows = CheckRowsOf(table != nullptr ? table->RowCount() : 0, firstLineIsTitle);
+  const CheckRows rows = CheckRowsOf(table.RowCount(), firstLineIsTitle);
   if (!rows.HasReference()) return result;
 
-  const std::uint32_t colCount = table->ColCount();
-  if (firstLineIsTitle) table->RowCells(0, result.titles);
+  const std::uint32_t colCount = table.ColCount();
+  if (firstLineIsTitle) table.RowCells(0, result.titles);
   std::vector<UnicodeString> reference;
-  table->RowCells(rows.reference, reference);
+  table.RowCells(rows.reference, reference);
   result.columns.resize(colCount);
   for (CheckResult& column : result.columns) {
     column.outcome = CheckResult::Outcome::AllMatch;
@@ -41,7 +41,7 @@ AllColumnsResult CheckAllColumns(const CsvTable* table, bool firstLineIsTitle, Y
   std::vector<UnicodeString> cells;
   std::uint64_t done = 0;
   for (std::uint32_t i = rows.first; i < rows.end && !open.empty(); ++i) {
-    table->RowCells(i, cells);
+    table.RowCells(i, cells);
     const auto differs = [&](std::uint32_t col) {
       if (SameCellText(cells[col], reference[col])) return false;
       CheckResult& column = result.columns[col];

@@ -1,11 +1,11 @@
-#include "app/AppInfo.h"
+#include "version/AppInfo.h"
 
 #include <cstdio>
 #include <iterator>
 #include <optional>
 #include <string>
 
-#include "app/VersionBlock.h"
+#include "version/VersionBlock.h"
 #include "text/Exception.h"
 
 namespace norvalis {

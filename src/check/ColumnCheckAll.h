@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "csv/ColumnCheck.h"
+#include "check/ColumnCheck.h"
 #include "csv/Csv.h"
 #include "text/UnicodeString.h"
 #include "text/YieldHook.h"
@@ -22,9 +22,8 @@ struct AllColumnsResult {
 
 // The column check of every column in one pass over the rows: each row's cells are read
 // once, a column stops being compared at its first difference, and the pass ends early when
-// every column has differed. Null reads as an empty table. The hook gets (rows compared, rows
-// to compare) on elapsed time.
-AllColumnsResult CheckAllColumns(const CsvTable* table, bool firstLineIsTitle,
+// every column has differed. The hook gets (rows compared, rows to compare) on elapsed time.
+AllColumnsResult CheckAllColumns(const CsvTable& table, bool firstLineIsTitle,
                                  YieldHook* hook = nullptr);
 
 // One column of the report, as the window lists it and norvalis-check prints it.

@@ -1,4 +1,4 @@
-#include "app/VersionBlock.h"
+#include "version/VersionBlock.h"
 
 #include <algorithm>
 

@@ -46,14 +46,52 @@ namespace version_block_detail {
 
 enum : std::uint16_t { BinaryNode = 0, TextNode = 1 };
 
-// Appends nodes to a byte buffer; usable at compile time, so the program's block is a constant.
+// Where a block's bytes go. Compile-time builds avoid dynamic allocation (clang 14 rejects a
+// vector that leaves a constant expression), so the size is counted first, then an array of
+// exactly that size is filled.
+class CountedBytes {
+ public:
+  constexpr std::size_t size() const { return size_; }
+  constexpr void push_back(std::uint8_t) { ++size_; }
+  constexpr void Set(std::size_t, std::uint8_t) {}
+
+ private:
+  std::size_t size_ = 0;
+};
+
+template <std::size_t N>
+class ArrayBytes {
+ public:
+  constexpr std::size_t size() const { return size_; }
+  constexpr void push_back(std::uint8_t b) { bytes[size_++] = b; }
+  constexpr void Set(std::size_t at, std::uint8_t b) { bytes[at] = b; }
+
+  std::array<std::uint8_t, N> bytes{};
+
+ private:
+  std::size_t size_ = 0;
+};
+
+class VectorBytes {
+ public:
+  std::size_t size() const { return bytes.size(); }
+  void push_back(std::uint8_t b) { bytes.push_back(b); }
+  void Set(std::size_t at, std::uint8_t b) { bytes[at] = b; }
+
+  std::vector<std::uint8_t> bytes;
+};
+
+// Appends nodes to a byte sink.
+template <typename Bytes>
 class Writer {
  public:
+  constexpr explicit Writer(Bytes& bytes) : bytes_(bytes) {}
+
   // Starts a node at the next 32-bit boundary; returns its offset for End.
   constexpr std::size_t Begin(std::u16string_view key, std::uint16_t type,
                               std::uint16_t valueLength) {
     Align();
-    const std::size_t start = bytes.size();
+    const std::size_t start = bytes_.size();
     Word(0);
     Word(valueLength);
     Word(type);
@@ -65,25 +103,26 @@ class Writer {
   }
   // Closes the node that starts at start: its length covers everything written since.
   constexpr void End(std::size_t start) {
-    const std::size_t length = bytes.size() - start;
+    const std::size_t length = bytes_.size() - start;
     if (length > 0xFFFF) throw std::length_error("version block node too long");
-    bytes[start] = static_cast<std::uint8_t>(length & 0xFF);
-    bytes[start + 1] = static_cast<std::uint8_t>(length >> 8);
+    bytes_.Set(start, static_cast<std::uint8_t>(length & 0xFF));
+    bytes_.Set(start + 1, static_cast<std::uint8_t>(length >> 8));
   }
   constexpr void Word(std::uint16_t value) {
-    bytes.push_back(static_cast<std::uint8_t>(value & 0xFF));
-    bytes.push_back(static_cast<std::uint8_t>(value >> 8));
+    bytes_.push_back(static_cast<std::uint8_t>(value & 0xFF));
+    bytes_.push_back(static_cast<std::uint8_t>(value >> 8));
   }
   constexpr void DWord(std::uint32_t value) {
     Word(static_cast<std::uint16_t>(value & 0xFFFF));
     Word(static_cast<std::uint16_t>(value >> 16));
   }
   constexpr void Align() {
-    while (bytes.size() % 4 != 0)
-      bytes.push_back(0);
+    while (bytes_.size() % 4 != 0)
+      bytes_.push_back(0);
   }
 
-  std::vector<std::uint8_t> bytes;
+ private:
+  Bytes& bytes_;
 };
 
 constexpr std::uint32_t High(const std::array<std::uint16_t, 4>& v) {
@@ -93,13 +132,11 @@ constexpr std::uint32_t Low(const std::array<std::uint16_t, 4>& v) {
   return static_cast<std::uint32_t>(v[2]) << 16 | v[3];
 }
 
-}  // namespace version_block_detail
-
-// The block for source; raises std::length_error when a node outgrows its 16-bit length.
-constexpr std::vector<std::uint8_t> BuildVersionBlock(const VersionSource& source) {
-  using namespace version_block_detail;
+// Writes the block for source; raises std::length_error when a node outgrows its 16-bit length.
+template <typename Bytes>
+constexpr void WriteVersionBlock(const VersionSource& source, Bytes& bytes) {
   constexpr std::uint16_t FixedFileInfoSize = 13 * 4;
-  Writer w;
+  Writer<Bytes> w(bytes);
   const std::size_t root = w.Begin(u"VS_VERSION_INFO", BinaryNode, FixedFileInfoSize);
   w.DWord(FixedFileInfoSignature);
   w.DWord(0x00010000);  // structure version 1.0
@@ -135,15 +172,39 @@ constexpr std::vector<std::uint8_t> BuildVersionBlock(const VersionSource& sourc
   if (!source.translations.empty()) {
     if (source.translations.size() > 0x3FFF) throw std::length_error("too many translations");
     const std::size_t info = w.Begin(u"VarFileInfo", TextNode, 0);
-    const auto bytes = static_cast<std::uint16_t>(source.translations.size() * 4);
-    const std::size_t var = w.Begin(u"Translation", BinaryNode, bytes);
+    const auto count = static_cast<std::uint16_t>(source.translations.size() * 4);
+    const std::size_t var = w.Begin(u"Translation", BinaryNode, count);
     for (std::uint32_t translation : source.translations)
       w.DWord(translation);
     w.End(var);
     w.End(info);
   }
   w.End(root);
-  return std::move(w.bytes);
+}
+
+}  // namespace version_block_detail
+
+// The size of the block for source, at compile time.
+constexpr std::size_t VersionBlockSize(const VersionSource& source) {
+  version_block_detail::CountedBytes counted;
+  version_block_detail::WriteVersionBlock(source, counted);
+  return counted.size();
+}
+
+// The block for source as a constant; Size is VersionBlockSize(source).
+template <std::size_t Size>
+constexpr std::array<std::uint8_t, Size> VersionBlockArray(const VersionSource& source) {
+  version_block_detail::ArrayBytes<Size> bytes;
+  version_block_detail::WriteVersionBlock(source, bytes);
+  if (bytes.size() != Size) throw std::length_error("version block size differs");
+  return bytes.bytes;
+}
+
+// The block for source; raises std::length_error when a node outgrows its 16-bit length.
+inline std::vector<std::uint8_t> BuildVersionBlock(const VersionSource& source) {
+  version_block_detail::VectorBytes bytes;
+  version_block_detail::WriteVersionBlock(source, bytes);
+  return std::move(bytes.bytes);
 }
 
 // A value found in a version block.

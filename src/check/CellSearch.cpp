@@ -1,8 +1,9 @@
-#include "app/CellSearch.h"
+#include "check/CellSearch.h"
 
+#include <algorithm>
 #include <vector>
 
-#include <QStringView>
+#include "check/CaseFold.h"
 
 namespace norvalis {
 
@@ -11,11 +12,14 @@ namespace {
 // Rows between two looks at the clock and at the cancel flag.
 constexpr std::uint64_t RowsPerTick = 1 << 11;
 
-bool Contains(std::u16string_view cell, std::u16string_view text, bool caseSensitive) {
+// Whether the cell holds the text; without case, both folded (the text already is), so
+// full-width and other letters beyond ASCII match in either case too.
+bool Contains(std::u16string_view cell, std::u16string_view text, bool caseSensitive,
+              UnicodeString& folded) {
   if (cell.size() < text.size()) return false;
   if (caseSensitive) return cell.find(text) != std::u16string_view::npos;
-  // Qt folds case across the whole of Unicode (full-width letters too).
-  return QStringView(cell).contains(QStringView(text), Qt::CaseInsensitive);
+  CaseFold::Fold(cell, folded);
+  return std::u16string_view(folded).find(text) != std::u16string_view::npos;
 }
 
 }  // namespace
@@ -33,6 +37,9 @@ CellSearchResult SearchCells(const CsvTable& table, const CellSearchRequest& req
           : std::min<std::uint64_t>(request.row - request.firstRow, rows - 1);
   const std::uint32_t startCol = std::min(request.col, cols - 1);
 
+  UnicodeString text = request.text;
+  if (!request.caseSensitive) CaseFold::Fold(request.text, text);
+  UnicodeString folded;
   std::vector<UnicodeString> cells;
   if (hook != nullptr) hook->Force(0, rows + 1);
   // The start row twice: the cells after the current one first, the rest of it last.
@@ -53,7 +60,7 @@ CellSearchResult SearchCells(const CsvTable& table, const CellSearchRequest& req
       table.RowCells(row, cells);
       for (std::int64_t i = 0; i < end - begin; ++i) {
         const std::int64_t col = request.forward ? begin + i : end - 1 - i;
-        if (Contains(cells[static_cast<std::size_t>(col)], request.text, request.caseSensitive)) {
+        if (Contains(cells[static_cast<std::size_t>(col)], text, request.caseSensitive, folded)) {
           result.outcome = CellSearchResult::Outcome::Found;
           result.row = row;
           result.col = static_cast<std::uint32_t>(col);
