@@ -100,6 +100,24 @@ CsvLoadError errorForErrno(int errnum) {
   }
 }
 
+// Runs a step that reads a file; what the readers raise becomes the result, so no exception
+// leaves the table's layer.
+template <typename Step>
+CsvLoadResult readingFile(Step step) {
+  try {
+    return step();
+  } catch (const EFOpenError& error) {
+    return failure(errorForErrno(error.ErrorNumber()), error.Message());
+  } catch (const Exception& error) {
+    // The reader raises only the memory messages besides the open error.
+    return failure(CsvLoadError::OutOfMemory, error.Message());
+  } catch (const std::bad_alloc&) {
+    return failure(CsvLoadError::OutOfMemory, TFileUtility::MemoryMessage);
+  } catch (...) {
+    return failure(CsvLoadError::Unreadable);
+  }
+}
+
 }  // namespace
 
 CsvTable::CsvTable(CsvIndex::Source source, CsvIndex::Index index, std::uint16_t codePage,
@@ -159,10 +177,11 @@ TCsv::~TCsv() = default;
 CsvLoadResult TCsv::Load(const UnicodeString& fileName, std::uint16_t codePage,
                          const std::atomic<bool>* cancel) {
   stages_ = {};
-  try {
+  return readingFile([&] {
     Stopwatch watch;
     std::shared_ptr<const FileBytes> file = FileBytes::Open(fileName);
     stages_.open = watch.Lap();
+    stages_.bytes = file->Size();
     if (codePage == 0) codePage = TStringUtility::DetectCodePage(file->View());
     stages_.detect = watch.Lap();
     Source source = sourceFor(file, codePage);
@@ -170,16 +189,16 @@ CsvLoadResult TCsv::Load(const UnicodeString& fileName, std::uint16_t codePage,
     CsvLoadResult result = Adopt(std::move(source), codePage, std::move(file), cancel, true);
     stages_.index = watch.Lap();
     return result;
-  } catch (const EFOpenError& error) {
-    return failure(errorForErrno(error.ErrorNumber()), error.Message());
-  } catch (const Exception& error) {
-    // The reader raises only the memory messages besides the open error.
-    return failure(CsvLoadError::OutOfMemory, error.Message());
-  } catch (const std::bad_alloc&) {
-    return failure(CsvLoadError::OutOfMemory, TFileUtility::MemoryMessage);
-  } catch (...) {
-    return failure(CsvLoadError::Unreadable);
-  }
+  });
+}
+
+CsvLoadResult CodePageOfFile(const UnicodeString& fileName, std::uint16_t codePage,
+                             std::uint16_t& used) {
+  return readingFile([&] {
+    const std::shared_ptr<const FileBytes> file = FileBytes::Open(fileName);
+    used = codePage != 0 ? codePage : TStringUtility::DetectCodePage(file->View());
+    return CsvLoadResult{};
+  });
 }
 
 CsvLoadResult TCsv::Adopt(CsvIndex::Source source, std::uint16_t codePage,

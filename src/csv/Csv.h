@@ -38,10 +38,11 @@ class FileBytes;
 
 // Where the time of the last load from a file went, in seconds.
 struct CsvLoadStages {
-  double open = 0;    // opening and mapping (or reading) the file
-  double detect = 0;  // detecting the encoding
-  double decode = 0;  // decoding first, for encodings that are not indexed as they are
-  double index = 0;   // finding the rows and the counts
+  double open = 0;          // opening and mapping (or reading) the file
+  double detect = 0;        // detecting the encoding
+  double decode = 0;        // decoding first, for encodings that are not indexed as they are
+  double index = 0;         // finding the rows and the counts
+  std::uint64_t bytes = 0;  // the file's bytes read
 };
 
 // A loaded table: the content's code units held once (a file's bytes stay mapped), the
@@ -139,6 +140,11 @@ class TCsv {
   CsvLoadStages stages_;
   YieldHook yield_;
 };
+
+// The code page a load of the file decodes with: codePage when one is asked for, else the one
+// detected from the file's first bytes. Fails as a load would when the file cannot be read.
+CsvLoadResult CodePageOfFile(const UnicodeString& fileName, std::uint16_t codePage,
+                             std::uint16_t& used);
 
 // Cuts a decoded text into ragged rows by the CSV dialect.
 CsvRows ParseCsvText(const UnicodeString& text);

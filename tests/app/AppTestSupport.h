@@ -28,6 +28,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "../support/TempDir.h"
 #include "app/Dialogs.h"
 #include "grid/Document.h"
 #include "grid/GridCsv.h"
@@ -139,8 +140,17 @@ inline bool WaitUntil(const std::function<bool()>& condition,
   return true;
 }
 
-// Writes bytes to a file in dir; returns its path.
-inline QString WriteFile(const QTemporaryDir& dir, const QString& name, const std::string& bytes) {
+// The tests' shared scratch folder, spoken to as a QTemporaryDir is.
+class ScratchDir : public test::TempDir {
+ public:
+  bool isValid() const { return IsValid(); }
+  QString path() const { return QString::fromStdString(Folder()); }
+  QString filePath(const QString& name) const { return path() + u'/' + name; }
+};
+
+// Writes bytes to a file in dir (a ScratchDir or a QTemporaryDir); returns its path.
+template <typename Dir>
+QString WriteFile(const Dir& dir, const QString& name, const std::string& bytes) {
   const QString path = dir.filePath(name);
   QFile file(path);
   if (!file.open(QIODevice::WriteOnly)) return {};

@@ -107,7 +107,7 @@ class WindowTest : public ::testing::Test {
   QStringList Warnings() const { return Texts(DialogCall::Kind::Warning); }
 
   FakeDialogs dialogs;
-  QTemporaryDir dir;
+  ScratchDir dir;
   std::unique_ptr<TFormMain> form;
 };
 

@@ -89,6 +89,26 @@ TEST_F(NorvalisCheckTools, CodePageReadsTheFileAsChosenAndZeroOrUnknownDetects) 
   EXPECT_EQ(dump.out, "2行目のデータが異なります。セルの値：\xEF\xBD\xA4\xEF\xBD\xA3\n");
 }
 
+TEST_F(NorvalisCheckTools, EveryCommandThatReadsTheFileTakesTheCodePage) {
+  const std::string euc = Write("e.csv", "\xA4\xA2\n");
+  const struct {
+    std::vector<std::string> args;
+    std::string out;  // or a line of it
+  } cases[] = {
+      {{"--encoding", euc, "--code-page", "932"}, "932\n"},
+      {{"--encoding", euc, "--code-page", "0"}, "20932\n"},
+      {{"--dump", euc}, "[[\"\\u3042\"]]\n"},
+      {{"--dump", euc, "--code-page", "932"}, "[[\"\\uFF64\\uFF62\"]]\n"},
+      {{"--code-page", "932", "--stats", euc}, "\nコードページ: 932\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.front() + " " + c.args.back());
+    const CliRun r = Check(c.args);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find(c.out), std::string::npos) << r.out;
+  }
+}
+
 TEST_F(NorvalisCheckTools, ProjectCodePageIsUsedUnlessTheOptionSaysOtherwise) {
   const std::string euc = Write("e.csv", "\xA4\xA2\n");
   const std::string project = Path("p.NVS");

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/TempDir.h"
 #include "../text/TextTestSupport.h"
 
 namespace norvalis::test {

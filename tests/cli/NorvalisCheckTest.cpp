@@ -185,6 +185,32 @@ TEST_F(NorvalisCheck, NamesAfterDoubleDashOrBeginningWithPlusAreFiles) {
   }
 }
 
+TEST_F(NorvalisCheck, DashReadsStandardInputUnlessItComesAfterDoubleDash) {
+  Write("-", "x\ny\n");
+  const std::string fromInput = "cd " + norvalis::test::Quote(dir_) + " && exec <" +
+                                norvalis::test::Quote(Example("column_check.csv")) + "; ";
+  const struct {
+    std::vector<std::string> args;
+    int exitCode;
+    std::string out;
+  } cases[] = {
+      {{"-", "--title", "--column", "C"}, 1, "6行目のデータが異なります。セルの値：営業二部\n"},
+      {{"--encoding", "-"}, 0, "932\n"},
+      {{"--all-columns", "-"},
+       1,
+       "A\t\t2行目\t1001\nB\t\t2行目\t山田 太郎\nC\t\t2行目\t営業部\n"
+       "D\t\t2行目\t東京\n"},
+      {{"--", "-"}, 1, "2行目のデータが異なります。セルの値：y\n"},
+      {{"--dump", "--", "-"}, 0, "[[\"x\"],[\"y\"]]\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.front() + " " + c.args.back());
+    const CliRun r = Check(c.args, fromInput);
+    EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+    EXPECT_EQ(r.out, c.out);
+  }
+}
+
 TEST_F(NorvalisCheck, VersionAndHelpGoToStandardOutput) {
   const CliRun version = Check({"--version"});
   EXPECT_EQ(version.exitCode, 0);

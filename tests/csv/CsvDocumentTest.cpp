@@ -17,7 +17,7 @@ namespace norvalis {
 namespace {
 
 namespace Seams = TFileUtility::Testing;
-using CsvLoadTest = test::TempDirTest;
+using CsvLoadTest = test::ReaderTest;
 
 int denyOpen(const char*, int) {
   errno = EACCES;

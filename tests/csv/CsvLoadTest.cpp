@@ -16,7 +16,7 @@
 namespace norvalis {
 namespace {
 
-class CsvLoad : public test::TempDirTest {
+class CsvLoad : public test::ReaderTest {
  protected:
   UnicodeString write(const std::string& name, const std::string& bytes) {
     return FromUtf8(Write(name, bytes));

@@ -173,7 +173,7 @@ TEST(TCsv, LoadMadeFromTheYieldHookIsNotOverwritten) {
   EXPECT_EQ(csv.GetRows(), (CsvRows{{u"inner"}}));
 }
 
-class TCsvFile : public test::TempDirTest {
+class TCsvFile : public test::ReaderTest {
  protected:
   UnicodeString write(const std::string& name, const std::string& bytes) {
     return FromUtf8(Write(name, bytes));

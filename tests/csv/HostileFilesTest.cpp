@@ -25,7 +25,7 @@ namespace {
 
 namespace Seams = TFileUtility::Testing;
 using test::ExpectEmpty;
-using HostileFileTest = test::TempDirTest;
+using HostileFileTest = test::ReaderTest;
 
 bool Load(TCsv& csv, const std::string& path) {
   return csv.LoadFromFile(FromUtf8(path));

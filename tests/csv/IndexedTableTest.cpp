@@ -29,7 +29,7 @@ CsvRows LiteralRows(const std::string& bytes, std::uint16_t codePage) {
   return rows;
 }
 
-class IndexedTableTest : public TempDirTest {
+class IndexedTableTest : public test::ReaderTest {
  protected:
   // Loads the bytes through the file route and compares every way of reading the table.
   void ExpectSameAsLiteral(const std::string& bytes, std::uint16_t codePage) {

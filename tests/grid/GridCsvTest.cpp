@@ -123,8 +123,8 @@ TEST_F(GridCsvTest, EmptyOrUnreadableFileGivesTheNewGridLayout) {
   };
   const std::string empty = File("empty.csv", "");
   const std::string blank = File("blank.csv", "\r\n\r\n");
-  const std::string missing = dir_.filePath("missing.csv").toStdString();
-  const std::string directory = dir_.path().toStdString();
+  const std::string missing = Path("missing.csv");
+  const std::string directory = dir_;
   const Case cases[] = {
       {"empty", empty, false, 2},
       {"empty with title", empty, true, 3},

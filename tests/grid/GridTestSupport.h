@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include "../support/TempDir.h"
+
 namespace norvalis::test {
 
 // Writes bytes into a file of the directory and returns its path.
@@ -96,13 +98,9 @@ inline QColor StrongestInk(const QImage& image, const QRect& area, QColor backgr
 }
 
 // A fixture with a scratch folder for the test's files.
-class FileTest : public ::testing::Test {
+class FileTest : public TempDirTest {
  protected:
-  void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
-  std::string File(const std::string& name, const std::string& bytes) {
-    return WriteFile(dir_, name, bytes);
-  }
-  QTemporaryDir dir_;
+  std::string File(const std::string& name, const std::string& bytes) { return Write(name, bytes); }
 };
 
 }  // namespace norvalis::test

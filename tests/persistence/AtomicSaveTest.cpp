@@ -32,7 +32,7 @@ using testing::ReadBytes;
 using testing::Utf16Le;
 using testing::WriteBytes;
 
-class AtomicSaveTest : public testing::TempFolderTest {};
+class AtomicSaveTest : public test::TempDirTest {};
 
 UnicodeString CreateErrorText(const UnicodeString& path, int errnum) {
   return u"ファイル \"" + path + u"\" を作成できません。" + SystemErrorText(errnum);
@@ -83,8 +83,8 @@ TEST_F(AtomicSaveTest, SaveFailingAtAnyStepKeepsTheOldFileAndTheValues) {
   const Saver savers[] = {
       {"raw.ini",
        {{"no file yet", std::nullopt}, {"old bytes", "old content, byte for byte\r\n\x95\x5C\xFF"}},
-       [&] { WriteFileAtomically(UPathOf("raw.ini"), rawBytes); },
-       [&] { EXPECT_EQ(ReadBytes(PathOf("raw.ini")), rawBytes); }},
+       [&] { WriteFileAtomically(UPath("raw.ini"), rawBytes); },
+       [&] { EXPECT_EQ(ReadBytes(Path("raw.ini")), rawBytes); }},
       {"p.NVS",
        {{"no file yet", std::nullopt},
         {"UTF-16 LE project",
@@ -93,10 +93,10 @@ TEST_F(AtomicSaveTest, SaveFailingAtAnyStepKeepsTheOldFileAndTheValues) {
         {"hand-written UTF-8 project with more keys",
          "\xEF\xBB\xBF; note\n[CSV]\nFILENAME=/old.csv\n[NOTES]\nA=1\n"},
         {"binary", std::string("\x00\xFF\x80\r\n\x1A", 6)}},
-       [&] { project.SaveToFile(UPathOf("p.NVS")); },
+       [&] { project.SaveToFile(UPath("p.NVS")); },
        [&] {
          TProject loaded;
-         loaded.LoadFromFile(UPathOf("p.NVS"));
+         loaded.LoadFromFile(UPath("p.NVS"));
          EXPECT_EQ(ToUtf8(loaded.FileName), "/data/新しい.csv");
          EXPECT_EQ(loaded.Col, 7);
          EXPECT_TRUE(loaded.Title);
@@ -107,15 +107,15 @@ TEST_F(AtomicSaveTest, SaveFailingAtAnyStepKeepsTheOldFileAndTheValues) {
         {"UTF-16 LE settings with another section",
          "\xFF\xFE" + Utf16Le(u"[STARTUP]\r\nHISTORY=/a.NVS\r\n[MINE]\r\nX=1\r\n")},
         {"binary", std::string("\x81\x00\xFE\xFF\n", 5)}},
-       [&] { config.Save(UPathOf("Norvalis.ini"), [&](const UnicodeString&) { ++warnings; }); },
+       [&] { config.Save(UPath("Norvalis.ini"), [&](const UnicodeString&) { ++warnings; }); },
        [&] {
          TConfig loaded;
-         loaded.Load(UPathOf("Norvalis.ini"));
+         loaded.Load(UPath("Norvalis.ini"));
          EXPECT_EQ(FieldsOf(loaded), configFields);
        }},
   };
   for (const Saver& saver : savers) {
-    const std::string path = PathOf(saver.file);
+    const std::string path = Path(saver.file);
     for (const OldFile& old : saver.oldFiles) {
       for (const StepFailure& failure : kStepFailures) {
         SCOPED_TRACE(std::string(saver.file) + ", " + old.name + ", " + failure.name);
@@ -132,9 +132,9 @@ TEST_F(AtomicSaveTest, SaveFailingAtAnyStepKeepsTheOldFileAndTheValues) {
         }
         if (old.bytes) {
           EXPECT_EQ(ReadBytes(path), *old.bytes);
-          EXPECT_EQ(FolderEntries(folder_), std::set<std::string>{saver.file});
+          EXPECT_EQ(FolderEntries(dir_), std::set<std::string>{saver.file});
         } else {
-          EXPECT_TRUE(FolderEntries(folder_).empty());
+          EXPECT_TRUE(FolderEntries(dir_).empty());
         }
         EXPECT_EQ(FieldsOf(config), configFields);
 
@@ -150,36 +150,36 @@ TEST_F(AtomicSaveTest, SaveFailingAtAnyStepKeepsTheOldFileAndTheValues) {
 
 TEST_F(AtomicSaveTest, MissingFolderRaisesTheFileCreationError) {
   try {
-    WriteFileAtomically(UPathOf("no/such/folder.ini"), "x");
+    WriteFileAtomically(UPath("no/such/folder.ini"), "x");
     ADD_FAILURE() << "no exception";
   } catch (const EFCreateError& error) {
-    EXPECT_EQ(error.Message(), CreateErrorText(UPathOf("no/such/folder.ini"), ENOENT));
+    EXPECT_EQ(error.Message(), CreateErrorText(UPath("no/such/folder.ini"), ENOENT));
   }
 }
 
 TEST_F(AtomicSaveTest, ReplacingKeepsTheFileModeAndNewFilesFollowTheUmask) {
-  WriteBytes(PathOf("kept.ini"), "old");
-  ASSERT_EQ(chmod(PathOf("kept.ini").c_str(), 0640), 0);
-  WriteFileAtomically(UPathOf("kept.ini"), "new");
+  WriteBytes(Path("kept.ini"), "old");
+  ASSERT_EQ(chmod(Path("kept.ini").c_str(), 0640), 0);
+  WriteFileAtomically(UPath("kept.ini"), "new");
   struct stat st {};
-  ASSERT_EQ(stat(PathOf("kept.ini").c_str(), &st), 0);
+  ASSERT_EQ(stat(Path("kept.ini").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
 
   const mode_t oldMask = umask(027);
-  WriteFileAtomically(UPathOf("fresh.ini"), "new");
+  WriteFileAtomically(UPath("fresh.ini"), "new");
   umask(oldMask);
-  ASSERT_EQ(stat(PathOf("fresh.ini").c_str(), &st), 0);
+  ASSERT_EQ(stat(Path("fresh.ini").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
 TEST_F(AtomicSaveTest, SymbolicLinkStaysALinkAndItsTargetIsReplaced) {
-  WriteBytes(PathOf("real.ini"), "old");
-  ASSERT_EQ(symlink("real.ini", PathOf("link.ini").c_str()), 0);
-  WriteFileAtomically(UPathOf("link.ini"), "new");
+  WriteBytes(Path("real.ini"), "old");
+  ASSERT_EQ(symlink("real.ini", Path("link.ini").c_str()), 0);
+  WriteFileAtomically(UPath("link.ini"), "new");
   struct stat st {};
-  ASSERT_EQ(lstat(PathOf("link.ini").c_str(), &st), 0);
+  ASSERT_EQ(lstat(Path("link.ini").c_str(), &st), 0);
   EXPECT_TRUE(S_ISLNK(st.st_mode));
-  EXPECT_EQ(ReadBytes(PathOf("real.ini")), "new");
+  EXPECT_EQ(ReadBytes(Path("real.ini")), "new");
 }
 
 }  // namespace

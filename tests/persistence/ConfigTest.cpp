@@ -22,12 +22,12 @@ using testing::ScopedEnv;
 using testing::Utf16Le;
 using testing::WriteBytes;
 
-class ConfigTest : public testing::TempFolderTest {
+class ConfigTest : public test::TempDirTest {
  protected:
   TConfig LoadFrom(std::string_view bytes) {
-    WriteBytes(PathOf("Norvalis.ini"), bytes);
+    WriteBytes(Path("Norvalis.ini"), bytes);
     TConfig config;
-    config.Load(UPathOf("Norvalis.ini"));
+    config.Load(UPath("Norvalis.ini"));
     return config;
   }
 };
@@ -60,9 +60,9 @@ TEST_F(ConfigTest, ConstructionAndLoadingWithoutAFileGiveTheirOwnDefaults) {
             "Restore=0 Left=0 Top=0 Right=744 Bottom=580 State=0 History[0]= ProjectRestore=0 "
             "Last=");
   TConfig config = FilledConfig();
-  config.Load(UPathOf("missing/Norvalis.ini"));
+  config.Load(UPath("missing/Norvalis.ini"));
   EXPECT_EQ(FieldsOf(config), kLoadDefaults);
-  EXPECT_FALSE(PathExists(PathOf("missing")));
+  EXPECT_FALSE(PathExists(Path("missing")));
 }
 
 TEST_F(ConfigTest, NewSettingsFileHoldsTheFourteenLinesInCodePage932AndLoadsBackUnchanged) {
@@ -86,12 +86,12 @@ TEST_F(ConfigTest, NewSettingsFileHoldsTheFourteenLinesInCodePage932AndLoadsBack
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TConfig saved = c.config;
-    saved.Save(UPathOf("Norvalis.ini"));
-    EXPECT_EQ(ReadBytes(PathOf("Norvalis.ini")), c.bytes);
+    saved.Save(UPath("Norvalis.ini"));
+    EXPECT_EQ(ReadBytes(Path("Norvalis.ini")), c.bytes);
     TConfig loaded;
-    loaded.Load(UPathOf("Norvalis.ini"));
+    loaded.Load(UPath("Norvalis.ini"));
     EXPECT_EQ(FieldsOf(loaded), FieldsOf(c.config));
-    std::remove(PathOf("Norvalis.ini").c_str());
+    std::remove(Path("Norvalis.ini").c_str());
   }
 }
 
@@ -101,20 +101,20 @@ TEST_F(ConfigTest, PathOutsideCodePage932SurvivesASettingsRoundTrip) {
   saved.AddHistory(u"/home/u/表.NVS");
   saved.AddHistory(path);
   saved.LastProjectFile = path;
-  saved.Save(UPathOf("Norvalis.ini"));
-  const std::string bytes = ReadBytes(PathOf("Norvalis.ini"));
+  saved.Save(UPath("Norvalis.ini"));
+  const std::string bytes = ReadBytes(Path("Norvalis.ini"));
   EXPECT_EQ(bytes.substr(0, 3), "\xEF\xBB\xBF");
   EXPECT_NE(bytes.find(ToUtf8(u"LastProjectFile=" + path + u"\r\n")), std::string::npos);
 
   TConfig loaded;
-  loaded.Load(UPathOf("Norvalis.ini"));
+  loaded.Load(UPath("Norvalis.ini"));
   EXPECT_EQ(FieldsOf(loaded), FieldsOf(saved));
 
   // The file now has a UTF-8 mark and keeps it, like any file saved with one.
   loaded.History.Clear();
   loaded.LastProjectFile = u"/home/u/表.NVS";
-  loaded.Save(UPathOf("Norvalis.ini"));
-  const std::string resaved = ReadBytes(PathOf("Norvalis.ini"));
+  loaded.Save(UPath("Norvalis.ini"));
+  const std::string resaved = ReadBytes(Path("Norvalis.ini"));
   EXPECT_EQ(resaved.substr(0, 3), "\xEF\xBB\xBF");
   EXPECT_NE(resaved.find(ToUtf8(u"LastProjectFile=/home/u/表.NVS\r\n")), std::string::npos);
 }
@@ -206,37 +206,37 @@ TEST_F(ConfigTest, SaveWritesVersionZeroAndKeepsOtherContentAndTheEncoding) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TConfig config = LoadFrom(c.old);
-    config.Save(UPathOf("Norvalis.ini"));
-    EXPECT_EQ(ReadBytes(PathOf("Norvalis.ini")), c.saved);
+    config.Save(UPath("Norvalis.ini"));
+    EXPECT_EQ(ReadBytes(Path("Norvalis.ini")), c.saved);
   }
 }
 
 TEST_F(ConfigTest, SettingsFilePathFollowsTheConfigHome) {
-  const ScopedEnv home("HOME", folder_);
+  const ScopedEnv home("HOME", dir_);
   const struct {
     std::optional<std::string> configHome;
     const char* expected;
   } cases[] = {
-      {PathOf("conf"), "conf/Kestrune/Norvalis/Norvalis.ini"},
-      {PathOf("conf") + "/", "conf/Kestrune/Norvalis/Norvalis.ini"},
+      {Path("conf"), "conf/Kestrune/Norvalis/Norvalis.ini"},
+      {Path("conf") + "/", "conf/Kestrune/Norvalis/Norvalis.ini"},
       {std::nullopt, ".config/Kestrune/Norvalis/Norvalis.ini"},
       {"relative/conf", ".config/Kestrune/Norvalis/Norvalis.ini"},  // a relative one is ignored
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.configHome.value_or("unset"));
     const ScopedEnv xdg("XDG_CONFIG_HOME", c.configHome);
-    EXPECT_EQ(ToUtf8(GetSettingsFilePath()), PathOf(c.expected));
+    EXPECT_EQ(ToUtf8(GetSettingsFilePath()), Path(c.expected));
   }
 }
 
 TEST_F(ConfigTest, SaveCreatesEveryMissingFolderOfTheSettingsPath) {
-  const ScopedEnv xdg("XDG_CONFIG_HOME", PathOf("conf"));
+  const ScopedEnv xdg("XDG_CONFIG_HOME", Path("conf"));
   int warnings = 0;
   TConfig saved;
   saved.AddHistory(u"/p/a.NVS");
   saved.Save(GetSettingsFilePath(), [&](const UnicodeString&) { ++warnings; });
   EXPECT_EQ(warnings, 0);
-  EXPECT_TRUE(PathExists(PathOf("conf/Kestrune/Norvalis/Norvalis.ini")));
+  EXPECT_TRUE(PathExists(Path("conf/Kestrune/Norvalis/Norvalis.ini")));
   TConfig loaded;
   loaded.Load(GetSettingsFilePath());
   EXPECT_EQ(historyOf(loaded), std::vector<std::string>{"/p/a.NVS"});
@@ -244,21 +244,21 @@ TEST_F(ConfigTest, SaveCreatesEveryMissingFolderOfTheSettingsPath) {
 
 TEST_F(ConfigTest, FolderThatCannotBeCreatedWarnsOncePerSaveAndWritesNothing) {
   // A plain file where a folder must go stops the creation, also for root.
-  WriteBytes(PathOf("blocker"), "file");
+  WriteBytes(Path("blocker"), "file");
   std::vector<std::string> warnings;
   TConfig config;
   config.WindowPositionLeft = 12;
   for (int attempt = 0; attempt < 2; ++attempt) {
-    config.Save(UPathOf("blocker/Kestrune/Norvalis.ini"),
+    config.Save(UPath("blocker/Kestrune/Norvalis.ini"),
                 [&](const UnicodeString& message) { warnings.push_back(ToUtf8(message)); });
   }
   EXPECT_EQ(warnings, (std::vector<std::string>(
                           2, "設定ファイルを保存するためのフォルダの作成に失敗しました。")));
-  EXPECT_EQ(FolderEntries(folder_), std::set<std::string>{"blocker"});
-  EXPECT_EQ(ReadBytes(PathOf("blocker")), "file");
+  EXPECT_EQ(FolderEntries(dir_), std::set<std::string>{"blocker"});
+  EXPECT_EQ(ReadBytes(Path("blocker")), "file");
   EXPECT_EQ(config.WindowPositionLeft, 12);
   // Without a callback the save is still skipped quietly.
-  EXPECT_NO_THROW(config.Save(UPathOf("blocker/Norvalis.ini")));
+  EXPECT_NO_THROW(config.Save(UPath("blocker/Norvalis.ini")));
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ using testing::kLoadDefaults;
 using testing::Utf16Le;
 using testing::WriteBytes;
 
-class HostilePersistenceTest : public testing::TempFolderTest {};
+class HostilePersistenceTest : public test::TempDirTest {};
 
 // Bytes that hold no INI text: each loads as the defaults.
 std::string PseudoRandomBytes(std::size_t size, std::uint32_t seed) {
@@ -52,16 +52,16 @@ TEST_F(HostilePersistenceTest, BinaryFilesLoadAsDefaults) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    WriteBytes(PathOf("garbage"), c.bytes);
+    WriteBytes(Path("garbage"), c.bytes);
     TProject project(u"before", 99, true);
-    ASSERT_NO_THROW(project.LoadFromFile(UPathOf("garbage")));
+    ASSERT_NO_THROW(project.LoadFromFile(UPath("garbage")));
     EXPECT_EQ(project.FileName, u"");
     EXPECT_FALSE(project.Title);
     EXPECT_EQ(project.Col, 0);
 
     TConfig config;
     config.AddHistory(u"/old.NVS");
-    ASSERT_NO_THROW(config.Load(UPathOf("garbage")));
+    ASSERT_NO_THROW(config.Load(UPath("garbage")));
     EXPECT_EQ(FieldsOf(config), kLoadDefaults);
   }
 }
@@ -69,11 +69,11 @@ TEST_F(HostilePersistenceTest, BinaryFilesLoadAsDefaults) {
 TEST_F(HostilePersistenceTest, ControlBytesAroundLinesAreTrimmedAway) {
   // Codes 0 to 32 at either end of a line are blanks by the rules, zero bytes included.
   using namespace std::string_literals;
-  WriteBytes(PathOf("p.NVS"),
+  WriteBytes(Path("p.NVS"),
              "\x00\x01[CSV]\x1F\r\n\x02 FILENAME=x.csv\x00\x00\r\n"
              "\x7FTITLE=1\r\n\x0B[TASK]\x0C\nCOL=4\x1A"s);
   TProject project;
-  project.LoadFromFile(UPathOf("p.NVS"));
+  project.LoadFromFile(UPath("p.NVS"));
   EXPECT_EQ(project.FileName, u"x.csv");
   EXPECT_FALSE(project.Title) << "U+007F is no blank: the key is not TITLE";
   EXPECT_EQ(project.Col, 4);
@@ -85,9 +85,9 @@ TEST_F(HostilePersistenceTest, TenMegabyteLinesLoadWhole) {
   const std::u16string longLine(Length, u'x');
   const std::u16string text = u";" + longLine + u"\r\n[CSV]\r\n" + longLine + u"\r\nFILENAME=" +
                               longName + u"\r\nTITLE=1\r\n[TASK]\r\nCOL=" + longLine + u"\r\n";
-  WriteBytes(PathOf("long.NVS"), "\xFF\xFE" + Utf16Le(text));
+  WriteBytes(Path("long.NVS"), "\xFF\xFE" + Utf16Le(text));
   TProject project;
-  project.LoadFromFile(UPathOf("long.NVS"));
+  project.LoadFromFile(UPath("long.NVS"));
   EXPECT_EQ(project.FileName.size(), Length);
   EXPECT_TRUE(project.FileName == longName);
   EXPECT_TRUE(project.Title);
@@ -104,18 +104,18 @@ TEST_F(HostilePersistenceTest, TenMegabyteHistoryLoadsAndSurvivesASave) {
   }
   history += ",\"/p/with space.NVS\"";
   ++entries;
-  WriteBytes(PathOf("Norvalis.ini"), "[STARTUP]\r\nHISTORY=" + history + "\r\nWindowState=2\r\n");
+  WriteBytes(Path("Norvalis.ini"), "[STARTUP]\r\nHISTORY=" + history + "\r\nWindowState=2\r\n");
   TConfig config;
-  config.Load(UPathOf("Norvalis.ini"));
+  config.Load(UPath("Norvalis.ini"));
   ASSERT_EQ(config.History.Count(), entries);
   EXPECT_EQ(config.History[0], u"/p/0.NVS");
   EXPECT_EQ(config.History[entries - 2], FromUtf8("/p/" + std::to_string(entries - 2) + ".NVS"));
   EXPECT_EQ(config.History[entries - 1], u"/p/with space.NVS");
   EXPECT_EQ(config.WindowState, 2);
 
-  config.Save(UPathOf("Norvalis.ini"));
+  config.Save(UPath("Norvalis.ini"));
   TConfig reloaded;
-  reloaded.Load(UPathOf("Norvalis.ini"));
+  reloaded.Load(UPath("Norvalis.ini"));
   ASSERT_EQ(reloaded.History.Count(), entries);
   EXPECT_EQ(reloaded.History[entries - 1], u"/p/with space.NVS");
 }

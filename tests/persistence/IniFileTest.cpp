@@ -23,13 +23,13 @@ using testing::Utf16Be;
 using testing::Utf16Le;
 using testing::WriteBytes;
 
-class IniFileTest : public testing::TempFolderTest {
+class IniFileTest : public test::TempDirTest {
  protected:
   // A document read from a file holding bytes.
   TMemIniFile Open(std::string_view bytes,
                    std::optional<TIniEncoding> encoding = std::nullopt) const {
-    WriteBytes(PathOf("doc.ini"), bytes);
-    return TMemIniFile(UPathOf("doc.ini"), encoding);
+    WriteBytes(Path("doc.ini"), bytes);
+    return TMemIniFile(UPath("doc.ini"), encoding);
   }
 };
 
@@ -156,13 +156,13 @@ TEST_F(IniFileTest, WritingReplacesTheLastOccurrenceAndAppendsWhatIsNew) {
 }
 
 TEST_F(IniFileTest, MissingFileOrEmptyNameGivesAnEmptyDocument) {
-  const TMemIniFile missing(UPathOf("none.ini"));
+  const TMemIniFile missing(UPath("none.ini"));
   EXPECT_EQ(missing.Text(), u"");
   EXPECT_EQ(missing.Encoding(), std::nullopt);
   const TMemIniFile unnamed(u"");
   EXPECT_EQ(unnamed.Text(), u"");
-  WriteBytes(PathOf("plain.ini"), "[S]\r\nk=v\r\n");
-  const TMemIniFile underFile(UPathOf("plain.ini/deeper.ini"));
+  WriteBytes(Path("plain.ini"), "[S]\r\nk=v\r\n");
+  const TMemIniFile underFile(UPath("plain.ini/deeper.ini"));
   EXPECT_EQ(underFile.Text(), u"");
 }
 
@@ -186,7 +186,7 @@ TEST_F(IniFileTest, MarkDecidesTheEncodingAndIsKeptOnSave) {
     EXPECT_EQ(ini.Encoding(), c.expected);
     EXPECT_EQ(ToUtf8(ini.ReadString(u"S", u"k", u"")), "表ソ");
     ini.UpdateFile();
-    EXPECT_EQ(ReadBytes(PathOf("doc.ini")), c.bytes);
+    EXPECT_EQ(ReadBytes(Path("doc.ini")), c.bytes);
   }
 }
 
@@ -202,10 +202,10 @@ TEST_F(IniFileTest, FixedEncodingSkipsOnlyItsOwnMarkAndDecodesEverythingElse) {
 }
 
 TEST_F(IniFileTest, NewDocumentIsSavedInCodePage932WithoutMark) {
-  TMemIniFile ini(UPathOf("new.ini"));
+  TMemIniFile ini(UPath("new.ini"));
   ini.WriteString(u"S", u"path", u"C:\\データ\\表.csv");
   ini.UpdateFile();
-  EXPECT_EQ(ReadBytes(PathOf("new.ini")),
+  EXPECT_EQ(ReadBytes(Path("new.ini")),
             "[S]\r\npath=C:\\\x83\x66\x81\x5B\x83\x5E\\\x95\x5C.csv\r\n\r\n");
 }
 
@@ -222,8 +222,8 @@ TEST_F(IniFileTest, CodePage932DocumentWithAnUnmappableCharacterIsSavedAsUtf8Wit
     ini.WriteString(u"S", u"k", value);
     ini.UpdateFile();
     const std::string expected = "\xEF\xBB\xBF[S]\r\nk=" + ToUtf8(value) + "\r\n\r\n";
-    EXPECT_EQ(ReadBytes(PathOf("doc.ini")), expected);
-    const TMemIniFile reread(UPathOf("doc.ini"));
+    EXPECT_EQ(ReadBytes(Path("doc.ini")), expected);
+    const TMemIniFile reread(UPath("doc.ini"));
     EXPECT_EQ(ToUtf8(reread.ReadString(u"S", u"k", u"")), ToUtf8(value));
   }
 }
@@ -239,7 +239,7 @@ TEST(AnsiCodePage, EncodesOnlyWhatReadsBackUnchanged) {
 
 TEST_F(IniFileTest, UnreadableFileRaisesTheFileOpenError) {
   // A socket exists but cannot be opened, also for root.
-  const std::string path = PathOf("socket.ini");
+  const std::string path = Path("socket.ini");
   const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
   ASSERT_GE(fd, 0);
   sockaddr_un address{};
@@ -248,10 +248,10 @@ TEST_F(IniFileTest, UnreadableFileRaisesTheFileOpenError) {
   std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
   ASSERT_EQ(bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
   try {
-    TMemIniFile ini(UPathOf("socket.ini"));
+    TMemIniFile ini(UPath("socket.ini"));
     ADD_FAILURE() << "no exception";
   } catch (const EFOpenError& error) {
-    EXPECT_EQ(error.Message(), u"ファイル " + UPathOf("socket.ini") + u" は開けません。 " +
+    EXPECT_EQ(error.Message(), u"ファイル " + UPath("socket.ini") + u" は開けません。 " +
                                    SystemErrorText(ENXIO) + u" ");
   }
   close(fd);

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "../support/TempDir.h"
 #include "persistence/Config.h"
 #include "text/UnicodeString.h"
 
@@ -60,26 +61,6 @@ inline std::set<std::string> FolderEntries(const std::string& folder) {
     names.insert(entry.path().filename().string());
   return names;
 }
-
-// A fresh folder per test, removed with everything in it afterwards.
-class TempFolderTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    std::string pattern = ::testing::TempDir() + "norvalis-persist-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    folder_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    if (!folder_.empty()) std::filesystem::remove_all(folder_, ignored);
-  }
-
-  // A path inside the folder, as bytes and as the program's text.
-  std::string PathOf(std::string_view name) const { return folder_ + "/" + std::string(name); }
-  UnicodeString UPathOf(std::string_view name) const { return FromUtf8(PathOf(name)); }
-
-  std::string folder_;
-};
 
 // Every field of the settings in one line, so that a single comparison checks them all.
 inline std::string FieldsOf(const TConfig& c) {

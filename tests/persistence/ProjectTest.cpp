@@ -19,7 +19,7 @@ using testing::Utf16Be;
 using testing::Utf16Le;
 using testing::WriteBytes;
 
-class ProjectTest : public testing::TempFolderTest {};
+class ProjectTest : public test::TempDirTest {};
 
 std::string Utf16LeWithMark(std::u16string_view text) {
   return "\xFF\xFE" + Utf16Le(text);
@@ -53,10 +53,10 @@ TEST_F(ProjectTest, SaveWritesTheSevenLinesInUtf16LeKeepingOtherKeysAndSections)
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    std::remove(PathOf("p.NVS").c_str());
-    if (c.old) WriteBytes(PathOf("p.NVS"), *c.old);
-    c.project.SaveToFile(UPathOf("p.NVS"));
-    EXPECT_EQ(ReadBytes(PathOf("p.NVS")), Utf16LeWithMark(c.saved));
+    std::remove(Path("p.NVS").c_str());
+    if (c.old) WriteBytes(Path("p.NVS"), *c.old);
+    c.project.SaveToFile(UPath("p.NVS"));
+    EXPECT_EQ(ReadBytes(Path("p.NVS")), Utf16LeWithMark(c.saved));
   }
 }
 
@@ -78,9 +78,9 @@ TEST_F(ProjectTest, SaveThenLoadReturnsTheSameValues) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    TProject(c.fileName, c.col, c.title).SaveToFile(UPathOf("p.NVS"));
+    TProject(c.fileName, c.col, c.title).SaveToFile(UPath("p.NVS"));
     TProject loaded(u"other", 77, !c.title);
-    loaded.LoadFromFile(UPathOf("p.NVS"));
+    loaded.LoadFromFile(UPath("p.NVS"));
     // Leading blanks of a value do not survive the INI text rules.
     const std::size_t firstKept = c.fileName.find_first_not_of(u' ');
     const UnicodeString expected =
@@ -95,18 +95,18 @@ TEST_F(ProjectTest, SaveThenLoadReturnsTheSameValues) {
 TEST_F(ProjectTest, ChosenCodePageIsKeptBesideTheSevenLines) {
   TProject project(u"a.csv", 1, false);
   project.CodePage = 20932;
-  project.SaveToFile(UPathOf("p.NVS"));
-  EXPECT_EQ(ReadBytes(PathOf("p.NVS")),
+  project.SaveToFile(UPath("p.NVS"));
+  EXPECT_EQ(ReadBytes(Path("p.NVS")),
             Utf16LeWithMark(u"[CSV]\r\nFILENAME=a.csv\r\nTITLE=0\r\nCODEPAGE=20932\r\n\r\n"
                             u"[TASK]\r\nCOL=1\r\n\r\n"));
   TProject loaded;
-  loaded.LoadFromFile(UPathOf("p.NVS"));
+  loaded.LoadFromFile(UPath("p.NVS"));
   EXPECT_EQ(loaded.CodePage, 20932u);
 
   // Back to automatic: the old choice must not come back on the next load.
   project.CodePage = 0;
-  project.SaveToFile(UPathOf("p.NVS"));
-  loaded.LoadFromFile(UPathOf("p.NVS"));
+  project.SaveToFile(UPath("p.NVS"));
+  loaded.LoadFromFile(UPath("p.NVS"));
   EXPECT_EQ(loaded.CodePage, 0u);
   loaded.CodePage = 932;
   loaded.Clear();
@@ -118,10 +118,10 @@ TEST_F(ProjectTest, ChosenCodePageIsKeptBesideTheSevenLines) {
   } cases[] = {{"65000", 65000}, {"0", 0}, {"437", 0}, {"70000", 0}, {"-932", 0}, {"x", 0}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.value);
-    WriteBytes(PathOf("q.NVS"), Utf16LeWithMark(u"[CSV]\r\nFILENAME=b.csv\r\nCODEPAGE=" +
-                                                FromUtf8(c.value) + u"\r\n"));
+    WriteBytes(Path("q.NVS"), Utf16LeWithMark(u"[CSV]\r\nFILENAME=b.csv\r\nCODEPAGE=" +
+                                              FromUtf8(c.value) + u"\r\n"));
     TProject read;
-    read.LoadFromFile(UPathOf("q.NVS"));
+    read.LoadFromFile(UPath("q.NVS"));
     EXPECT_EQ(read.CodePage, c.codePage);
     EXPECT_EQ(read.FileName, u"b.csv");
   }
@@ -183,10 +183,10 @@ TEST_F(ProjectTest, LoadsValuesByTheLookupAndIntegerRulesFromAnyFile) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    std::remove(PathOf("p.NVS").c_str());
-    if (c.bytes) WriteBytes(PathOf("p.NVS"), *c.bytes);
+    std::remove(Path("p.NVS").c_str());
+    if (c.bytes) WriteBytes(Path("p.NVS"), *c.bytes);
     TProject project(u"unchanged", 99, true);
-    project.LoadFromFile(UPathOf("p.NVS"));
+    project.LoadFromFile(UPath("p.NVS"));
     EXPECT_EQ(ToUtf8(project.FileName), ToUtf8(c.fileName));
     EXPECT_EQ(project.Title, c.title);
     EXPECT_EQ(project.Col, c.col);
@@ -197,16 +197,16 @@ TEST_F(ProjectTest, ProjectFileCutAnywhereLoadsAndCanBeSavedOver) {
   const UnicodeString fullName = u"C:\\data\\a.csv";
   for (std::size_t size = 0; size <= kProjectBytes.size(); ++size) {
     SCOPED_TRACE(size);
-    WriteBytes(PathOf("cut.NVS"), kProjectBytes.substr(0, size));
+    WriteBytes(Path("cut.NVS"), kProjectBytes.substr(0, size));
     TProject project;
-    ASSERT_NO_THROW(project.LoadFromFile(UPathOf("cut.NVS")));
+    ASSERT_NO_THROW(project.LoadFromFile(UPath("cut.NVS")));
     EXPECT_EQ(fullName.rfind(project.FileName, 0), 0u) << "not a prefix of the whole name";
     EXPECT_TRUE(project.Col == 0 || project.Col == 1 || project.Col == 12);
 
     const TProject saved(u"/new.csv", -3, true);
-    saved.SaveToFile(UPathOf("cut.NVS"));
+    saved.SaveToFile(UPath("cut.NVS"));
     TProject loaded;
-    loaded.LoadFromFile(UPathOf("cut.NVS"));
+    loaded.LoadFromFile(UPath("cut.NVS"));
     EXPECT_EQ(loaded.FileName, u"/new.csv");
     EXPECT_EQ(loaded.Col, -3);
     EXPECT_TRUE(loaded.Title);
@@ -223,13 +223,13 @@ TEST_F(ProjectTest, ClearEmptiesNameAndColumnButKeepsTitle) {
 
 TEST_F(ProjectTest, UnreadableProjectFileRaisesAndChangesNoField) {
   // A link to itself exists but cannot be opened, also for root.
-  ASSERT_EQ(symlink("loop.NVS", PathOf("loop.NVS").c_str()), 0);
+  ASSERT_EQ(symlink("loop.NVS", Path("loop.NVS").c_str()), 0);
   TProject project(u"kept.csv", 6, true);
-  EXPECT_THROW(project.LoadFromFile(UPathOf("loop.NVS")), EFOpenError);
+  EXPECT_THROW(project.LoadFromFile(UPath("loop.NVS")), EFOpenError);
   EXPECT_EQ(ToUtf8(project.FileName), "kept.csv");
   EXPECT_EQ(project.Col, 6);
   EXPECT_TRUE(project.Title);
-  EXPECT_THROW(project.SaveToFile(UPathOf("loop.NVS")), EFOpenError);
+  EXPECT_THROW(project.SaveToFile(UPath("loop.NVS")), EFOpenError);
 }
 
 }  // namespace

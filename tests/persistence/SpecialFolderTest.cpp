@@ -40,17 +40,17 @@ TEST(SpecialFolderToCsidl, UnknownKindRaisesWithItsMessage) {
   }
 }
 
-class SpecialFolderPathTest : public testing::TempFolderTest {};
+class SpecialFolderPathTest : public test::TempDirTest {};
 
 TEST_F(SpecialFolderPathTest, AppDataIsTheXdgConfigHome) {
-  const ScopedEnv home("HOME", folder_);
+  const ScopedEnv home("HOME", dir_);
   {
     const ScopedEnv xdg("XDG_CONFIG_HOME", "/etc/xdg-test");
     EXPECT_EQ(ToUtf8(TSpecialFolder::GetSpecialFolderPath(1)), "/etc/xdg-test");
   }
   {
     const ScopedEnv xdg("XDG_CONFIG_HOME", "");
-    EXPECT_EQ(ToUtf8(TSpecialFolder::GetSpecialFolderPath(1)), folder_ + "/.config");
+    EXPECT_EQ(ToUtf8(TSpecialFolder::GetSpecialFolderPath(1)), dir_ + "/.config");
   }
 }
 
@@ -60,12 +60,12 @@ struct FolderCase {
 };
 
 TEST_F(SpecialFolderPathTest, OtherKindsMapToTheirXdgCounterpartsOrNothing) {
-  const ScopedEnv home("HOME", folder_);
+  const ScopedEnv home("HOME", dir_);
   const ScopedEnv config("XDG_CONFIG_HOME", std::nullopt);
   const ScopedEnv data("XDG_DATA_HOME", std::nullopt);
   const ScopedEnv cache("XDG_CACHE_HOME", std::nullopt);
-  ASSERT_EQ(mkdir(PathOf(".config").c_str(), 0755), 0);
-  WriteBytes(PathOf(".config/user-dirs.dirs"),
+  ASSERT_EQ(mkdir(Path(".config").c_str(), 0755), 0);
+  WriteBytes(Path(".config/user-dirs.dirs"),
              "# written by xdg-user-dirs-update\n"
              "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n"
              "XDG_DOCUMENTS_DIR=\"$HOME/文書\"\n"
@@ -92,17 +92,17 @@ TEST_F(SpecialFolderPathTest, OtherKindsMapToTheirXdgCounterpartsOrNothing) {
     if (c.expected.front() == '/') {
       expected = c.expected;
     } else if (c.expected != "-") {
-      expected = folder_ + "/" + c.expected;
+      expected = dir_ + "/" + c.expected;
     }
     EXPECT_EQ(ToUtf8(TSpecialFolder::GetSpecialFolderPath(c.kind)), expected);
   }
 }
 
 TEST_F(SpecialFolderPathTest, UserFoldersFallBackWithoutUserDirsFile) {
-  const ScopedEnv home("HOME", folder_);
+  const ScopedEnv home("HOME", dir_);
   const ScopedEnv config("XDG_CONFIG_HOME", std::nullopt);
-  EXPECT_EQ(ToUtf8(TSpecialFolder::GetSpecialFolderPath(12)), folder_ + "/Desktop");
-  EXPECT_EQ(ToUtf8(TSpecialFolder::GetSpecialFolderPath(21)), folder_);
+  EXPECT_EQ(ToUtf8(TSpecialFolder::GetSpecialFolderPath(12)), dir_ + "/Desktop");
+  EXPECT_EQ(ToUtf8(TSpecialFolder::GetSpecialFolderPath(21)), dir_);
   EXPECT_EQ(ToUtf8(TSpecialFolder::GetSpecialFolderPath(29)), "");
 }
 

@@ -30,7 +30,7 @@ namespace Seams = TFileUtility::Testing;
 const UnicodeString MemoryMessage =
     u"ファイルの読み込みに必要なメモリを確保できませんでした。\nbad allocation";
 
-using FileUtilityTest = test::TempDirTest;
+using FileUtilityTest = test::ReaderTest;
 
 // Runs the load and returns the message it raised, or fails when it raised nothing.
 template <class Error, class Load>
