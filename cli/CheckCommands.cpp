@@ -95,6 +95,7 @@ int RunCheck(const Options& o) {
   TCsv csv;
   if (!LoadCsv(csv, target->file, target->codePage)) return ExitUnreadable;
   const CheckResult result = CheckColumn(csv.Table(), target->title, target->column);
+  if (ChangedSinceRead(csv)) return ExitUnreadable;
 
   Output out;
   if (o.json) {
@@ -126,6 +127,7 @@ int RunAllColumns(const Options& o) {
   TCsv csv;
   if (!LoadCsv(csv, target->file, target->codePage)) return ExitUnreadable;
   const AllColumnsResult result = CheckAllColumns(csv.Table(), target->title);
+  if (ChangedSinceRead(csv)) return ExitUnreadable;
 
   Output out;
   if (o.json) {

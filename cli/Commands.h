@@ -25,8 +25,14 @@ int RunHelp(const Options& options);
 
 // The file a CSV file's name on the command line stands for (standard input for "-").
 UnicodeString CsvFileName(const Name& name);
-// Loads the CSV file into csv; a failure prints its message and gives false (exit 3).
-bool LoadCsv(TCsv& csv, const UnicodeString& fileName, std::uint16_t codePage);
+// Loads the CSV file into csv; a failure prints its message and gives false (exit 3). The
+// load's result goes to *result when given.
+bool LoadCsv(TCsv& csv, const UnicodeString& fileName, std::uint16_t codePage,
+             CsvLoadResult* result = nullptr);
+// Whether the file the table was read from changed on disk since the read began: then the
+// report is printed and the command must end with ExitUnreadable, its result being about a
+// mixture. A file that went, its content still held whole, is noted once and used.
+bool ChangedSinceRead(const TCsv& csv);
 // Prints the message on standard error; gives ExitUnreadable.
 int Unreadable(const UnicodeString& message);
 

@@ -1,19 +1,19 @@
 #include "Output.h"
 
-#include <cstdio>
+#include "platform/Console.h"
 
 namespace norvalis::cli {
 
 void Output::Flush() {
   if (buffer_.empty()) return;
-  std::fwrite(buffer_.data(), 1, buffer_.size(), stdout);
-  std::fflush(stdout);
+  platform::WriteStandardOutput(buffer_);
   buffer_.clear();
 }
 
 void PrintError(std::string_view message) {
-  std::fwrite(message.data(), 1, message.size(), stderr);
-  std::fputc('\n', stderr);
+  std::string line(message);
+  line += '\n';
+  platform::WriteStandardError(line);
 }
 
 void JsonWriter::Key(std::string_view name) {

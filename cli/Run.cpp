@@ -1,23 +1,36 @@
 #include "Run.h"
 
 #include <exception>
+#include <memory>
 
 #include "Commands.h"
 #include "Output.h"
+#include "platform/Console.h"
 #include "text/Exception.h"
 
 namespace norvalis::cli {
 
 UnicodeString CsvFileName(const Name& name) {
-  if (name.standardInput) return u"/dev/stdin";
+  if (name.standardInput) return FromUtf8(platform::StandardInputName());
   return FromUtf8(name.text);
 }
 
-bool LoadCsv(TCsv& csv, const UnicodeString& fileName, std::uint16_t codePage) {
-  const CsvLoadResult result = csv.Load(fileName, codePage);
-  if (result.ok()) return true;
-  Unreadable(result.message);
+bool LoadCsv(TCsv& csv, const UnicodeString& fileName, std::uint16_t codePage,
+             CsvLoadResult* result) {
+  const CsvLoadResult loaded = csv.Load(fileName, codePage);
+  if (result != nullptr) *result = loaded;
+  if (loaded.ok()) return true;
+  Unreadable(loaded.message);
   return false;
+}
+
+bool ChangedSinceRead(const TCsv& csv) {
+  const std::shared_ptr<const CsvTable> table = csv.Share();
+  if (!table) return false;
+  const FileChange change = table->DiskChange();
+  if (change.state == FileState::Same) return false;
+  PrintError(ToUtf8(FileChangeText(change)));
+  return change.state == FileState::Changed;
 }
 
 int Unreadable(const UnicodeString& message) {
@@ -37,10 +50,7 @@ int Run(std::span<const std::string> args) {
       return ExitUnreadable;
     }
   }
-  if (exitCode == ExitUsage) {
-    const std::string usage = UsageText();
-    std::fwrite(usage.data(), 1, usage.size(), stderr);
-  }
+  if (exitCode == ExitUsage) platform::WriteStandardError(UsageText());
   return exitCode;
 }
 

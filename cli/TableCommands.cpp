@@ -1,14 +1,14 @@
 // What a CSV file reads as: its code page, its table, and what the load took.
 
-#include <sys/resource.h>
-
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "Commands.h"
 #include "Output.h"
+#include "platform/Memory.h"
 
 namespace norvalis::cli {
 
@@ -18,10 +18,12 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-long PeakResidentKiB() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
+// printf-style text, for the figures of --stats.
+template <typename... Args>
+std::string Printed(const char* format, Args... args) {
+  std::string text(static_cast<std::size_t>(std::snprintf(nullptr, 0, format, args...)), '\0');
+  std::snprintf(text.data(), text.size() + 1, format, args...);
+  return text;
 }
 
 }  // namespace
@@ -35,46 +37,55 @@ int RunEncoding(const Options& o) {
   return ExitOk;
 }
 
+// The rows go out as they are read, so a file that changes meanwhile is told after them, by
+// the exit code and on standard error.
 int RunDump(const Options& o) {
   TCsv csv;
   if (!LoadCsv(csv, CsvFileName(o.names[0]), o.codePage)) return ExitUnreadable;
   const CsvTable& table = csv.Table();
-  Output out;
-  JsonWriter json(out);
-  json.BeginArray();
-  std::vector<UnicodeString> cells;
-  for (std::uint32_t r = 0; r < table.RowCount(); ++r) {
-    table.RowCells(r, cells);
+  {
+    Output out;
+    JsonWriter json(out);
     json.BeginArray();
-    for (const UnicodeString& cell : cells)
-      json.String(cell);
+    std::vector<UnicodeString> cells;
+    for (std::uint32_t r = 0; r < table.RowCount(); ++r) {
+      table.RowCells(r, cells);
+      json.BeginArray();
+      for (const UnicodeString& cell : cells)
+        json.String(cell);
+      json.EndArray();
+    }
     json.EndArray();
+    json.EndLine();
   }
-  json.EndArray();
-  json.EndLine();
-  return ExitOk;
+  return ChangedSinceRead(csv) ? ExitUnreadable : ExitOk;
 }
 
 // The load the window and the check make, timed whole and by its own stages.
 int RunStats(const Options& o) {
   TCsv csv;
+  CsvLoadResult result;
   const auto start = std::chrono::steady_clock::now();
-  if (!LoadCsv(csv, CsvFileName(o.names[0]), o.codePage)) return ExitUnreadable;
+  if (!LoadCsv(csv, CsvFileName(o.names[0]), o.codePage, &result)) return ExitUnreadable;
   const double total = SecondsSince(start);
+  if (ChangedSinceRead(csv)) return ExitUnreadable;
   const CsvLoadStages& stages = csv.LastLoadStages();
   const double megabytes = static_cast<double>(stages.bytes) / 1e6;
   auto rate = [&](double seconds) { return seconds > 0 ? megabytes / seconds : 0.0; };
-  std::printf("読み込み全体: %.3f 秒 (%.0f MB/s)\n", total, rate(total));
-  std::printf("ファイル: %s\n", o.names[0].text.c_str());
-  std::printf("サイズ: %.1f MB\n", megabytes);
-  std::printf("コードページ: %u\n", static_cast<unsigned>(csv.CodePage()));
-  std::printf("行数: %u\n", csv.GetRowCount());
-  std::printf("列数: %u\n", csv.GetColCount());
-  std::printf("開く: %.3f 秒\n", stages.open);
-  std::printf("判定: %.3f 秒\n", stages.detect);
-  std::printf("変換: %.3f 秒 (先に全体を変換する文字コードのみ)\n", stages.decode);
-  std::printf("索引: %.3f 秒 (%.0f MB/s)\n", stages.index, rate(stages.index));
-  std::printf("最大常駐メモリ: %.1f MB\n", static_cast<double>(PeakResidentKiB()) / 1024.0);
+  Output out;
+  out.Line(Printed("読み込み全体: %.3f 秒 (%.0f MB/s)", total, rate(total)));
+  out.Line("ファイル: " + o.names[0].text);
+  out.Line(Printed("サイズ: %.1f MB", megabytes));
+  out.Line(Printed("コードページ: %u", static_cast<unsigned>(csv.CodePage())));
+  out.Line(Printed("行数: %u", csv.GetRowCount()));
+  out.Line(Printed("列数: %u", csv.GetColCount()));
+  if (result.stoppedAt) out.Line(ToUtf8(StoppedAtText(*result.stoppedAt)));
+  out.Line(Printed("開く: %.3f 秒", stages.open));
+  out.Line(Printed("判定: %.3f 秒", stages.detect));
+  out.Line(Printed("変換: %.3f 秒 (先に全体を変換する文字コードのみ)", stages.decode));
+  out.Line(Printed("索引: %.3f 秒 (%.0f MB/s)", stages.index, rate(stages.index)));
+  out.Line(Printed("最大常駐メモリ: %.1f MB",
+                   static_cast<double>(platform::PeakResidentBytes()) / (1024.0 * 1024.0)));
   return ExitOk;
 }
 

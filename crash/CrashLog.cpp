@@ -3,18 +3,15 @@
 #include <ctime>
 #include <fstream>
 
+#include "platform/Folders.h"
+
 namespace norvalis::crash {
 
 std::filesystem::path CrashLogFolder() {
-  const char* state = std::getenv("XDG_STATE_HOME");
-  std::filesystem::path base;
-  if (state != nullptr && std::filesystem::path(state).is_absolute()) {
-    base = state;
-  } else {
-    const char* home = std::getenv("HOME");
-    base = std::filesystem::path(home != nullptr ? home : "/tmp") / ".local" / "state";
-  }
-  return base / "Norvalis" / "crash";
+  std::string base = platform::StateFolder();
+  // Without a home the log still goes somewhere the user may look.
+  if (base.empty()) base = "/tmp/.local/state";
+  return std::filesystem::path(base) / "Norvalis" / "crash";
 }
 
 std::filesystem::path CrashLogStem(const Handover& handover, const std::string& executable) {

@@ -7,7 +7,8 @@
 
 namespace norvalis::crash {
 
-// $XDG_STATE_HOME/Norvalis/crash, or ~/.local/state/Norvalis/crash when it is unset or relative.
+// Norvalis/crash in the user's state folder: $XDG_STATE_HOME/Norvalis/crash, or
+// ~/.local/state/Norvalis/crash when it is unset or relative.
 std::filesystem::path CrashLogFolder();
 
 // The log's path without extension: "<program>-<date>-<time>-<pid>" in the log folder.

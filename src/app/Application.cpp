@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <iterator>
+#include <string>
 #include <utility>
 
 #include <QDir>
@@ -13,6 +14,8 @@
 #include "app/Dialogs.h"
 #include "app/HelpWindow.h"
 #include "app/ProgramIcon.h"
+#include "platform/Console.h"
+#include "platform/Folders.h"
 #include "text/Exception.h"
 #include "text/UnicodeString.h"
 
@@ -105,20 +108,21 @@ void Application::HelpShowContext(int topic) {
 
 QStringList ProgramArguments(int argc, char** argv) {
   QStringList arguments;
-  for (int i = 1; i < argc; ++i)
-    arguments << QString::fromStdU16String(FromUtf8(argv[i]));
+  for (const std::string& argument : platform::CommandLineArguments(argc, argv))
+    arguments << QString::fromStdU16String(FromUtf8(argument));
   return arguments;
 }
 
 QString DefaultHelpFile() {
-  const QDir exeDir(QCoreApplication::applicationDirPath());
-  const QString beside = exeDir.filePath(QStringLiteral("help/index.html"));
-  const QString installed =
-      QDir::cleanPath(exeDir.filePath(QStringLiteral("../share/norvalis/help/index.html")));
-  for (const QString& candidate : {beside, installed}) {
+  QStringList candidates;
+  for (const std::string& folder :
+       platform::HelpFolders(QCoreApplication::applicationDirPath().toStdString())) {
+    candidates << QDir::cleanPath(QString::fromStdString(folder) + QStringLiteral("/index.html"));
+  }
+  for (const QString& candidate : candidates) {
     if (QFileInfo(candidate).isFile()) return candidate;
   }
-  return beside;
+  return candidates.value(0);
 }
 
 QString HelpTopicFile(const QString& helpFile, int topic) {

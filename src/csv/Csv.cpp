@@ -27,7 +27,8 @@ bool indexedAsBytes(std::uint16_t codePage) {
 
 // The content of a file's bytes as the decoding of codePage sees it: marks skipped, the ANSI
 // code page and UTF-16 cut at their first zero; other code pages decoded whole.
-Source sourceFor(const std::shared_ptr<const FileBytes>& file, std::uint16_t codePage) {
+Source sourceFor(const std::shared_ptr<const FileBytes>& file, std::uint16_t codePage,
+                 std::optional<std::uint64_t>& stoppedAt) {
   std::string_view bytes = file->View();
   Source source;
   source.owner = file;
@@ -36,7 +37,9 @@ Source sourceFor(const std::shared_ptr<const FileBytes>& file, std::uint16_t cod
     if (codePage == CodePage::Utf8 && TStringUtility::HasUTF8BOM(bytes)) {
       bytes.remove_prefix(3);
     } else if (codePage == CodePage::None) {
-      bytes = bytes.substr(0, bytes.find('\0'));
+      const std::size_t zero = bytes.find('\0');
+      if (zero != std::string_view::npos) stoppedAt = zero;
+      bytes = bytes.substr(0, zero);
     }
     source.kind = Units::Bytes;
     source.data = bytes.data();
@@ -45,14 +48,17 @@ Source sourceFor(const std::shared_ptr<const FileBytes>& file, std::uint16_t cod
   }
   if (codePage == CodePage::Utf16LE || codePage == CodePage::Utf16BE) {
     const bool big = codePage == CodePage::Utf16BE;
+    std::uint64_t mark = 0;
     if (big ? TStringUtility::HasUTF16BEBOM(bytes) : TStringUtility::HasUTF16LEBOM(bytes)) {
       bytes.remove_prefix(2);
+      mark = 2;
     }
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::uint64_t units = bytes.size() / 2;
     std::uint64_t end = 0;
     while (end < units && (p[2 * end] | p[2 * end + 1]) != 0)
       ++end;
+    if (end < units) stoppedAt = mark + 2 * end;
     source.kind = big ? Units::Utf16BE : Units::Utf16LE;
     source.data = bytes.data();
     source.units = end;
@@ -106,6 +112,8 @@ template <typename Step>
 CsvLoadResult readingFile(Step step) {
   try {
     return step();
+  } catch (const ECancelled&) {
+    return failure(CsvLoadError::Cancelled);
   } catch (const EFOpenError& error) {
     return failure(errorForErrno(error.ErrorNumber()), error.Message());
   } catch (const Exception& error) {
@@ -121,16 +129,17 @@ CsvLoadResult readingFile(Step step) {
 }  // namespace
 
 CsvTable::CsvTable(CsvIndex::Source source, CsvIndex::Index index, std::uint16_t codePage,
-                   std::shared_ptr<const FileBytes> file)
+                   std::shared_ptr<const FileBytes> file, std::optional<std::uint64_t> stoppedAt)
     : source_(std::move(source)),
       index_(std::move(index)),
       codePage_(codePage),
-      file_(std::move(file)) {}
+      file_(std::move(file)),
+      stoppedAt_(stoppedAt) {}
 
 CsvTable::~CsvTable() = default;
 
 const CsvTable& CsvTable::Empty() {
-  static const CsvTable empty({}, {}, 0, nullptr);
+  static const CsvTable empty({}, {}, 0, nullptr, std::nullopt);
   return empty;
 }
 
@@ -156,6 +165,10 @@ bool CsvTable::Stale() const {
   return file_ != nullptr && file_->Stale();
 }
 
+FileChange CsvTable::DiskChange() const {
+  return file_ != nullptr ? file_->DiskChange() : FileChange();
+}
+
 std::string_view CsvTable::RawCell(std::uint32_t row, std::uint32_t col) const {
   if (row >= RowCount() || col >= ColCount()) return {};
   const Field field = CsvIndex::LocateField(source_, CsvIndex::RowUnits(source_, index_, row), col);
@@ -179,17 +192,24 @@ CsvLoadResult TCsv::Load(const UnicodeString& fileName, std::uint16_t codePage,
   stages_ = {};
   return readingFile([&] {
     Stopwatch watch;
-    std::shared_ptr<const FileBytes> file = FileBytes::Open(fileName);
+    std::shared_ptr<const FileBytes> file = FileBytes::Open(fileName, cancel);
     stages_.open = watch.Lap();
     stages_.bytes = file->Size();
     if (codePage == 0) codePage = TStringUtility::DetectCodePage(file->View());
     stages_.detect = watch.Lap();
-    Source source = sourceFor(file, codePage);
+    std::optional<std::uint64_t> stoppedAt;
+    Source source = sourceFor(file, codePage, stoppedAt);
     stages_.decode = watch.Lap();
-    CsvLoadResult result = Adopt(std::move(source), codePage, std::move(file), cancel, true);
+    CsvLoadResult result =
+        Adopt(std::move(source), codePage, std::move(file), cancel, true, stoppedAt);
     stages_.index = watch.Lap();
     return result;
   });
+}
+
+UnicodeString StoppedAtText(std::uint64_t offset) {
+  return Format(u"読み込みは %s バイト目で止まりました（NUL文字）",
+                {std::u16string_view(GroupDigits(offset + 1))});
 }
 
 CsvLoadResult CodePageOfFile(const UnicodeString& fileName, std::uint16_t codePage,
@@ -203,7 +223,7 @@ CsvLoadResult CodePageOfFile(const UnicodeString& fileName, std::uint16_t codePa
 
 CsvLoadResult TCsv::Adopt(CsvIndex::Source source, std::uint16_t codePage,
                           std::shared_ptr<const FileBytes> file, const std::atomic<bool>* cancel,
-                          bool replace) {
+                          bool replace, std::optional<std::uint64_t> stoppedAt) {
   // A copy, so the hook may replace itself (or be replaced) while it runs.
   YieldHook yield = yield_;
   CsvIndex::Index index = CsvIndex::Build(source, yield, cancel);
@@ -213,9 +233,12 @@ CsvLoadResult TCsv::Adopt(CsvIndex::Source source, std::uint16_t codePage,
   if (!replace && !IsEmpty()) return failure(CsvLoadError::NotEmpty);
   table_.reset();
   codePage_ = codePage;
-  if (index.rowCount == 0) return {};
-  table_.reset(new CsvTable(std::move(source), std::move(index), codePage, std::move(file)));
-  return {};
+  CsvLoadResult result;
+  result.stoppedAt = stoppedAt;
+  if (index.rowCount == 0) return result;
+  table_.reset(
+      new CsvTable(std::move(source), std::move(index), codePage, std::move(file), stoppedAt));
+  return result;
 }
 
 bool TCsv::LoadFromFile(const UnicodeString& fileName) {

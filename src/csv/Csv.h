@@ -3,10 +3,12 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
 #include "csv/CsvIndex.h"
+#include "text/FileState.h"
 #include "text/UnicodeString.h"
 #include "text/YieldHook.h"
 
@@ -31,8 +33,15 @@ enum class CsvLoadError {
 struct CsvLoadResult {
   CsvLoadError error = CsvLoadError::None;
   UnicodeString message;  // the Japanese text of the failure (empty on success and on Cancelled)
+  // Where the decoding stopped short of the file's end at a NUL character (the code pages that
+  // end there: nothing recognised, UTF-16): the offset of that byte in the file.
+  std::optional<std::uint64_t> stoppedAt = std::nullopt;
   bool ok() const { return error == CsvLoadError::None; }
 };
+
+// "読み込みは N バイト目で止まりました（NUL文字）" for a load that stopped at offset (N counts
+// from 1, so it names the NUL byte itself).
+UnicodeString StoppedAtText(std::uint64_t offset);
 
 class FileBytes;
 
@@ -63,8 +72,14 @@ class CsvTable {
   UnicodeString Cell(std::uint32_t row, std::uint32_t col) const;
   // All ColCount() cells of a row (empty ones past its end), in one pass over it.
   void RowCells(std::uint32_t row, std::vector<UnicodeString>& cells) const;
-  // True when the file changed on disk under the table (it may read as empty cells now).
+  // True when a page of the file was lost under the table (it reads as empty cells there).
   bool Stale() const;
+  // How the file on disk compares with what the table holds (a table from a text, a pipe or a
+  // device is always Same), and what can be said of the change.
+  FileState DiskState() const { return DiskChange().state; }
+  FileChange DiskChange() const;
+  // Where reading stopped at a NUL byte (see CsvLoadResult::stoppedAt).
+  std::optional<std::uint64_t> StoppedAt() const { return stoppedAt_; }
 
   // The cell as stored, for comparing: cells with equal raw units hold equal text (the
   // converse does not hold; decode with CellText to compare unequal ones).
@@ -75,12 +90,13 @@ class CsvTable {
  private:
   friend class TCsv;
   CsvTable(CsvIndex::Source source, CsvIndex::Index index, std::uint16_t codePage,
-           std::shared_ptr<const FileBytes> file);
+           std::shared_ptr<const FileBytes> file, std::optional<std::uint64_t> stoppedAt);
 
   CsvIndex::Source source_;
   CsvIndex::Index index_;
   std::uint16_t codePage_ = 0;
   std::shared_ptr<const FileBytes> file_;
+  std::optional<std::uint64_t> stoppedAt_;
 };
 
 // One CSV file as a rectangular, read-only table of UTF-16 cells.
@@ -93,7 +109,8 @@ class TCsv {
 
   // Reads the file decoded by codePage (0: detected) and replaces the table with it, reporting
   // progress through the yield hook and stopping with Cancelled soon after *cancel becomes
-  // true. The table is changed only by a load that succeeds.
+  // true (a pipe or a FIFO is waited for as cat waits). The table is changed only by a load
+  // that succeeds.
   CsvLoadResult Load(const UnicodeString& fileName, std::uint16_t codePage = 0,
                      const std::atomic<bool>* cancel = nullptr);
   // Reads, decodes and parses the file into an empty table; false on any failure (the table
@@ -133,7 +150,7 @@ class TCsv {
   // when it cannot be indexed.
   CsvLoadResult Adopt(CsvIndex::Source source, std::uint16_t codePage,
                       std::shared_ptr<const FileBytes> file, const std::atomic<bool>* cancel,
-                      bool replace);
+                      bool replace, std::optional<std::uint64_t> stoppedAt = std::nullopt);
 
   std::shared_ptr<const CsvTable> table_;
   std::uint16_t codePage_ = 0;

@@ -1,9 +1,5 @@
 #include "persistence/IniFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <string>
 #include <utility>
@@ -11,8 +7,10 @@
 #include "persistence/AnsiCodePage.h"
 #include "persistence/AtomicFile.h"
 #include "persistence/StringList.h"
+#include "platform/FileStatus.h"
 #include "text/CodePage.h"
 #include "text/Exception.h"
+#include "text/FileUtility.h"
 #include "text/MECSUtils.h"
 
 namespace norvalis {
@@ -23,45 +21,17 @@ constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
 constexpr std::string_view kUtf16BeMark = "\xFE\xFF";
 
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 // All bytes of the file, or nothing when there is no file of that name (a folder is none).
 std::optional<AnsiString> readExistingFile(const UnicodeString& fileName) {
   if (fileName.empty()) return std::nullopt;
-  const std::string path = ToUtf8(fileName);
-  struct stat st {};
-  if (stat(path.c_str(), &st) != 0) {
-    if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
-    throw EFOpenError::ForPath(fileName, errno);
+  platform::FileStatus status;
+  if (const int error = platform::PathStatus(ToUtf8(fileName), status); error != 0) {
+    if (error == ENOENT || error == ENOTDIR) return std::nullopt;
+    throw EFOpenError::ForPath(fileName, error);
   }
-  if (S_ISDIR(st.st_mode)) return std::nullopt;
-  const FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (file.get() < 0) throw EFOpenError::ForPath(fileName, errno);
-  AnsiString bytes;
-  bytes.reserve(static_cast<std::size_t>(st.st_size));
-  char buffer[65536];
-  for (;;) {
-    const ssize_t got = read(file.get(), buffer, sizeof buffer);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      throw EFOpenError::ForPath(fileName, errno);
-    }
-    if (got == 0) break;
-    bytes.append(buffer, static_cast<std::size_t>(got));
-  }
-  return bytes;
+  if (status.kind == platform::FileKind::Folder) return std::nullopt;
+  const platform::File file = TFileUtility::OpenForReading(fileName);
+  return TFileUtility::ReadToEnd(file, fileName);
 }
 
 bool startsWith(std::string_view bytes, std::string_view mark) {

@@ -1,7 +1,8 @@
 #include "text/Exception.h"
 
-#include <cstring>
 #include <utility>
+
+#include "platform/SystemError.h"
 
 namespace norvalis {
 
@@ -9,10 +10,7 @@ Exception::Exception(UnicodeString message)
     : message_(std::move(message)), utf8_(ToUtf8(message_)) {}
 
 UnicodeString SystemErrorText(int errnum) {
-  char buffer[256] = {};
-  // GNU strerror_r may return a static string instead of filling the buffer.
-  const char* text = strerror_r(errnum, buffer, sizeof buffer);
-  return FromUtf8(text != nullptr ? text : buffer);
+  return FromUtf8(platform::SystemErrorText(errnum));
 }
 
 EFOpenError EFOpenError::ForPath(const UnicodeString& path, int errnum) {

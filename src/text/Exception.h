@@ -49,6 +49,12 @@ class EFCreateError : public Exception {
   static EFCreateError ForPath(const UnicodeString& path, int errnum);
 };
 
+// A read that stopped because its cancel flag was set; it has no message to show.
+class ECancelled : public Exception {
+ public:
+  ECancelled() : Exception(UnicodeString()) {}
+};
+
 // A text that does not convert to the value asked for.
 class EConvertError : public Exception {
  public:

@@ -1,16 +1,15 @@
 #include "text/FileUtility.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
+#include "platform/FileTesting.h"
+#include "platform/Memory.h"
 #include "text/Exception.h"
 #include "text/FileUtilityTesting.h"
 #include "text/StringUtility.h"
@@ -19,14 +18,10 @@ namespace norvalis::TFileUtility {
 
 namespace {
 
-int openFile(const char* path, int flags) {
-  return ::open(path, flags);
-}
 void resizeBuffer(AnsiString& buffer, std::size_t size) {
   buffer.resize(size);
 }
 
-Testing::OpenFunction openFunction = openFile;
 Testing::ResizeFunction resizeFunction = resizeBuffer;
 Testing::HoldFunction holdFunction = nullptr;
 
@@ -38,7 +33,7 @@ std::size_t pieceBytes = DefaultPieceBytes;
 
 namespace Testing {
 void SetOpenFunction(OpenFunction open) {
-  openFunction = open != nullptr ? open : openFile;
+  platform::FileTesting::SetOpenFunction(open);
 }
 void SetResizeFunction(ResizeFunction resize) {
   resizeFunction = resize != nullptr ? resize : resizeBuffer;
@@ -61,28 +56,20 @@ void SetPieceBytes(std::size_t bytes) {
 
 namespace {
 
-// The size to read: 0 when there is none to take (FIFOs and devices could block or never end).
-std::size_t sizeToRead(const OpenedFile& file) {
-  if (!S_ISREG(file.info.st_mode) || file.info.st_size <= 0) return 0;
-  return static_cast<std::size_t>(file.info.st_size);
-}
-
 // Reads count bytes into dest; past the end of the file (it shrank meanwhile) the rest is
 // zeros, so the content keeps the size taken at the open.
-void readExactly(int fd, const UnicodeString& fileName, char* dest, std::size_t count,
-                 bool& ended) {
+void readExactly(const platform::File& file, const UnicodeString& fileName, char* dest,
+                 std::size_t count, bool& ended) {
   std::size_t done = 0;
   while (!ended && done < count) {
-    const ssize_t got = ::read(fd, dest + done, count - done);
+    int error = 0;
+    const std::int64_t got = file.Read(dest + done, count - done, nullptr, error);
     if (got == 0) {
       ended = true;
       break;
     }
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      // A failed read must not pass for a file of zero bytes.
-      throw EFOpenError::ForPath(fileName, errno);
-    }
+    // A failed read must not pass for a file of zero bytes.
+    if (got < 0) throw EFOpenError::ForPath(fileName, error);
     done += static_cast<std::size_t>(got);
   }
   std::memset(dest + done, 0, count - done);
@@ -102,63 +89,120 @@ AnsiString allocateContent(std::size_t size) {
 }
 
 // The whole content: the bytes already read (held), then the rest of the file.
-AnsiString readRest(int fd, const UnicodeString& fileName, std::size_t size, std::string_view held,
-                    bool& ended) {
+AnsiString readRest(const platform::File& file, const UnicodeString& fileName, std::size_t size,
+                    std::string_view held, bool& ended) {
   AnsiString content = allocateContent(size);
   // The buffer may be shorter than asked when a test stands in for the sizing.
   const std::size_t copied = std::min(held.size(), content.size());
   if (copied != 0) std::memcpy(content.data(), held.data(), copied);
-  readExactly(fd, fileName, content.data() + copied, content.size() - copied, ended);
+  readExactly(file, fileName, content.data() + copied, content.size() - copied, ended);
   return content;
+}
+
+// Grows the buffer to size bytes through the sizing seam, or raises the memory message.
+void growContent(AnsiString& content, std::size_t size) {
+  try {
+    resizeFunction(content, size);
+  } catch (const std::bad_alloc&) {
+    throw Exception(MemoryMessage);
+  } catch (const std::length_error&) {
+    throw Exception(MemoryMessage);
+  }
+  if (content.size() < size) throw Exception(MemoryMessage);
+}
+
+// The size of what a file whose size is not known in advance is read into at first.
+constexpr std::size_t StreamFirstBytes = std::size_t{1} << 20;
+
+// The size a regular file is read with; a file that tells no size is read to its end.
+std::optional<std::uint64_t> sizeToRead(const platform::File& file, const UnicodeString& fileName) {
+  platform::FileStatus status;
+  if (const int error = file.Status(status); error != 0) {
+    throw EFOpenError::ForPath(fileName, error);
+  }
+  if (status.kind == platform::FileKind::Regular && status.size > 0) return status.size;
+  return std::nullopt;
 }
 
 }  // namespace
 
-OpenedFile::~OpenedFile() {
-  if (fd >= 0) ::close(fd);
-}
-
-OpenedFile::OpenedFile(OpenedFile&& other) noexcept : fd(other.fd), info(other.info) {
-  other.fd = -1;
-}
-
-OpenedFile OpenForReading(const UnicodeString& fileName) {
-  // Non-blocking, so a FIFO without a writer cannot hang the open.
-  const std::string path = ToUtf8(fileName);
-  OpenedFile file;
-  file.fd = openFunction(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (file.fd < 0) throw EFOpenError::ForPath(fileName, errno);
-  if (::fstat(file.fd, &file.info) != 0) throw EFOpenError::ForPath(fileName, errno);
-  if (S_ISDIR(file.info.st_mode)) throw EFOpenError::ForPath(fileName, EISDIR);
+platform::File OpenForReading(const UnicodeString& fileName) {
+  platform::File file;
+  if (const int error = platform::File::Open(ToUtf8(fileName), file); error != 0) {
+    throw EFOpenError::ForPath(fileName, error);
+  }
   return file;
 }
 
-AnsiString LoadFileToAnsiString(const UnicodeString& fileName) {
-  const OpenedFile file = OpenForReading(fileName);
-  const std::size_t size = sizeToRead(file);
-  if (size == 0) return {};
+AnsiString ReadContent(const platform::File& file, const UnicodeString& fileName,
+                       std::uint64_t size) {
+  if (size > SIZE_MAX) throw Exception(MemoryMessage);
   bool ended = false;
-  return readRest(file.fd, fileName, size, {}, ended);
+  return readRest(file, fileName, static_cast<std::size_t>(size), {}, ended);
+}
+
+AnsiString ReadToEnd(const platform::File& file, const UnicodeString& fileName,
+                     const std::atomic<bool>* cancel) {
+  // The first piece is read before anything is allocated: most such files are empty.
+  char first[65536];
+  auto readSome = [&](char* into, std::size_t count) {
+    int error = 0;
+    const std::int64_t got = file.Read(into, count, cancel, error);
+    if (got < 0 && error == ECANCELED) throw ECancelled();
+    if (got < 0) throw EFOpenError::ForPath(fileName, error);
+    return static_cast<std::size_t>(got);
+  };
+  std::size_t used = readSome(first, sizeof first);
+  if (used == 0) return {};
+  // No more than the machine's memory: a device that never ends gives the memory message, as a
+  // regular file too large to hold does, instead of taking all there is.
+  const std::uint64_t limit = platform::PhysicalMemoryBytes();
+  AnsiString content;
+  growContent(content, std::max(StreamFirstBytes, used));
+  std::memcpy(content.data(), first, used);
+  for (;;) {
+    if (used == content.size()) {
+      if (limit != 0 && used >= limit) throw Exception(MemoryMessage);
+      std::uint64_t next = std::uint64_t{content.size()} * 2;
+      if (limit != 0) next = std::min(next, limit);
+      if (next > SIZE_MAX) throw Exception(MemoryMessage);
+      growContent(content, static_cast<std::size_t>(next));
+    }
+    const std::size_t got = readSome(content.data() + used, content.size() - used);
+    if (got == 0) break;
+    used += got;
+  }
+  content.resize(used);
+  return content;
+}
+
+AnsiString LoadFileToAnsiString(const UnicodeString& fileName) {
+  const platform::File file = OpenForReading(fileName);
+  const std::optional<std::uint64_t> size = sizeToRead(file, fileName);
+  if (!size) return ReadToEnd(file, fileName);
+  return ReadContent(file, fileName, *size);
 }
 
 UnicodeString LoadFileToUnicodeString(const UnicodeString& fileName, std::uint16_t* detected) {
-  const OpenedFile file = OpenForReading(fileName);
-  const std::size_t size = sizeToRead(file);
+  const platform::File file = OpenForReading(fileName);
+  const std::optional<std::uint64_t> known = sizeToRead(file, fileName);
+  if (!known) return TStringUtility::ConvertToUnicodeString(ReadToEnd(file, fileName), detected);
+  if (*known > SIZE_MAX) throw Exception(MemoryMessage);
+  const auto size = static_cast<std::size_t>(*known);
   // The detection needs the byte after its window as well.
   const std::size_t firstBytes = std::max(pieceBytes, TStringUtility::MaxDetectBytes + 1);
   bool ended = false;
   if (size <= firstBytes) {
-    const AnsiString content =
-        size == 0 ? AnsiString() : readRest(file.fd, fileName, size, {}, ended);
+    const AnsiString content = readRest(file, fileName, size, {}, ended);
     return TStringUtility::ConvertToUnicodeString(content, detected);
   }
   try {
     AnsiString buffer(firstBytes, '\0');
-    readExactly(file.fd, fileName, buffer.data(), firstBytes, ended);
+    readExactly(file, fileName, buffer.data(), firstBytes, ended);
     const std::uint16_t codePage = TStringUtility::DetectCodePage(buffer);
     if (detected != nullptr) *detected = codePage;
     if (!TStringUtility::ConvertsInPieces(codePage)) {
-      const AnsiString content = readRest(file.fd, fileName, size, buffer, ended);
+      const AnsiString content = readRest(file, fileName, size, buffer, ended);
       AnsiString().swap(buffer);
       return TStringUtility::ConvertByCodePage(content, codePage);
     }
@@ -189,7 +233,7 @@ UnicodeString LoadFileToUnicodeString(const UnicodeString& fileName, std::uint16
       // A piece without an LF waits for more bytes; the buffer grows for it.
       const std::size_t count = std::min(pieceBytes, size - done);
       if (buffer.size() < held + count) buffer.resize(held + count);
-      readExactly(file.fd, fileName, buffer.data() + held, count, ended);
+      readExactly(file, fileName, buffer.data() + held, count, ended);
       held += count;
       done += count;
     }

@@ -1,9 +1,9 @@
 #pragma once
 
-#include <sys/stat.h>
-
+#include <atomic>
 #include <cstdint>
 
+#include "platform/File.h"
 #include "text/UnicodeString.h"
 
 namespace norvalis::TFileUtility {
@@ -12,19 +12,21 @@ namespace norvalis::TFileUtility {
 inline constexpr char16_t MemoryMessage[] =
     u"ファイルの読み込みに必要なメモリを確保できませんでした。\nbad allocation";
 
-// A file open for reading: its descriptor, closed with the object, and what fstat said.
-struct OpenedFile {
-  int fd = -1;
-  struct stat info {};
+// Opens the file for reading without waiting for a FIFO's writer; raises EFOpenError (a folder
+// as EISDIR).
+platform::File OpenForReading(const UnicodeString& fileName);
 
-  OpenedFile() = default;
-  ~OpenedFile();
-  OpenedFile(OpenedFile&& other) noexcept;
-  OpenedFile& operator=(OpenedFile&&) = delete;
-};
-
-// Opens the file without blocking on a FIFO; raises EFOpenError (a folder as EISDIR).
-OpenedFile OpenForReading(const UnicodeString& fileName);
+// The first size bytes of an open regular file; past its end (it shrank meanwhile) the rest is
+// zeros. Raises EFOpenError when a read fails and Exception with the memory message when the
+// buffer cannot be had.
+AnsiString ReadContent(const platform::File& file, const UnicodeString& fileName,
+                       std::uint64_t size);
+// Everything an open file gives until it ends: what a pipe, a FIFO or a device holds (waiting
+// for it as cat waits), or a regular file that tells no size. Raises as ReadContent does, with
+// the memory message also when it outgrows the machine's memory, and ECancelled soon after
+// *cancel becomes true.
+AnsiString ReadToEnd(const platform::File& file, const UnicodeString& fileName,
+                     const std::atomic<bool>* cancel = nullptr);
 
 // Reads the whole file as raw bytes. Raises EFOpenError when it cannot be opened, and
 // Exception with the memory message when the buffer cannot be had.

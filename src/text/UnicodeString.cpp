@@ -52,6 +52,16 @@ UnicodeString FromUtf8(std::string_view text) {
   return MECSUtils::AnsiToUTF16(text, CodePage::Utf8);
 }
 
+UnicodeString GroupDigits(std::uint64_t number) {
+  const std::string digits = std::to_string(number);
+  UnicodeString out;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i != 0 && (digits.size() - i) % 3 == 0) out += u',';
+    out += static_cast<char16_t>(digits[i]);
+  }
+  return out;
+}
+
 UnicodeString Format(std::u16string_view format, std::initializer_list<FormatArg> args) {
   UnicodeString out;
   auto next = args.begin();

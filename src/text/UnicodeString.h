@@ -34,6 +34,9 @@ std::string ToUtf8(std::u16string_view text);
 // subpart becomes one U+FFFD.
 UnicodeString FromUtf8(std::string_view text);
 
+// The number in decimal with a comma every three digits ("124,825"), as sizes are shown.
+UnicodeString GroupDigits(std::uint64_t number);
+
 // One argument of Format: %d takes an integer, %s a text.
 using FormatArg = std::variant<long long, std::u16string_view>;
 

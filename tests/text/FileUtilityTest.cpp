@@ -6,11 +6,13 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <new>
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "TextTestSupport.h"
@@ -80,12 +82,24 @@ TEST_F(FileUtilityTest, ReadsAFileAnotherWriterKeepsOpen) {
   ::close(writer);
 }
 
-TEST_F(FileUtilityTest, FifoAndDeviceReadEmptyWithoutBlocking) {
+// What is not a regular file, or tells no size, is read to its end as cat reads it.
+TEST_F(FileUtilityTest, FifoAndFilesWithoutASizeAreReadToTheirEnd) {
   const std::string fifo = Path("pipe");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  // No writer: a blocking open or read would hang here.
-  EXPECT_EQ(LoadFileToAnsiString(FromUtf8(fifo)), "");
-  EXPECT_EQ(LoadFileToAnsiString(u"/dev/zero"), "");
+  const std::string bytes = "a,b\n" + std::string(200000, 'x');
+  std::thread writer([&] {
+    const int fd = ::open(fifo.c_str(), O_WRONLY | O_CLOEXEC);
+    EXPECT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    ::close(fd);
+  });
+  const AnsiString read = LoadFileToAnsiString(FromUtf8(fifo));
+  writer.join();
+  EXPECT_TRUE(read == bytes);
+  // The system's files tell a size of 0 and still hold text.
+  if (std::filesystem::exists("/proc/version")) {
+    EXPECT_EQ(LoadFileToAnsiString(u"/proc/version").rfind("Linux", 0), 0u);
+    EXPECT_EQ(ToUtf8(LoadFileToUnicodeString(u"/proc/version")).rfind("Linux", 0), 0u);
+  }
 }
 
 int denyOpen(const char*, int) {
