@@ -4,17 +4,23 @@ BUILD_SAN  ?= build-sanitize
 BUILD_BENCH?= build-bench
 BUILD_FUZZ ?= build-fuzz
 FUZZ_SECONDS ?= 60
+# How long `make test` runs each fuzz target: enough to catch one that rotted.
+FUZZ_SMOKE_SECONDS ?= 5
 CMAKE_GEN  := -G Ninja
 # A compiler cache, where one is installed, makes rebuilds of several trees cheap.
 LAUNCHER   := $(if $(shell command -v ccache 2>/dev/null),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 EXAMPLE    ?= examples/shiftjis_quoted.csv
 
-.PHONY: all setup configure build run test test-normal test-sanitize format-check format bench package fuzz clean
+.PHONY: all setup setup-fuzz configure build run test test-normal test-sanitize test-fuzz \
+        format-check format bench package fuzz clean
 
 all: build
 
 setup:
 	@bash scripts/setup.sh
+
+setup-fuzz:
+	@bash scripts/setup.sh --fuzz
 
 # Reconfigured when this file changes, so an existing build tree picks up new options.
 $(BUILD)/build.ninja: Makefile
@@ -46,7 +52,11 @@ test-sanitize: setup
 	cd $(BUILD_SAN) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
 	  UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j2
 
-test: setup format-check test-normal test-sanitize
+# Every fuzz target built with clang and run for a few seconds.
+test-fuzz: setup-fuzz
+	BUILD_FUZZ=$(BUILD_FUZZ) FUZZ_SECONDS=$(FUZZ_SMOKE_SECONDS) bash scripts/run-fuzz.sh
+
+test: setup format-check test-normal test-sanitize test-fuzz
 
 bench: setup
 	cmake -S . -B $(BUILD_BENCH) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DNORVALIS_BENCH=ON -DNORVALIS_TESTS=OFF
@@ -61,8 +71,7 @@ package: build
 	cd $(BUILD) && cpack
 
 # Every libFuzzer target for FUZZ_SECONDS each (clang build in $(BUILD_FUZZ)).
-fuzz:
-	@bash scripts/setup.sh --fuzz
+fuzz: setup-fuzz
 	BUILD_FUZZ=$(BUILD_FUZZ) FUZZ_SECONDS=$(FUZZ_SECONDS) bash scripts/run-fuzz.sh
 
 clean:

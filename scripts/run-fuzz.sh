@@ -1,20 +1,29 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang in their own build folder and runs each for
-# FUZZ_SECONDS (default 60). The corpus starts from the test data and the examples and grows
+# FUZZ_SECONDS (default 60). The corpus starts from the test data, the examples and the
+# target's kept inputs (fuzz/seeds/<target>/, among them every crash found and fixed) and grows
 # in the build folder; crashes land in <build>/artifacts/<target>/. Exits 1 when any target
-# found a crash.
+# found a crash. `make test` runs it for a few seconds a target, so a target that no longer
+# builds or fails at once is caught; the long runs are `make fuzz`.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_FUZZ:-$root/build-fuzz}
 case "$build" in /*) ;; *) build=$root/$build ;; esac
 seconds=${FUZZ_SECONDS:-60}
-# FUZZ_TARGETS picks some of them (space-separated names).
-read -r -a targets <<<"${FUZZ_TARGETS:-fuzz_detect fuzz_convert fuzz_csv fuzz_indexed_table fuzz_ini_file fuzz_comma_text}"
+launcher=()
+if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DNORVALIS_FUZZ=ON -DNORVALIS_GUI=OFF -DNORVALIS_TESTS=OFF >/dev/null
+  -DNORVALIS_FUZZ=ON -DNORVALIS_GUI=OFF -DNORVALIS_TESTS=OFF "${launcher[@]}" >/dev/null
 cmake --build "$build" -j2
+
+# Every target fuzz/CMakeLists.txt declares, unless FUZZ_TARGETS picks some (space-separated).
+if [ -n "${FUZZ_TARGETS:-}" ]; then
+  read -r -a targets <<<"$FUZZ_TARGETS"
+else
+  mapfile -t targets < <(sed -n 's/^norvalis_fuzzer(\([a-z_]*\) .*/\1/p' "$root/fuzz/CMakeLists.txt")
+fi
 
 seed() {
   local corpus=$1
@@ -37,6 +46,7 @@ for target in "${targets[@]}"; do
     fuzz_ini_file) seed "$corpus" "$root"/fuzz/seeds/ini/* ;;
     fuzz_comma_text) seed "$corpus" "$root"/fuzz/seeds/commatext/* ;;
   esac
+  if [ -d "$root/fuzz/seeds/$target" ]; then seed "$corpus" "$root/fuzz/seeds/$target"/*; fi
   log=$build/$target.log
   echo "== $target: ${seconds} s"
   start=$(date +%s)

@@ -167,6 +167,7 @@ TEST_F(IndexedTableTest, FileChangedOnDiskNeverCrashes) {
   ASSERT_EQ(::unlink(path.c_str()), 0);
   EXPECT_EQ(csv.GetCell(3999, 0), u"東京");
   EXPECT_FALSE(table->Stale());
+  EXPECT_EQ(table->DiskState(), FileState::Gone);
 
   // Truncated under the table: the lost rows read as empty, and the table knows.
   std::ofstream(path, std::ios::binary) << bytes;
@@ -176,6 +177,11 @@ TEST_F(IndexedTableTest, FileChangedOnDiskNeverCrashes) {
   EXPECT_EQ(again.GetCell(3999, 1), u"");
   EXPECT_EQ(again.GetCell(0, 1), u"row 0");
   EXPECT_TRUE(again.Share()->Stale());
+  const FileChange change = again.Share()->DiskChange();
+  EXPECT_EQ(change.state, FileState::Changed);
+  EXPECT_TRUE(change.pageLost && change.resized);
+  EXPECT_NE(FileChangeText(change).find(u"読み込んだ内容の一部がファイルから失われました。"),
+            UnicodeString::npos);
   EXPECT_EQ(CheckColumn(again.Table(), false, 0).outcome, CheckResult::Outcome::Differs);
 }
 
