@@ -14,9 +14,16 @@ constexpr std::uint32_t PieceRows = 1 << 13;
 constexpr std::uint64_t RowsPerPart = 1 << 17;
 constexpr unsigned MaxParts = 16;
 
+std::atomic<unsigned> forcedParts{0};
+
 }  // namespace
 
+void ForcePartsForTesting(unsigned parts) {
+  forcedParts = parts;
+}
+
 unsigned PartsFor(std::uint64_t rows) {
+  if (const unsigned forced = forcedParts.load()) return forced;
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
   const std::uint64_t byRows = std::max<std::uint64_t>(1, rows / RowsPerPart);
   return static_cast<unsigned>(std::min<std::uint64_t>({cores, byRows, MaxParts}));

@@ -15,6 +15,9 @@ namespace norvalis::RowPass {
 // How many parts a pass over this many rows is split into: one per core, one for few rows.
 unsigned PartsFor(std::uint64_t rows);
 
+// Tests: makes every pass use this many parts, whatever the rows (0: as PartsFor says).
+void ForcePartsForTesting(unsigned parts);
+
 // Calls piece(part, begin, end) over [first, end) cut into `parts` consecutive ranges, each
 // walked in pieces of a few thousand rows; part 0 runs on the calling thread, which also
 // feeds the hook (rows done, rows). Returns false when *cancel was set meanwhile (the pieces
