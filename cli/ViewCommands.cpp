@@ -71,7 +71,7 @@ int RunDifferences(const Options& o) {
   const CsvTable& table = loaded.csv.Table();
   const Differences result = FindDifferences(table, loaded.target.title, loaded.target.column);
   if (ChangedSinceRead(loaded.csv)) return ExitUnreadable;
-  if (result.outcome == CheckResult::Outcome::NoRows && !o.json) TellNoRows();
+  if (result.outcome == CheckResult::Outcome::NoRows) TellNoRows();
 
   const std::uint32_t col = CheckTableColumn(loaded.target.column);
   Output out;
@@ -119,7 +119,7 @@ int RunValues(const Options& o) {
   const ColumnValues result =
       CountColumnValues(loaded.csv.Table(), loaded.target.title, loaded.target.column);
   if (ChangedSinceRead(loaded.csv)) return ExitUnreadable;
-  if (!result.hasRows && !o.json) TellNoRows();
+  if (!result.hasRows) TellNoRows();
 
   Output out;
   if (o.json) {
