@@ -65,7 +65,8 @@ CellSearchResult SearchCells(const CsvTable& table, const CellSearchRequest& req
       table.RowCells(row, cells);
       for (std::int64_t i = 0; i < end - begin; ++i) {
         const std::int64_t col = request.forward ? begin + i : end - 1 - i;
-        if (CellContains(cells[static_cast<std::size_t>(col)], text, request.caseSensitive, folded)) {
+        if (CellContains(cells[static_cast<std::size_t>(col)], text, request.caseSensitive,
+                         folded)) {
           result.outcome = CellSearchResult::Outcome::Found;
           result.row = row;
           result.col = static_cast<std::uint32_t>(col);

@@ -13,20 +13,20 @@ namespace {
 // The rows of [first, end) for which keeps(row) holds; keeps is copied once per part, so it
 // may hold scratch state of its own. Each part collects its own rows, joined in order.
 template <class Keeps>
-RowSelection selectRows(std::uint32_t first, std::uint32_t end, const Keeps& keeps,
-                        YieldHook* hook, const std::atomic<bool>* cancel) {
+RowSelection selectRows(std::uint32_t first, std::uint32_t end, const Keeps& keeps, YieldHook* hook,
+                        const std::atomic<bool>* cancel) {
   RowSelection selection;
   if (end <= first) return selection;
   const unsigned parts = RowPass::PartsFor(end - first);
   std::vector<RowList> found(parts);
   std::vector<Keeps> keepers(parts, keeps);
-  selection.cancelled = !RowPass::Run(
-      first, end, parts, hook, cancel, [&](unsigned part, std::uint32_t begin, std::uint32_t to) {
-        Keeps& keep = keepers[part];
-        RowList& rows = found[part];
-        for (std::uint32_t row = begin; row < to; ++row)
-          if (keep(row)) rows.push_back(row);
-      });
+  selection.cancelled = !RowPass::Run(first, end, parts, hook, cancel,
+                                      [&](unsigned part, std::uint32_t begin, std::uint32_t to) {
+                                        Keeps& keep = keepers[part];
+                                        RowList& rows = found[part];
+                                        for (std::uint32_t row = begin; row < to; ++row)
+                                          if (keep(row)) rows.push_back(row);
+                                      });
   std::size_t total = 0;
   for (const RowList& rows : found)
     total += rows.size();

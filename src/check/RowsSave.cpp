@@ -118,8 +118,8 @@ UnicodeString RowsSaveFormText(RowsSaveForm form) {
              : u"読み込み時に変換した内容を UTF-8 (BOM付き) で保存します。";
 }
 
-RowsSaveResult SaveRows(const CsvTable& table, std::span<const std::uint32_t> rows,
-                        bool titleFirst, const UnicodeString& path, YieldHook* hook,
+RowsSaveResult SaveRows(const CsvTable& table, std::span<const std::uint32_t> rows, bool titleFirst,
+                        const UnicodeString& path, YieldHook* hook,
                         const std::atomic<bool>* cancel) {
   const std::string target = ToUtf8(path);
   if (const std::optional<platform::FileIdentity> open = table.SourceFileIdentity()) {
@@ -129,13 +129,15 @@ RowsSaveResult SaveRows(const CsvTable& table, std::span<const std::uint32_t> ro
     }
   }
   platform::ReplacingFile file;
-  auto cannotCreate = [&](int error) { return failed(EFCreateError::ForPath(path, error).Message()); };
+  auto cannotCreate = [&](int error) {
+    return failed(EFCreateError::ForPath(path, error).Message());
+  };
   if (const int error = file.Begin(target); error != 0) return cannotCreate(error);
 
   const bool title = titleFirst && table.RowCount() > 0;
   const std::uint64_t total = rows.size() + (title ? 1 : 0);
   int error = file.Write(RowsSaveFormOf(table) == RowsSaveForm::FileBytes ? table.LeadingBytes()
-                                                                           : Utf8Mark);
+                                                                          : Utf8Mark);
   LineWriter lines(table, file);
   if (error == 0 && title) error = lines.Line(0, rows.empty());
   if (hook != nullptr) hook->Force(0, total);

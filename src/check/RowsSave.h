@@ -36,8 +36,8 @@ struct RowsSaveResult {
 // whole, or an existing one stays as it was. Refuses the file the table was read from
 // (through a link or another name too), and a table whose file changed under it. The hook
 // gets (rows written, rows).
-RowsSaveResult SaveRows(const CsvTable& table, std::span<const std::uint32_t> rows,
-                        bool titleFirst, const UnicodeString& path, YieldHook* hook = nullptr,
+RowsSaveResult SaveRows(const CsvTable& table, std::span<const std::uint32_t> rows, bool titleFirst,
+                        const UnicodeString& path, YieldHook* hook = nullptr,
                         const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace norvalis

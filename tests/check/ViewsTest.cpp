@@ -121,8 +121,12 @@ TEST_F(ViewsTest, BoundariesOfRowsAndNumbering) {
       {"EmptyCellsAreAValue", u"a\n\nb\n\n", false, CheckResult::Outcome::Differs, {1, 2}, 3},
       {"EmptyReference", u"\na\n\nb", false, CheckResult::Outcome::Differs, {1, 3}, 3},
       {"TitleNumbering", u"h\nv\nw\nv\nw", true, CheckResult::Outcome::Differs, {2, 4}, 2},
-      {"QuotedEqualsUnquoted", u"a\n\"a\"\n\"a\r\nb\"\r\na", false, CheckResult::Outcome::Differs,
-       {2}, 2},
+      {"QuotedEqualsUnquoted",
+       u"a\n\"a\"\n\"a\r\nb\"\r\na",
+       false,
+       CheckResult::Outcome::Differs,
+       {2},
+       2},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -175,7 +179,8 @@ TEST_F(ViewsTest, SavingEveryRowGivesTheFileBackByteForByte) {
     EXPECT_EQ(saved.bytes, back.size());
     if (e.codePage == 50220) {
       EXPECT_EQ(RowsSaveFormOf(table), RowsSaveForm::Utf8WithMark);
-      EXPECT_EQ(back, "\xEF\xBB\xBF" + ToUtf8(TStringUtility::ConvertByCodePage(file.bytes, 50220)));
+      EXPECT_EQ(back,
+                "\xEF\xBB\xBF" + ToUtf8(TStringUtility::ConvertByCodePage(file.bytes, 50220)));
     } else {
       EXPECT_EQ(RowsSaveFormOf(table), RowsSaveForm::FileBytes);
       EXPECT_EQ(back, file.bytes);
@@ -205,9 +210,17 @@ TEST_F(ViewsTest, ALastLineWithoutEndGetsTheFilesLineEndWhenRowsFollowIt) {
   } cases[] = {
       {"CrLf", "a\r\nb\r\nc", 932, "c\r\na\r\n"},
       {"Lf", "a\nb\nc", 65001, "c\na\n"},
-      {"Utf16LE", std::string("\xFF\xFE" "a\0\n\0c\0", 8), 1200,
-       std::string("\xFF\xFE" "c\0\n\0a\0\n\0", 10)},
-      {"Iso2022Jp", "a\r\nb\r\nc", 50220, "\xEF\xBB\xBF" "c\r\na\r\n"},
+      {"Utf16LE",
+       std::string("\xFF\xFE"
+                   "a\0\n\0c\0",
+                   8),
+       1200,
+       std::string("\xFF\xFE"
+                   "c\0\n\0a\0\n\0",
+                   10)},
+      {"Iso2022Jp", "a\r\nb\r\nc", 50220,
+       "\xEF\xBB\xBF"
+       "c\r\na\r\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -16,8 +16,8 @@ std::string JsonString(std::u16string_view text) {
     if (u >= 0x20 && u <= 0x7E && u != u'"' && u != u'\\') {
       out += static_cast<char>(u);
     } else {
-      out += {'\\', 'u', Hex[(u >> 12) & 0xF], Hex[(u >> 8) & 0xF], Hex[(u >> 4) & 0xF],
-              Hex[u & 0xF]};
+      out +=
+          {'\\', 'u', Hex[(u >> 12) & 0xF], Hex[(u >> 8) & 0xF], Hex[(u >> 4) & 0xF], Hex[u & 0xF]};
     }
   }
   return out + "\"";
@@ -32,11 +32,15 @@ TEST_F(NorvalisCheckViews, DifferencesAndValuesMatchThePlainRouteInEveryEncoding
     const CsvRows plain = PlainRows(file.bytes, e.codePage);
     for (const bool title : {false, true}) {
       for (const std::uint32_t col : {0u, 2u}) {
-        SCOPED_TRACE(std::string(e.name) + (title ? " title" : "") + " col " +
-                     std::to_string(col));
+        SCOPED_TRACE(std::string(e.name) + (title ? " title" : "") + " col " + std::to_string(col));
         const std::string letter = ToUtf8(TCsvUtility::ColumnIndexToLetters(col));
-        std::vector<std::string> args = {path, "--column", letter, "--format", "json",
-                                         "--code-page", std::to_string(e.codePage)};
+        std::vector<std::string> args = {path,
+                                         "--column",
+                                         letter,
+                                         "--format",
+                                         "json",
+                                         "--code-page",
+                                         std::to_string(e.codePage)};
         if (title) args.push_back("--title");
 
         const auto differing = PlainDifferences(plain, title, col);
@@ -84,7 +88,8 @@ TEST_F(NorvalisCheckViews, TextOutputsExitCodesAndUsage) {
       {{table, "--values", "--title", "--column", "2"}, 0, "2\t2\tx\n1\t4\ty\n1\t5\t\n"},
       {{empty, "--differences"}, 2, ""},
       {{empty, "--values"}, 2, ""},
-      {{empty, "--differences", "--format", "json"}, 2,
+      {{empty, "--differences", "--format", "json"},
+       2,
        "{\"column\":\"A\",\"reference\":null,\"rows\":[],\"count\":0}\n"},
       {{Path("missing.csv"), "--values"}, 3, ""},
       {{table, "--filter", "B=x"}, 64, ""},
@@ -109,23 +114,23 @@ TEST_F(NorvalisCheckViews, TextOutputsExitCodesAndUsage) {
 
 TEST_F(NorvalisCheckViews, FilterSavesTheFilesOwnLinesAndNeverTheFileItself) {
   // Shift_JIS, mixed line ends, a quoted field with a line break, the NEC code of ≒ in one row.
-  const std::string bytes = Bytes({'h', ',', 'v', '\r', '\n', '1', ',', 0x81, 0xE0, '\n', '2',
-                                   ',', '"', 0x87, 0x90, '"', '\r', '\n', '3', ',', '"', 'a', '\r',
-                                   '\n', 'b', '"', '\n', '4', ',', 0x81, 0xE0});
+  const std::string bytes = Bytes({'h',  ',',  'v',  '\r', '\n', '1',  ',',  0x81, 0xE0, '\n', '2',
+                                   ',',  '"',  0x87, 0x90, '"',  '\r', '\n', '3',  ',',  '"',  'a',
+                                   '\r', '\n', 'b',  '"',  '\n', '4',  ',',  0x81, 0xE0});
   const std::string path = Write("sjis.csv", bytes);
   const struct {
     std::string filter;
     bool title;
     std::string saved;
   } cases[] = {
-      {"B=\u2252", true, Bytes({'h', ',', 'v', '\r', '\n', '1', ',', 0x81, 0xE0, '\n', '2', ',',
-                                '"', 0x87, 0x90, '"', '\r', '\n', '4', ',', 0x81, 0xE0})},
+      {"B=\u2252", true, Bytes({'h', ',', 'v',  '\r', '\n', '1',  ',',  0x81, 0xE0, '\n', '2',
+                                ',', '"', 0x87, 0x90, '"',  '\r', '\n', '4',  ',',  0x81, 0xE0})},
       {"B!=\u2252", false, "h,v\r\n3,\"a\r\nb\"\n"},
       {"2=none", true, "h,v\r\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.filter);
-    std::vector<std::string> args = {path, "--filter", c.filter, "--save", Path("out.csv"),
+    std::vector<std::string> args = {path,          "--filter", c.filter, "--save", Path("out.csv"),
                                      "--code-page", "932"};
     if (c.title) args.push_back("--title");
     const CliRun run = Check(args);

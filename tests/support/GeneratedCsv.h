@@ -143,8 +143,9 @@ inline std::u16string PlainCell(const CsvRows& rows, std::size_t row, std::size_
 }
 
 // Differing rows (table rows) as the plain route finds them.
-inline std::vector<std::pair<std::uint32_t, std::u16string>> PlainDifferences(
-    const CsvRows& rows, bool title, std::size_t col) {
+inline std::vector<std::pair<std::uint32_t, std::u16string>> PlainDifferences(const CsvRows& rows,
+                                                                              bool title,
+                                                                              std::size_t col) {
   std::vector<std::pair<std::uint32_t, std::u16string>> found;
   const std::size_t reference = title ? 1 : 0;
   if (rows.size() <= reference) return found;
@@ -159,7 +160,8 @@ inline std::vector<std::tuple<std::u16string, std::uint64_t, std::uint32_t>> Pla
     const CsvRows& rows, bool title, std::size_t col) {
   std::map<std::u16string, std::pair<std::uint64_t, std::uint32_t>> counted;
   for (std::size_t r = title ? 1 : 0; r < rows.size(); ++r) {
-    auto [it, added] = counted.try_emplace(PlainCell(rows, r, col), 0, static_cast<std::uint32_t>(r));
+    auto [it, added] =
+        counted.try_emplace(PlainCell(rows, r, col), 0, static_cast<std::uint32_t>(r));
     ++it->second.first;
   }
   std::vector<std::tuple<std::u16string, std::uint64_t, std::uint32_t>> values;
