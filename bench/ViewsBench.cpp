@@ -152,7 +152,8 @@ std::map<std::string, double> DuckDbSeconds(const std::string& utf8File, const s
   while (std::fgets(line, sizeof line, pipe) != nullptr) {
     char name[64];
     double s = 0;
-    if (std::sscanf(line, "{\"name\":\"%63[^\"]\",\"seconds\":%lf", name, &s) == 2) seconds[name] = s;
+    if (std::sscanf(line, "{\"name\":\"%63[^\"]\",\"seconds\":%lf", name, &s) == 2)
+      seconds[name] = s;
   }
   pclose(pipe);
   fs::remove(data + "/duckdb-out.tsv");
@@ -170,8 +171,8 @@ std::string Beside(double ours, const std::map<std::string, double>& duck,
 }
 
 void Measure(const std::string& once, int copies, const std::string& data) {
-  const std::string path = Repeated(once, data + "/KEN_ALL_x" + std::to_string(copies) + ".CSV",
-                                    copies);
+  const std::string path =
+      Repeated(once, data + "/KEN_ALL_x" + std::to_string(copies) + ".CSV", copies);
   const std::string utf8Path =
       Repeated(Utf8Of(once), data + "/KEN_ALL_x" + std::to_string(copies) + ".utf8.csv", copies);
   const double megabytes = static_cast<double>(fs::file_size(path)) / 1e6;
@@ -221,8 +222,8 @@ void Measure(const std::string& once, int copies, const std::string& data) {
       BestOf(runs, [&] { result = SaveRows(table, selection.rows, false, FromUtf8(saved)); });
   fs::remove(saved);
   std::printf("  その行の保存                      %7.3f 秒  %.1f MB  %.0f MB/s%s\n", save,
-              static_cast<double>(result.bytes) / 1e6, static_cast<double>(result.bytes) / 1e6 / save,
-              result.ok ? "" : "  (失敗)");
+              static_cast<double>(result.bytes) / 1e6,
+              static_cast<double>(result.bytes) / 1e6 / save, result.ok ? "" : "  (失敗)");
   std::printf("  最大常駐メモリ (norvalis-check)   %7.1f MB  (ファイルの %.2f 倍)\n", peak,
               peak / (megabytes / 1.048576));
 }
