@@ -209,13 +209,15 @@ std::string UsageText() {
     for (const OptionSpec& spec : OptionTable) {
       if ((command.options & spec.bit) == 0 || spec.bit == ProjectOption) continue;
       if (spec.name == command.name) continue;
-      line += " [";
+      // --save is taken only where it is needed.
+      const bool required = spec.bit == SaveOption;
+      line += required ? " " : " [";
       line += spec.name;
       if (!spec.value.empty()) {
         line += ' ';
         line += spec.value;
       }
-      line += ']';
+      if (!required) line += ']';
     }
     text += line;
     text += '\n';
