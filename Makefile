@@ -62,7 +62,7 @@ bench: setup
 	cmake -S . -B $(BUILD_BENCH) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DNORVALIS_BENCH=ON -DNORVALIS_TESTS=OFF
 	cmake --build $(BUILD_BENCH)
 	NORVALIS_BENCH_DATA=$(BUILD_BENCH)/bench-data $(BUILD_BENCH)/bench/norvalis-bench
-	@for b in norvalis-grid-bench norvalis-check-bench norvalis-tools-bench; do \
+	@for b in norvalis-grid-bench norvalis-check-bench norvalis-tools-bench norvalis-views-bench; do \
 	  if [ -x $(BUILD_BENCH)/bench/$$b ]; then \
 	    NORVALIS_BENCH_DATA=$(BUILD_BENCH)/bench-data $(BUILD_BENCH)/bench/$$b || exit 1; fi; \
 	done

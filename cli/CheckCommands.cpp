@@ -14,17 +14,6 @@
 
 namespace norvalis::cli {
 
-namespace {
-
-// What a check runs on: the command line's values, or the project's where the line is silent.
-struct CheckTarget {
-  UnicodeString file;
-  bool title = false;
-  std::int32_t column = 0;
-  std::uint16_t codePage = 0;
-};
-
-// The target; nothing when the project cannot be read (the reason is printed then).
 std::optional<CheckTarget> TargetOf(const Options& o) {
   CheckTarget target{{}, o.title, o.column, o.codePage};
   if (o.project.empty()) {
@@ -48,16 +37,8 @@ std::optional<CheckTarget> TargetOf(const Options& o) {
   return target;
 }
 
-const char* OutcomeName(CheckResult::Outcome outcome) {
-  switch (outcome) {
-    case CheckResult::Outcome::AllMatch:
-      return "match";
-    case CheckResult::Outcome::Differs:
-      return "differs";
-    case CheckResult::Outcome::NoRows:
-      return "norows";
-  }
-  return "";
+bool NamesOneFile(const Options& o) {
+  return o.project.empty() == (o.names.size() == 1);
 }
 
 int ExitCodeOf(CheckResult::Outcome outcome) {
@@ -72,6 +53,20 @@ int ExitCodeOf(CheckResult::Outcome outcome) {
   return ExitOk;
 }
 
+namespace {
+
+const char* OutcomeName(CheckResult::Outcome outcome) {
+  switch (outcome) {
+    case CheckResult::Outcome::AllMatch:
+      return "match";
+    case CheckResult::Outcome::Differs:
+      return "differs";
+    case CheckResult::Outcome::NoRows:
+      return "norows";
+  }
+  return "";
+}
+
 // The row and cell of a difference, or nulls.
 void PutDifference(JsonWriter& json, const CheckResult& result) {
   const bool differs = result.outcome == CheckResult::Outcome::Differs;
@@ -79,11 +74,6 @@ void PutDifference(JsonWriter& json, const CheckResult& result) {
   differs ? json.Number(result.RowNumber()) : json.Null();
   json.Key("cell");
   differs ? json.String(result.cell) : json.Null();
-}
-
-// Either form of a check needs a file or a project, not both.
-bool NamesOneFile(const Options& o) {
-  return o.project.empty() == (o.names.size() == 1);
 }
 
 }  // namespace

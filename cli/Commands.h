@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "Options.h"
+#include "check/ColumnCheck.h"
 #include "csv/Csv.h"
 #include "text/UnicodeString.h"
 
@@ -13,6 +15,10 @@ namespace norvalis::cli {
 // CheckCommands.cpp: the column check, and every column at once.
 int RunCheck(const Options& options);
 int RunAllColumns(const Options& options);
+// ViewCommands.cpp: every differing row, a column's values, and the rows of a filter saved.
+int RunDifferences(const Options& options);
+int RunValues(const Options& options);
+int RunFilter(const Options& options);
 // TableCommands.cpp: what a CSV file reads as.
 int RunEncoding(const Options& options);
 int RunDump(const Options& options);
@@ -22,6 +28,20 @@ int RunShowProject(const Options& options);
 int RunWriteProject(const Options& options);
 int RunVersion(const Options& options);
 int RunHelp(const Options& options);
+
+// What a check runs on: the command line's values, or the project's where the line is silent.
+struct CheckTarget {
+  UnicodeString file;
+  bool title = false;
+  std::int32_t column = 0;
+  std::uint16_t codePage = 0;
+};
+// The target; nothing when the project cannot be read (the reason is printed then).
+std::optional<CheckTarget> TargetOf(const Options& o);
+// Either form of a check needs a file or a project, not both.
+bool NamesOneFile(const Options& o);
+// The exit code of a check's outcome: 0, 1 or 2.
+int ExitCodeOf(CheckResult::Outcome outcome);
 
 // The file a CSV file's name on the command line stands for (standard input for "-").
 UnicodeString CsvFileName(const Name& name);

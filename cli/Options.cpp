@@ -45,6 +45,20 @@ bool parseCodePage(Options& o, const std::string& text) {
   return true;
 }
 
+// COL=VALUE, or COL!=VALUE for the rows without the value.
+bool parseFilter(Options& o, const std::string& text) {
+  const std::size_t equals = text.find('=');
+  if (equals == std::string::npos) return false;
+  std::string column = text.substr(0, equals);
+  o.filterWith = column.empty() || column.back() != '!';
+  if (!o.filterWith) column.pop_back();
+  Options parsed;
+  if (!parseColumn(parsed, column)) return false;
+  o.filterColumn = parsed.column;
+  o.filterValue = text.substr(equals + 1);
+  return true;
+}
+
 bool parseFormat(Options& o, const std::string& text) {
   if (text != "json" && text != "text") return false;
   o.json = text == "json";
@@ -69,6 +83,12 @@ constexpr OptionSpec OptionTable[] = {
        o.project = v;
        return true;
      }},
+    {"--filter", FilterOption, "列=値", parseFilter},
+    {"--save", SaveOption, "出力.csv",
+     [](Options& o, const std::string& v) {
+       o.save = v;
+       return !v.empty();
+     }},
 };
 
 constexpr unsigned ReadsCsv = CodePageOption;
@@ -81,6 +101,21 @@ constexpr Command CommandTable[] = {
      RunCheck},
     {"--all-columns", "", TitleOption | ReadsCsv | FormatOption | ProjectOption, 0, 1, "ファイル",
      "すべての列を一度に調べ、列ごとに「一致」か最初に異なる行とその値を表示する", RunAllColumns},
+    {"--differences", "", TitleOption | ColumnOption | ReadsCsv | FormatOption | ProjectOption, 0,
+     1, "ファイル",
+     "列の値が先頭のデータ行と異なるすべての行を「行番号<TAB>値」で表示する (異なる行があれば 1)",
+     RunDifferences},
+    {"--values", "", TitleOption | ColumnOption | ReadsCsv | FormatOption | ProjectOption, 0, 1,
+     "ファイル",
+     "列のすべての値を「件数<TAB>最初の行番号<TAB>値」で、件数の多い順 (同数は最初の行の順) "
+     "に表示する",
+     RunValues},
+    {"--filter", "", FilterOption | SaveOption | TitleOption | ReadsCsv | ProjectOption, 0, 1,
+     "ファイル",
+     "列の値が「値」に一致する行 (列!=値 なら一致しない行) を --save のファイルに保存する\n"
+     "元のファイルのバイトのまま (ISO-2022-JP・UTF-7 などは UTF-8 BOM付き)、--title なら列名の"
+     "行を先頭に",
+     RunFilter},
     {"--encoding", "", ReadsCsv, 1, 1, "ファイル",
      "文字コード(コードページ番号)を表示する (--code-page があれば読むときに使う番号)",
      RunEncoding},
@@ -128,6 +163,11 @@ std::optional<Invocation> ParseCommandLine(std::span<const std::string> args) {
     } else if (const Command* command = findCommand(arg)) {
       if (invocation.command != nullptr) return std::nullopt;
       invocation.command = command;
+      // A command that takes a value (--filter COL=VALUE) reads it as its option of that name.
+      if (const OptionSpec* spec = findOption(arg)) {
+        if (i + 1 >= args.size() || !spec->apply(o, args[++i])) return std::nullopt;
+        given |= spec->bit;
+      }
     } else if (const OptionSpec* spec = findOption(arg)) {
       std::string value;
       if (!spec->value.empty()) {
@@ -154,6 +194,10 @@ std::string UsageText() {
     if (!command.name.empty()) {
       line += ' ';
       line += command.name;
+      if (const OptionSpec* own = findOption(command.name)) {
+        line += ' ';
+        line += own->value;
+      }
     }
     // A command that may take its file from a project shows the two as alternatives.
     const bool project = (command.options & ProjectOption) != 0;
@@ -164,13 +208,16 @@ std::string UsageText() {
     }
     for (const OptionSpec& spec : OptionTable) {
       if ((command.options & spec.bit) == 0 || spec.bit == ProjectOption) continue;
-      line += " [";
+      if (spec.name == command.name) continue;
+      // --save is taken only where it is needed.
+      const bool required = spec.bit == SaveOption;
+      line += required ? " " : " [";
       line += spec.name;
       if (!spec.value.empty()) {
         line += ' ';
         line += spec.value;
       }
-      line += ']';
+      if (!required) line += ']';
     }
     text += line;
     text += '\n';
@@ -194,7 +241,8 @@ std::string UsageText() {
       "\n"
       "  ファイルに - を指定すると標準入力から読む (「-」という名前のファイルは -- - と書く)\n"
       "  -- のあとはすべてファイル名 (「-」で始まる名前に使う)\n"
-      "  終了コード: 0 一致, 1 異なる行あり, 2 検証する行なし, 3 ファイルを読めない, 64 "
+      "  終了コード: 0 一致 (または成功), 1 異なる行あり, 2 検証する行なし, 3 ファイルを読めない, "
+      "64 "
       "使い方の誤り\n";
   return text;
 }

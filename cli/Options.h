@@ -33,6 +33,11 @@ struct Options {
   bool codePageGiven = false;
   bool json = false;
   std::string project;
+  // --filter COL=VALUE (or COL!=VALUE: the rows without it), and --save FILE.
+  std::int32_t filterColumn = 0;
+  std::string filterValue;
+  bool filterWith = true;
+  std::string save;
 };
 
 // The options a command takes, as bits of Command::options.
@@ -42,6 +47,8 @@ enum Option : unsigned {
   CodePageOption = 1u << 2,  // --code-page N: every command that reads a CSV file
   FormatOption = 1u << 3,    // --format json|text
   ProjectOption = 1u << 4,   // --project FILE.NVS
+  FilterOption = 1u << 5,    // --filter COL=VALUE: the value of the command of that name
+  SaveOption = 1u << 6,      // --save FILE
 };
 
 // One command of norvalis-check. A new command is one more row of Commands() and the function

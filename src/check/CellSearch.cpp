@@ -12,17 +12,23 @@ namespace {
 // Rows between two looks at the clock and at the cancel flag.
 constexpr std::uint64_t RowsPerTick = 1 << 11;
 
-// Whether the cell holds the text; without case, both folded (the text already is), so
-// full-width and other letters beyond ASCII match in either case too.
-bool Contains(std::u16string_view cell, std::u16string_view text, bool caseSensitive,
-              UnicodeString& folded) {
+}  // namespace
+
+UnicodeString SearchText(std::u16string_view text, bool caseSensitive) {
+  UnicodeString out(text);
+  if (!caseSensitive) CaseFold::Fold(text, out);
+  return out;
+}
+
+bool CellContains(std::u16string_view cell, std::u16string_view text, bool caseSensitive,
+                  UnicodeString& folded) {
   if (cell.size() < text.size()) return false;
   if (caseSensitive) return cell.find(text) != std::u16string_view::npos;
+  // Both folded (the text already is), so full-width and other letters beyond ASCII match in
+  // either case too.
   CaseFold::Fold(cell, folded);
   return std::u16string_view(folded).find(text) != std::u16string_view::npos;
 }
-
-}  // namespace
 
 CellSearchResult SearchCells(const CsvTable& table, const CellSearchRequest& request,
                              YieldHook* hook, const std::atomic<bool>* cancel) {
@@ -37,8 +43,7 @@ CellSearchResult SearchCells(const CsvTable& table, const CellSearchRequest& req
           : std::min<std::uint64_t>(request.row - request.firstRow, rows - 1);
   const std::uint32_t startCol = std::min(request.col, cols - 1);
 
-  UnicodeString text = request.text;
-  if (!request.caseSensitive) CaseFold::Fold(request.text, text);
+  const UnicodeString text = SearchText(request.text, request.caseSensitive);
   UnicodeString folded;
   std::vector<UnicodeString> cells;
   if (hook != nullptr) hook->Force(0, rows + 1);
@@ -60,7 +65,8 @@ CellSearchResult SearchCells(const CsvTable& table, const CellSearchRequest& req
       table.RowCells(row, cells);
       for (std::int64_t i = 0; i < end - begin; ++i) {
         const std::int64_t col = request.forward ? begin + i : end - 1 - i;
-        if (Contains(cells[static_cast<std::size_t>(col)], text, request.caseSensitive, folded)) {
+        if (CellContains(cells[static_cast<std::size_t>(col)], text, request.caseSensitive,
+                         folded)) {
           result.outcome = CellSearchResult::Outcome::Found;
           result.row = row;
           result.col = static_cast<std::uint32_t>(col);

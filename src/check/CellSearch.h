@@ -26,6 +26,12 @@ struct CellSearchResult {
   std::uint32_t col = 0;
 };
 
+// The text as CellContains takes it: folded when the case does not count.
+UnicodeString SearchText(std::u16string_view text, bool caseSensitive);
+// Whether the cell contains text (made by SearchText); folded is scratch room.
+bool CellContains(std::u16string_view cell, std::u16string_view text, bool caseSensitive,
+                  UnicodeString& folded);
+
 // Looks for a cell containing the text, along the rows from the cell after the current one
 // (or before it, backwards), wrapping once, so the current cell itself comes last. Each row's
 // cells are read once. The hook gets (rows searched, rows to search) on elapsed time; the

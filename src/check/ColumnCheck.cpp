@@ -3,6 +3,8 @@
 #include <climits>
 #include <utility>
 
+#include "check/CellMatch.h"
+
 namespace norvalis {
 
 namespace {
@@ -15,13 +17,12 @@ constexpr char16_t DiffersMessage[] = u"%d行目のデータが異なります�
 // Rows between two looks at the clock; the hook itself limits the calls by time.
 constexpr std::uint32_t RowsPerTick = 1 << 14;
 
-// The table column of a check column; one past any table for a column outside it.
-std::uint32_t tableColumn(std::int64_t column) {
+}  // namespace
+
+std::uint32_t CheckTableColumn(std::int64_t column) {
   if (column < 0 || column > UINT32_MAX) return UINT32_MAX;
   return static_cast<std::uint32_t>(column);
 }
-
-}  // namespace
 
 CheckRows CheckRowsOf(std::uint32_t rowCount, bool firstLineIsTitle) {
   CheckRows rows;
@@ -37,23 +38,18 @@ CheckResult CheckColumn(const CsvTable& table, bool firstLineIsTitle, std::int64
   const CheckRows rows = CheckRowsOf(table.RowCount(), firstLineIsTitle);
   if (!rows.HasReference()) return result;
 
-  const std::uint32_t col = tableColumn(column);
+  const std::uint32_t col = CheckTableColumn(column);
   result.toCompare = rows.ToCompare();
-  // Equal stored units hold equal text; only cells stored otherwise are decoded, since
-  // different bytes may still decode to the same text.
   const std::string_view referenceRaw = table.RawCell(rows.reference, col);
-  const UnicodeString reference = table.CellText(referenceRaw);
+  CellMatch matches(table, table.CellText(referenceRaw), referenceRaw);
   if (hook != nullptr) hook->Force(0, result.toCompare);
   for (std::uint32_t i = rows.first; i < rows.end; ++i) {
     const std::string_view raw = table.RawCell(i, col);
-    if (raw != referenceRaw) {
-      UnicodeString cell = table.CellText(raw);
-      if (!SameCellText(cell, reference)) {
-        result.outcome = CheckResult::Outcome::Differs;
-        result.rowIndex = i;
-        result.cell = std::move(cell);
-        return result;
-      }
+    if (!matches(raw)) {
+      result.outcome = CheckResult::Outcome::Differs;
+      result.rowIndex = i;
+      result.cell = table.CellText(raw);
+      return result;
     }
     ++result.compared;
     if (hook != nullptr && (result.compared % RowsPerTick) == 0) {

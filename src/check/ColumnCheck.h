@@ -32,6 +32,9 @@ struct CheckRows {
   std::uint64_t ToCompare() const { return end > first ? end - first : 0; }
 };
 CheckRows CheckRowsOf(std::uint32_t rowCount, bool firstLineIsTitle);
+// The table column of a check's column: one past any table for a column outside it (where
+// every cell reads as empty).
+std::uint32_t CheckTableColumn(std::int64_t column);
 
 // The check's comparison: equal only when both texts hold the same UTF-16 code units (case,
 // blanks and width all count).

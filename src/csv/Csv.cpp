@@ -1,6 +1,7 @@
 #include "csv/Csv.h"
 
 #include <cerrno>
+#include <climits>
 #include <chrono>
 #include <new>
 #include <utility>
@@ -182,6 +183,41 @@ UnicodeString CsvTable::CellText(std::string_view raw) const {
   const auto begin = static_cast<std::uint64_t>(raw.data() - source_.data) / unitSize;
   CsvIndex::DecodeField(source_, Field{begin, begin + raw.size() / unitSize, true}, text);
   return text;
+}
+
+void CsvTable::CellText(std::string_view raw, UnicodeString& out) const {
+  out.clear();
+  if (raw.empty()) return;
+  const std::size_t unitSize = source_.kind == Units::Bytes ? 1 : 2;
+  const auto begin = static_cast<std::uint64_t>(raw.data() - source_.data) / unitSize;
+  CsvIndex::DecodeField(source_, Field{begin, begin + raw.size() / unitSize, true}, out);
+}
+
+bool CsvTable::HoldsFileBytes() const {
+  return source_.kind != Units::Text && file_ != nullptr;
+}
+
+std::string_view CsvTable::LeadingBytes() const {
+  if (!HoldsFileBytes()) return {};
+  const std::string_view bytes = file_->View();
+  return bytes.substr(0, static_cast<std::size_t>(source_.data - bytes.data()));
+}
+
+std::string_view CsvTable::RowLine(std::uint32_t row) const {
+  if (row >= RowCount()) return {};
+  Field line = CsvIndex::RowUnits(source_, index_, row);
+  if (row + 1 == RowCount()) {
+    // Only the last row may run on over lines of nothing but dropped units: it ends at the LF
+    // that ends its last field.
+    std::vector<Field> fields;
+    CsvIndex::LocateFields(source_, line, UINT32_MAX, fields);
+    if (!fields.empty() && fields.back().end < line.end) line.end = fields.back().end + 1;
+  }
+  return CsvIndex::RawUnits(source_, line);
+}
+
+std::optional<platform::FileIdentity> CsvTable::SourceFileIdentity() const {
+  return file_ != nullptr ? file_->Identity() : std::nullopt;
 }
 
 TCsv::TCsv() = default;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "csv/CsvIndex.h"
+#include "platform/FileStatus.h"
 #include "text/FileState.h"
 #include "text/UnicodeString.h"
 #include "text/YieldHook.h"
@@ -86,6 +87,21 @@ class CsvTable {
   std::string_view RawCell(std::uint32_t row, std::uint32_t col) const;
   // The text of a raw cell of this table.
   UnicodeString CellText(std::string_view raw) const;
+  // The same into out (replaced), allocating nothing of its own once out has room.
+  void CellText(std::string_view raw, UnicodeString& out) const;
+
+  // Whether the content is the file's own bytes (a byte code page or UTF-16), so a row can be
+  // written out as the file holds it; false for content decoded first (ISO-2022-JP, UTF-7,
+  // UTF-32) and for a text given decoded.
+  bool HoldsFileBytes() const;
+  // The file's bytes before the content (its byte-order mark), when HoldsFileBytes().
+  std::string_view LeadingBytes() const;
+  // A row's line as stored, its line end included: the file's bytes, or UTF-16 code units in
+  // the machine's order for content decoded first. The last row ends at its LF (or the
+  // content's end); lines after it that hold no cell are not part of it.
+  std::string_view RowLine(std::uint32_t row) const;
+  // The regular file the table was read from (null for a pipe, a device or a text).
+  std::optional<platform::FileIdentity> SourceFileIdentity() const;
 
  private:
   friend class TCsv;

@@ -1,5 +1,10 @@
 #include <algorithm>
 #include <array>
+#include <bit>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "csv/CsvIndex.h"
 #include "csv/CsvUnits.h"
@@ -73,6 +78,103 @@ void forEachByteField(const Source& source, Field row, Emit emit) {
     ++i;
   }
 }
+
+#if defined(__SSE2__)
+// Bit k of each mask: byte k of a block of 64 is a quotation mark, or a delimiter (comma, LF).
+struct FieldMasks {
+  std::uint64_t quote = 0, delimiter = 0;
+};
+
+inline FieldMasks fieldMasks(const unsigned char* p) {
+  FieldMasks m;
+  const __m128i quote = _mm_set1_epi8(Quote);
+  const __m128i comma = _mm_set1_epi8(Comma);
+  const __m128i lf = _mm_set1_epi8(Lf);
+  for (int k = 0; k < 4; ++k) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+    const auto bits = [&](__m128i hit) {
+      return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(hit))) << (16 * k);
+    };
+    m.quote |= bits(_mm_cmpeq_epi8(v, quote));
+    m.delimiter |= bits(_mm_or_si128(_mm_cmpeq_epi8(v, comma), _mm_cmpeq_epi8(v, lf)));
+  }
+  return m;
+}
+
+// Bit k: an odd number of the bits 0..k of x are set.
+inline std::uint64_t prefixXor(std::uint64_t x) {
+  x ^= x << 1;
+  x ^= x << 2;
+  x ^= x << 4;
+  x ^= x << 8;
+  x ^= x << 16;
+  x ^= x << 32;
+  return x;
+}
+
+// LocateField for bytes by masks of 64 bytes at a time: the same dialect as forEachByteField,
+// for rows whose fields all start on a byte the dialect cannot drop (else false, and the exact
+// path decides). Blocks are read only where the content has 64 bytes left.
+inline bool locateByteFieldByMasks(const Source& source, Field row, std::uint32_t col,
+                                   const ByteClasses& classes, Field& found) {
+  const auto* p = reinterpret_cast<const unsigned char*>(source.data);
+  std::uint32_t at = 0;             // the field being walked
+  std::uint64_t begin = row.begin;  // where it starts
+  bool open = false;                // the field began in an earlier block
+  bool quoted = false;
+  bool inside = false;  // for a quoted field: an odd number of its quotes so far
+  for (std::uint64_t base = row.begin; base < row.end; base += 64) {
+    if (source.units - base < 64) return false;
+    const FieldMasks m = fieldMasks(p + base);
+    const std::uint64_t parity = prefixXor(m.quote);
+    const auto limit = static_cast<unsigned>(std::min<std::uint64_t>(64, row.end - base));
+    const std::uint64_t inRow = limit == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << limit) - 1;
+    const std::uint64_t delimiters = m.delimiter & inRow;
+    unsigned s = 0;  // where the walk is in this block
+    for (;;) {
+      std::uint64_t ends = delimiters & (~std::uint64_t{0} << s);
+      if (!open) {
+        if (s >= limit) break;
+        const std::uint8_t c = classes.of[p[base + s]];
+        if (c == DroppedByte || c == MaybeDropped) return false;
+        begin = base + s;
+        quoted = c == QuoteByte;
+        inside = false;
+        open = true;
+        // The quotes of the field from its start: the parity relative to the byte before it.
+        if (quoted) {
+          const std::uint64_t before =
+              s == 0 ? 0 : ((parity >> (s - 1)) & 1 ? ~std::uint64_t{0} : 0);
+          ends &= ~(parity ^ before);
+          inside = (((parity ^ before) >> 63) & 1) != 0;
+        }
+      } else if (quoted) {
+        const std::uint64_t relative = inside ? ~parity : parity;
+        ends &= ~relative;
+        inside = ((relative >> 63) & 1) != 0;
+      }
+      if (ends == 0) break;  // the field goes on into the next block (or ends with the row)
+      const auto e = static_cast<unsigned>(std::countr_zero(ends));
+      open = false;
+      if (at == col) {
+        found = Field{begin, base + e};
+        return true;
+      }
+      if (p[base + e] == Lf) {
+        found = Field{row.end, row.end, false};
+        return true;
+      }
+      ++at;
+      s = e + 1;
+      if (s >= 64) break;
+    }
+  }
+  // The row ended inside a field, or just after a comma: one more, empty field.
+  if (!open) begin = row.end;
+  found = at == col ? Field{begin, std::max(begin, row.end)} : Field{row.end, row.end, false};
+  return true;
+}
+#endif
 
 // Calls emit(field) for each field of the row, until it returns false.
 template <Units K, class Emit>
@@ -209,6 +311,14 @@ Field RowUnits(const Source& source, const Index& index, std::uint32_t row) {
 
 Field LocateField(const Source& source, Field row, std::uint32_t col) {
   Field found{row.end, row.end, false};
+#if defined(__SSE2__)
+  if (source.kind == Units::Bytes) {
+    static const ByteClasses utf8(0xC2);
+    static const ByteClasses others(0x80);
+    const ByteClasses& classes = source.codePage == CodePage::Utf8 ? utf8 : others;
+    if (locateByteFieldByMasks(source, row, col, classes, found)) return found;
+  }
+#endif
   std::uint32_t at = 0;
   withUnits(source.kind, [&]<Units K>() {
     forEachField<K>(source, row, [&](Field field) {

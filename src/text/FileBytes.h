@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -40,6 +41,12 @@ class FileBytes {
   // descriptor, the lost pages, and which file its name names now. What was read whole from a
   // pipe or a device, or given in memory, is always Same.
   FileChange DiskChange() const;
+  // Which file was opened, for a regular file (null for a pipe, a device or bytes in memory):
+  // a save must never replace it, under whatever name.
+  std::optional<platform::FileIdentity> Identity() const {
+    if (!comparable_) return std::nullopt;
+    return opened_.identity;
+  }
   // Tells the kernel the bytes will be read from start to end once (or not).
   void AdviseSequential(bool sequential) const;
 

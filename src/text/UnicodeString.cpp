@@ -33,8 +33,17 @@ void AppendUtf8(std::string& out, char32_t cp) {
 std::string ToUtf8(std::u16string_view text) {
   std::string out;
   out.reserve(text.size());
+  AppendUtf8(out, text);
+  return out;
+}
+
+void AppendUtf8(std::string& out, std::u16string_view text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     char32_t u = text[i];
+    if (u < 0x80) {
+      out += static_cast<char>(u);
+      continue;
+    }
     if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
         text[i + 1] <= 0xDFFF) {
       u = 0x10000 + ((u - 0xD800) << 10) + (text[i + 1] - 0xDC00);
@@ -44,7 +53,6 @@ std::string ToUtf8(std::u16string_view text) {
     }
     AppendUtf8(out, u);
   }
-  return out;
 }
 
 UnicodeString FromUtf8(std::string_view text) {

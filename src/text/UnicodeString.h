@@ -30,6 +30,8 @@ void AppendUtf16(UnicodeString& out, char32_t codePoint);
 void AppendUtf8(std::string& out, char32_t codePoint);
 // UTF-16 to UTF-8; a lone surrogate becomes U+FFFD.
 std::string ToUtf8(std::u16string_view text);
+// The same, appended to out.
+void AppendUtf8(std::string& out, std::u16string_view text);
 // UTF-8 to UTF-16 by the file decoder's rule (code page 65001): each maximal ill-formed
 // subpart becomes one U+FFFD.
 UnicodeString FromUtf8(std::string_view text);

@@ -1,0 +1,210 @@
+// Every row whose cell differs, a column's values, and the rows of a filter saved to a file.
+
+#include <algorithm>
+#include <charconv>
+#include <span>
+#include <string>
+#include <thread>
+#include <vector>
+#include <string_view>
+#include <unordered_map>
+
+#include "Commands.h"
+#include "Output.h"
+#include "check/ColumnValues.h"
+#include "check/RowFilter.h"
+#include "check/RowsSave.h"
+#include "csv/CsvUtility.h"
+#include "csv/TsvText.h"
+#include "platform/Console.h"
+
+namespace norvalis::cli {
+
+namespace {
+
+// A cell's text as a field of a tab-separated line, in UTF-8. Raw forms repeat in a column, so
+// each is converted once while there are not too many to remember.
+class TsvCells {
+ public:
+  explicit TsvCells(const CsvTable& table) : table_(table) {}
+
+  std::string_view Of(std::string_view raw) {
+    if (const auto found = known_.find(raw); found != known_.end()) return found->second;
+    table_.CellText(raw, text_);
+    field_.clear();
+    AppendTsvField(text_, field_);
+    utf8_.clear();
+    AppendUtf8(utf8_, field_);
+    if (known_.size() < MaxKnown) return known_.emplace(raw, utf8_).first->second;
+    return utf8_;
+  }
+
+ private:
+  static constexpr std::size_t MaxKnown = 1 << 16;
+  const CsvTable& table_;
+  std::unordered_map<std::string_view, std::string> known_;
+  UnicodeString text_;
+  UnicodeString field_;
+  std::string utf8_;
+};
+
+// "ROW<TAB>VALUE" lines of the rows, formatted on every core a few hundred thousand rows at a
+// time and written in order: a column of millions of differing rows is mostly this.
+void PutRowLines(Output& out, const CsvTable& table, std::span<const std::uint32_t> rows,
+                 std::uint32_t col) {
+  constexpr std::size_t PieceRows = std::size_t{1} << 18;
+  const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+  std::vector<TsvCells> cells(threads, TsvCells(table));
+  std::vector<std::string> texts(threads);
+  const auto format = [&](unsigned t, std::span<const std::uint32_t> piece) {
+    std::string& text = texts[t];
+    text.clear();
+    char number[24];
+    for (const std::uint32_t row : piece) {
+      const auto end = std::to_chars(number, number + sizeof number, std::uint64_t{row} + 1).ptr;
+      text.append(number, end);
+      text += '\t';
+      text += cells[t].Of(table.RawCell(row, col));
+      text += '\n';
+    }
+  };
+  out.Flush();
+  for (std::size_t at = 0; at < rows.size(); at += PieceRows * threads) {
+    const auto piece = [&](unsigned t) {
+      const std::size_t begin = std::min(rows.size(), at + t * PieceRows);
+      return rows.subspan(begin, std::min(PieceRows, rows.size() - begin));
+    };
+    {
+      std::vector<std::jthread> workers;
+      for (unsigned t = 1; t < threads; ++t)
+        workers.emplace_back(format, t, piece(t));
+      format(0, piece(0));
+    }
+    for (const std::string& text : texts) {
+      platform::WriteStandardOutput(text);
+    }
+  }
+}
+
+// The table the command reads, loaded; false (the reason printed) when it cannot be.
+struct Loaded {
+  CheckTarget target;
+  TCsv csv;
+};
+
+int LoadTarget(const Options& o, Loaded& loaded) {
+  if (!NamesOneFile(o)) return ExitUsage;
+  std::optional<CheckTarget> target = TargetOf(o);
+  if (!target) return ExitUnreadable;
+  loaded.target = *target;
+  if (!LoadCsv(loaded.csv, target->file, target->codePage)) return ExitUnreadable;
+  return ExitOk;
+}
+
+// The no-rows text on standard error: the output itself stays empty for a script.
+void TellNoRows() {
+  PrintError(ToUtf8(CheckStatusText(CheckResult{})));
+}
+
+}  // namespace
+
+// "ROW<TAB>VALUE" per differing row, or JSON; exit 1 when any differs.
+int RunDifferences(const Options& o) {
+  Loaded loaded;
+  if (const int code = LoadTarget(o, loaded); code != ExitOk) return code;
+  const CsvTable& table = loaded.csv.Table();
+  const Differences result = FindDifferences(table, loaded.target.title, loaded.target.column);
+  if (ChangedSinceRead(loaded.csv)) return ExitUnreadable;
+  if (result.outcome == CheckResult::Outcome::NoRows) TellNoRows();
+
+  const std::uint32_t col = CheckTableColumn(loaded.target.column);
+  Output out;
+  if (o.json) {
+    JsonWriter json(out);
+    json.BeginObject();
+    json.Key("column");
+    json.String(TCsvUtility::ColumnIndexToLetters(loaded.target.column));
+    json.Key("reference");
+    result.outcome == CheckResult::Outcome::NoRows ? json.Null() : json.String(result.reference);
+    json.Key("rows");
+    json.BeginArray();
+    UnicodeString text;
+    for (const std::uint32_t row : result.rows) {
+      json.BeginObject();
+      json.Key("row");
+      json.Number(static_cast<long long>(row) + 1);
+      json.Key("value");
+      table.CellText(table.RawCell(row, col), text);
+      json.String(text);
+      json.EndObject();
+    }
+    json.EndArray();
+    json.Key("count");
+    json.Number(static_cast<long long>(result.rows.size()));
+    json.EndObject();
+    json.EndLine();
+  } else {
+    PutRowLines(out, table, result.rows, col);
+  }
+  return ExitCodeOf(result.outcome);
+}
+
+// "COUNT<TAB>FIRSTROW<TAB>VALUE" per distinct value, most frequent first, or JSON.
+int RunValues(const Options& o) {
+  Loaded loaded;
+  if (const int code = LoadTarget(o, loaded); code != ExitOk) return code;
+  const ColumnValues result =
+      CountColumnValues(loaded.csv.Table(), loaded.target.title, loaded.target.column);
+  if (ChangedSinceRead(loaded.csv)) return ExitUnreadable;
+  if (!result.hasRows) TellNoRows();
+
+  Output out;
+  if (o.json) {
+    JsonWriter json(out);
+    json.BeginArray();
+    for (const ColumnValue& value : result.values) {
+      json.BeginObject();
+      json.Key("value");
+      json.String(value.text);
+      json.Key("count");
+      json.Number(static_cast<long long>(value.count));
+      json.Key("first");
+      json.Number(value.FirstRowNumber());
+      json.EndObject();
+    }
+    json.EndArray();
+    json.EndLine();
+  } else {
+    UnicodeString field;
+    for (const ColumnValue& value : result.values) {
+      field.clear();
+      AppendTsvField(value.text, field);
+      out.Line(std::to_string(value.count) + '\t' + std::to_string(value.FirstRowNumber()) + '\t' +
+               ToUtf8(field));
+    }
+  }
+  return result.hasRows ? ExitOk : ExitNoRows;
+}
+
+// The data rows with (or without) a value, saved as the window saves the rows it shows.
+int RunFilter(const Options& o) {
+  if (o.save.empty()) return ExitUsage;
+  Loaded loaded;
+  if (const int code = LoadTarget(o, loaded); code != ExitOk) return code;
+  const CsvTable& table = loaded.csv.Table();
+  if (!CheckRowsOf(table.RowCount(), loaded.target.title).HasReference()) {
+    TellNoRows();
+    return ExitNoRows;
+  }
+  const RowSelection selection = RowsWithValue(table, loaded.target.title, o.filterColumn,
+                                               FromUtf8(o.filterValue), o.filterWith);
+  if (ChangedSinceRead(loaded.csv)) return ExitUnreadable;
+  const RowsSaveResult saved =
+      SaveRows(table, selection.rows, loaded.target.title, FromUtf8(o.save));
+  if (!saved.ok) return Unreadable(saved.message);
+  Output out;
+  out.Line(std::to_string(selection.rows.size()) + " 行を保存しました。");
+  return ExitOk;
+}
+
+}  // namespace norvalis::cli

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <string_view>
+
+#include "text/YieldHook.h"
+
+// Internal to the check layer: one pass over a range of table rows, split over threads where
+// the rows are many enough to pay for them.
+namespace norvalis::RowPass {
+
+// How many parts a pass over this many rows is split into: one per core, one for few rows.
+unsigned PartsFor(std::uint64_t rows);
+
+// Tests: makes every pass use this many parts, whatever the rows (0: as PartsFor says).
+void ForcePartsForTesting(unsigned parts);
+
+// Calls piece(part, begin, end) over [first, end) cut into `parts` consecutive ranges, each
+// walked in pieces of a few thousand rows; part 0 runs on the calling thread, which also
+// feeds the hook (rows done, rows). Returns false when *cancel was set meanwhile (the pieces
+// then stop soon). An exception in any part is raised again here once all parts have ended.
+bool Run(std::uint32_t first, std::uint32_t end, unsigned parts, YieldHook* hook,
+         const std::atomic<bool>* cancel,
+         const std::function<void(unsigned part, std::uint32_t begin, std::uint32_t end)>& piece);
+
+// A hash of raw cell units, for the passes that count or remember cells by them.
+inline std::uint64_t HashRaw(std::string_view raw) {
+  constexpr std::uint64_t M = 0x9E3779B97F4A7C15ull;
+  std::uint64_t h = raw.size() * M;
+  const char* p = raw.data();
+  std::size_t n = raw.size();
+  while (n >= 8) {
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    h = (h ^ w) * M;
+    h ^= h >> 29;
+    p += 8;
+    n -= 8;
+  }
+  if (n > 0) {
+    std::uint64_t w = 0;
+    std::memcpy(&w, p, n);
+    h = (h ^ w) * M;
+    h ^= h >> 29;
+  }
+  return h ^ (h >> 32);
+}
+
+// Equal raw units (memcmp is not for null pointers, which empty cells may have).
+inline bool SameRaw(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size()) == 0);
+}
+
+}  // namespace norvalis::RowPass
