@@ -16,38 +16,6 @@ namespace norvalis::cli {
 
 namespace {
 
-// What a check runs on: the command line's values, or the project's where the line is silent.
-struct CheckTarget {
-  UnicodeString file;
-  bool title = false;
-  std::int32_t column = 0;
-  std::uint16_t codePage = 0;
-};
-
-// The target; nothing when the project cannot be read (the reason is printed then).
-std::optional<CheckTarget> TargetOf(const Options& o) {
-  CheckTarget target{{}, o.title, o.column, o.codePage};
-  if (o.project.empty()) {
-    target.file = CsvFileName(o.names[0]);
-    return target;
-  }
-  const UnicodeString projectPath = FromUtf8(o.project);
-  TProject project;
-  try {
-    // Opened once first, so a missing project is reported instead of read as the defaults.
-    TFileUtility::OpenForReading(projectPath);
-    project.LoadFromFile(projectPath);
-  } catch (const Exception& error) {
-    Unreadable(error.Message());
-    return std::nullopt;
-  }
-  target.file = project.FileName;
-  if (!o.titleGiven) target.title = project.Title;
-  if (!o.columnGiven) target.column = project.Col;
-  if (!o.codePageGiven) target.codePage = project.CodePage;
-  return target;
-}
-
 const char* OutcomeName(CheckResult::Outcome outcome) {
   switch (outcome) {
     case CheckResult::Outcome::AllMatch:
@@ -87,6 +55,30 @@ bool NamesOneFile(const Options& o) {
 }
 
 }  // namespace
+
+std::optional<CheckTarget> TargetOf(const Options& o) {
+  CheckTarget target{{}, o.title, o.column, o.codePage, {}};
+  if (o.project.empty()) {
+    target.file = CsvFileName(o.names[0]);
+    return target;
+  }
+  const UnicodeString projectPath = FromUtf8(o.project);
+  TProject project;
+  try {
+    // Opened once first, so a missing project is reported instead of read as the defaults.
+    TFileUtility::OpenForReading(projectPath);
+    project.LoadFromFile(projectPath);
+  } catch (const Exception& error) {
+    Unreadable(error.Message());
+    return std::nullopt;
+  }
+  target.file = project.FileName;
+  if (!o.titleGiven) target.title = project.Title;
+  if (!o.columnGiven) target.column = project.Col;
+  if (!o.codePageGiven) target.codePage = project.CodePage;
+  target.rules = project.Rules;
+  return target;
+}
 
 int RunCheck(const Options& o) {
   if (!NamesOneFile(o)) return ExitUsage;

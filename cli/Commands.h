@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "Options.h"
 #include "csv/Csv.h"
@@ -13,6 +15,9 @@ namespace norvalis::cli {
 // CheckCommands.cpp: the column check, and every column at once.
 int RunCheck(const Options& options);
 int RunAllColumns(const Options& options);
+// RuleCommands.cpp: the column rules and the character check.
+int RunRules(const Options& options);
+int RunCharacters(const Options& options);
 // TableCommands.cpp: what a CSV file reads as.
 int RunEncoding(const Options& options);
 int RunDump(const Options& options);
@@ -22,6 +27,17 @@ int RunShowProject(const Options& options);
 int RunWriteProject(const Options& options);
 int RunVersion(const Options& options);
 int RunHelp(const Options& options);
+
+// What a check runs on: the command line's values, or the project's where the line is silent.
+struct CheckTarget {
+  UnicodeString file;
+  bool title = false;
+  std::int32_t column = 0;
+  std::uint16_t codePage = 0;
+  std::vector<UnicodeString> rules;  // the project's column rules
+};
+// The target; nothing when the project cannot be read (the reason is printed then).
+std::optional<CheckTarget> TargetOf(const Options& options);
 
 // The file a CSV file's name on the command line stands for (standard input for "-").
 UnicodeString CsvFileName(const Name& name);

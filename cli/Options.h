@@ -33,6 +33,8 @@ struct Options {
   bool codePageGiven = false;
   bool json = false;
   std::string project;
+  std::vector<std::string> rules;  // --rule, in the order given
+  unsigned kinds = 0;              // --kinds as CharacterKind bits; 0: not given
 };
 
 // The options a command takes, as bits of Command::options.
@@ -42,6 +44,8 @@ enum Option : unsigned {
   CodePageOption = 1u << 2,  // --code-page N: every command that reads a CSV file
   FormatOption = 1u << 3,    // --format json|text
   ProjectOption = 1u << 4,   // --project FILE.NVS
+  RuleOption = 1u << 5,      // --rule R, repeatable
+  KindsOption = 1u << 6,     // --kinds k1,k2
 };
 
 // One command of norvalis-check. A new command is one more row of Commands() and the function

@@ -1,0 +1,218 @@
+// The column rules and the character check: every finding, one a line, or JSON.
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "Commands.h"
+#include "Output.h"
+#include "check/CharacterCheck.h"
+#include "check/ColumnRule.h"
+#include "check/RuleCheck.h"
+#include "csv/CsvUtility.h"
+#include "csv/TsvText.h"
+
+namespace norvalis::cli {
+
+namespace {
+
+UnicodeString columnName(std::uint32_t col) {
+  const UnicodeString letters = TCsvUtility::ColumnIndexToLetters(static_cast<std::int32_t>(col));
+  // Past XFD there are no letters; the number names the column as --rule took it.
+  return letters.empty() ? FromUtf8(std::to_string(std::uint64_t{col} + 1)) : letters;
+}
+
+UnicodeString number(long long n) {
+  return FromUtf8(std::to_string(n));
+}
+
+// Rules of the command line are a usage error when wrong; a project's wrong rule is said and
+// left out, and the project keeps it.
+bool ParseRules(const Options& o, const CheckTarget& target, std::vector<ColumnRule>& rules,
+                std::vector<UnicodeString>& ignored) {
+  if (!o.rules.empty()) {
+    for (const std::string& text : o.rules) {
+      RuleParse parse = ParseColumnRule(FromUtf8(text));
+      if (!parse.rule) {
+        PrintError(ToUtf8(RuleErrorText(parse.error)));
+        return false;
+      }
+      rules.push_back(std::move(*parse.rule));
+    }
+    return true;
+  }
+  for (const UnicodeString& text : target.rules) {
+    RuleParse parse = ParseColumnRule(text);
+    if (parse.rule) {
+      rules.push_back(std::move(*parse.rule));
+      continue;
+    }
+    ignored.push_back(text);
+    PrintError(ToUtf8(u"正しくない規則を無視します: " + RuleErrorText(parse.error)));
+  }
+  return true;
+}
+
+int exitCodeOf(bool noRows, bool found) {
+  if (noRows) return ExitNoRows;
+  return found ? ExitDiffers : ExitOk;
+}
+
+}  // namespace
+
+int RunRules(const Options& o) {
+  if (o.project.empty() != (o.names.size() == 1) || (o.project.empty() && o.rules.empty())) {
+    return ExitUsage;
+  }
+  std::optional<CheckTarget> target;
+  if (o.project.empty()) {
+    target = CheckTarget{CsvFileName(o.names[0]), o.title, 0, o.codePage, {}};
+  } else {
+    target = TargetOf(o);
+    if (!target) return ExitUnreadable;
+  }
+  std::vector<ColumnRule> rules;
+  std::vector<UnicodeString> ignored;
+  if (!ParseRules(o, *target, rules, ignored)) return ExitUsage;
+
+  TCsv csv;
+  if (!LoadCsv(csv, target->file, target->codePage)) return ExitUnreadable;
+  const CsvTable& table = csv.Table();
+  const RuleCheckResult result = CheckRules(table, target->title, rules);
+  if (ChangedSinceRead(csv)) return ExitUnreadable;
+  const bool noRows = result.outcome == RuleCheckResult::Outcome::NoRows;
+
+  Output out;
+  if (o.json) {
+    JsonWriter json(out);
+    json.BeginObject();
+    json.Key("outcome");
+    json.String(noRows ? u"norows" : result.findings.empty() ? u"pass" : u"broken");
+    json.Key("findings");
+    json.BeginArray();
+    for (const RuleFinding& finding : result.findings) {
+      const ColumnRule& rule = rules[finding.rule];
+      const UnicodeString cell = table.Cell(finding.row, rule.column);
+      json.BeginObject();
+      json.Key("row");
+      json.Number(finding.RowNumber());
+      json.Key("column");
+      json.String(columnName(rule.column));
+      json.Key("rule");
+      json.String(rule.ruleText);
+      json.Key("value");
+      json.String(cell);
+      if (rule.kind == RuleKind::Unique) {
+        json.Key("first_row");
+        json.Number(static_cast<long long>(finding.detail) + 1);
+      }
+      json.Key("message");
+      json.String(RuleFindingText(rule, finding, cell));
+      json.EndObject();
+    }
+    json.EndArray();
+    json.Key("counts");
+    json.BeginArray();
+    for (std::size_t r = 0; r < rules.size(); ++r) {
+      json.BeginObject();
+      json.Key("rule");
+      json.String(rules[r].text);
+      json.Key("count");
+      json.Number(static_cast<long long>(result.counts[r]));
+      json.EndObject();
+    }
+    json.EndArray();
+    json.Key("ignored");
+    json.BeginArray();
+    for (const UnicodeString& text : ignored)
+      json.String(text);
+    json.EndArray();
+    json.Key("code_page");
+    json.Number(csv.CodePage());
+    json.EndObject();
+    json.EndLine();
+  } else if (noRows) {
+    out.Line(ToUtf8(RuleStatusText(result)));
+  } else {
+    std::array<UnicodeString, 4> fields;
+    for (const RuleFinding& finding : result.findings) {
+      const ColumnRule& rule = rules[finding.rule];
+      fields = {number(finding.RowNumber()), columnName(rule.column), rule.ruleText,
+                table.Cell(finding.row, rule.column)};
+      UnicodeString line = TsvLine(fields);
+      line += u'\n';
+      out.Put(ToUtf8(line));
+    }
+  }
+  return exitCodeOf(noRows, !result.findings.empty());
+}
+
+int RunCharacters(const Options& o) {
+  if (o.project.empty() != (o.names.size() == 1)) return ExitUsage;
+  const std::optional<CheckTarget> target = TargetOf(o);
+  if (!target) return ExitUnreadable;
+  TCsv csv;
+  if (!LoadCsv(csv, target->file, target->codePage)) return ExitUnreadable;
+  const CsvTable& table = csv.Table();
+  const unsigned kinds = o.kinds != 0 ? o.kinds : AllCharacterKinds;
+  const CharacterCheckResult result = CheckCharacters(table, target->title, kinds);
+  if (ChangedSinceRead(csv)) return ExitUnreadable;
+  const bool noRows = result.outcome == CharacterCheckResult::Outcome::NoRows;
+
+  Output out;
+  if (o.json) {
+    JsonWriter json(out);
+    json.BeginObject();
+    json.Key("outcome");
+    json.String(noRows ? u"norows" : result.findings.empty() ? u"clean" : u"found");
+    json.Key("findings");
+    json.BeginArray();
+    for (const CharacterFinding& finding : result.findings) {
+      const UnicodeString cell = table.Cell(finding.row, finding.col);
+      const std::u32string chars = FindingChars(result, finding.kind, cell);
+      json.BeginObject();
+      json.Key("row");
+      json.Number(finding.RowNumber());
+      json.Key("column");
+      json.String(columnName(finding.col));
+      json.Key("kind");
+      json.String(FromUtf8(CharacterKindName(finding.kind)));
+      json.Key("chars");
+      json.String(FromUtf8(CodePointsText(chars)));
+      json.Key("value");
+      json.String(cell);
+      json.Key("message");
+      json.String(CharacterFindingText(finding.kind, chars));
+      json.EndObject();
+    }
+    json.EndArray();
+    json.Key("counts");
+    json.BeginObject();
+    for (std::size_t k = 0; k < CharacterKindCount; ++k) {
+      json.Key(CharacterKindName(static_cast<CharacterKind>(k)));
+      json.Number(static_cast<long long>(result.counts[k]));
+    }
+    json.EndObject();
+    json.Key("code_page");
+    json.Number(csv.CodePage());
+    json.EndObject();
+    json.EndLine();
+  } else if (noRows) {
+    out.Line(ToUtf8(CharacterStatusText(result)));
+  } else {
+    std::array<UnicodeString, 5> fields;
+    for (const CharacterFinding& finding : result.findings) {
+      UnicodeString cell = table.Cell(finding.row, finding.col);
+      const std::u32string chars = FindingChars(result, finding.kind, cell);
+      fields = {number(finding.RowNumber()), columnName(finding.col),
+                FromUtf8(CharacterKindName(finding.kind)), FromUtf8(CodePointsText(chars)),
+                std::move(cell)};
+      UnicodeString line = TsvLine(fields);
+      line += u'\n';
+      out.Put(ToUtf8(line));
+    }
+  }
+  return exitCodeOf(noRows, !result.findings.empty());
+}
+
+}  // namespace norvalis::cli
