@@ -1,6 +1,6 @@
 // The column rules and the character check: every finding, one a line, or JSON.
 
-#include <array>
+#include <charconv>
 #include <string>
 #include <vector>
 
@@ -10,7 +10,6 @@
 #include "check/ColumnRule.h"
 #include "check/RuleCheck.h"
 #include "csv/CsvUtility.h"
-#include "csv/TsvText.h"
 
 namespace norvalis::cli {
 
@@ -22,8 +21,10 @@ UnicodeString columnName(std::uint32_t col) {
   return letters.empty() ? FromUtf8(std::to_string(std::uint64_t{col} + 1)) : letters;
 }
 
-UnicodeString number(long long n) {
-  return FromUtf8(std::to_string(n));
+void putNumber(Output& out, long long n) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+  out.Put(std::string_view(digits, static_cast<std::size_t>(end - digits)));
 }
 
 // Rules of the command line are a usage error when wrong; a project's wrong rule is said and
@@ -134,14 +135,16 @@ int RunRules(const Options& o) {
   } else if (noRows) {
     out.Line(ToUtf8(RuleStatusText(result)));
   } else {
-    std::array<UnicodeString, 4> fields;
     for (const RuleFinding& finding : result.findings) {
       const ColumnRule& rule = rules[finding.rule];
-      fields = {number(finding.RowNumber()), columnName(rule.column), rule.ruleText,
-                table.Cell(finding.row, rule.column)};
-      UnicodeString line = TsvLine(fields);
-      line += u'\n';
-      out.Put(ToUtf8(line));
+      putNumber(out, finding.RowNumber());
+      out.Put('\t');
+      out.TsvField(columnName(rule.column));
+      out.Put('\t');
+      out.TsvField(rule.ruleText);
+      out.Put('\t');
+      out.TsvField(table.Cell(finding.row, rule.column));
+      out.Put('\n');
     }
   }
   return exitCodeOf(noRows, !result.findings.empty());
@@ -200,16 +203,22 @@ int RunCharacters(const Options& o) {
   } else if (noRows) {
     out.Line(ToUtf8(CharacterStatusText(result)));
   } else {
-    std::array<UnicodeString, 5> fields;
+    std::vector<std::string> columns;
     for (const CharacterFinding& finding : result.findings) {
-      UnicodeString cell = table.Cell(finding.row, finding.col);
-      const std::u32string chars = FindingChars(result, finding.kind, cell);
-      fields = {number(finding.RowNumber()), columnName(finding.col),
-                FromUtf8(CharacterKindName(finding.kind)), FromUtf8(CodePointsText(chars)),
-                std::move(cell)};
-      UnicodeString line = TsvLine(fields);
-      line += u'\n';
-      out.Put(ToUtf8(line));
+      if (finding.col >= columns.size()) columns.resize(finding.col + 1);
+      std::string& column = columns[finding.col];
+      if (column.empty()) column = ToUtf8(columnName(finding.col));
+      const UnicodeString cell = table.Cell(finding.row, finding.col);
+      putNumber(out, finding.RowNumber());
+      out.Put('\t');
+      out.Put(column);
+      out.Put('\t');
+      out.Put(CharacterKindName(finding.kind));
+      out.Put('\t');
+      out.Put(CodePointsText(FindingChars(result, finding.kind, cell)));
+      out.Put('\t');
+      out.TsvField(cell);
+      out.Put('\n');
     }
   }
   return exitCodeOf(noRows, !result.findings.empty());

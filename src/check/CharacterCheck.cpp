@@ -89,58 +89,80 @@ struct SequenceClasses {
   }
 };
 
-// A byte below 0x20, a quote or U+007F in any lane, or a byte with its high bit set.
-inline bool wordNeedsBytes(std::uint64_t w) {
-  constexpr std::uint64_t Ones = 0x0101010101010101ULL;
-  constexpr std::uint64_t Highs = 0x8080808080808080ULL;
-  const auto hasZero = [](std::uint64_t v) { return (v - Ones) & ~v & Highs; };
-  return ((w | (w - Ones * 0x20)) & Highs) != 0 || hasZero(w ^ (Ones * 0x22)) != 0 ||
-         hasZero(w ^ (Ones * 0x7F)) != 0;
+// How the row scan treats a byte: a character of its own that needs no look (printable ASCII
+// but the quote and the comma, half-width katakana), a lead byte, or anything else.
+enum ByteKind : std::uint8_t { PlainSingle, Lead, Other };
+
+struct ByteKinds {
+  std::array<std::uint8_t, 256> of{};
+  ByteKinds() {
+    for (unsigned b = 0; b < 256; ++b) {
+      const bool plain = (b >= 0x20 && b < 0x7F && b != '"' && b != ',') || (b >= 0xA1 && b <= 0xDF);
+      of[b] = Cp932Facts::IsLeadByte(b) ? Lead : plain ? PlainSingle : Other;
+    }
+  }
+};
+
+// A blank (or U+3000, 81 40) at the start of the content, or possibly at its end: 20 is never
+// a trail byte, and a false 81 40 only sends the cell to the exact path.
+inline bool blankAtAnEnd(const unsigned char* p, std::size_t begin, std::size_t end) {
+  if (end == begin) return false;
+  if (p[begin] == ' ' || (p[begin] == 0x81 && begin + 1 < end && p[begin + 1] == 0x40)) return true;
+  return p[end - 1] == ' ' || (end - begin >= 2 && p[end - 2] == 0x81 && p[end - 1] == 0x40);
 }
 
-// Whether the raw 932 cell may hold a problem: false only when it surely holds none. Quoted
-// cells without an inner quote are read between their quotes; anything unusual says true.
-bool mayHaveProblem(std::string_view raw, const SequenceClasses& classes) {
-  auto* p = reinterpret_cast<const unsigned char*>(raw.data());
-  std::size_t n = raw.size();
-  if (n == 0) return false;
-  if (p[0] == '"') {
-    if (n < 2 || p[n - 1] != '"') return true;
-    ++p;
-    n -= 2;
-    if (n == 0) return false;
-  }
-  if (p[0] == ' ' || p[0] == '\t') return true;
+// One pass over a plain 932 row: its fields located and their bytes classed together. Calls
+// look(col, raw) for each cell that may hold a problem; false, at once, for a row with
+// anything the plain cut does not cover (controls, doubled quotes, bytes after a closing quote,
+// broken sequences), which the caller then reads the exact way.
+template <class Look>
+bool scanPlainRow(std::string_view row, const SequenceClasses& classes, Look look) {
+  static const ByteKinds kinds;
+  const auto* p = reinterpret_cast<const unsigned char*>(row.data());
+  std::size_t n = row.size();
+  if (n > 0 && p[n - 1] == '\n') --n;
+  if (n > 0 && p[n - 1] == '\r') --n;
+  std::uint32_t col = 0;
   std::size_t i = 0;
-  std::size_t last = 0;  // where the last character starts
-  while (i < n) {
-    if (i + 8 <= n) {
-      std::uint64_t w;
-      std::memcpy(&w, p + i, 8);
-      if (!wordNeedsBytes(w)) {
-        i += 8;
-        last = i - 1;
-        continue;
+  for (;;) {
+    const std::size_t fieldStart = i;
+    const bool quoted = i < n && p[i] == '"';
+    const std::size_t begin = quoted ? i + 1 : i;
+    std::size_t j = begin;
+    bool suspect = false;
+    for (;;) {
+      while (j < n && kinds.of[p[j]] == PlainSingle)
+        ++j;
+      if (j >= n) break;
+      const unsigned c = p[j];
+      if (kinds.of[c] == Lead) {
+        if (j + 1 >= n || !Cp932Facts::IsTrailByte(p[j + 1])) return false;
+        suspect |= classes.look[c << 8 | p[j + 1]];
+        j += 2;
+      } else if (c == '"') {
+        if (!quoted) return false;
+        break;
+      } else if (c == ',') {
+        if (!quoted) break;
+        ++j;
+      } else if (c >= 0x80) {
+        suspect |= classes.look[c];
+        ++j;
+      } else {
+        return false;
       }
     }
-    const unsigned b = p[i];
-    if (b < 0x80) {
-      if (b < 0x20 || b == '"' || b == 0x7F) return true;
-      last = i++;
-    } else if (Cp932Facts::IsLeadByte(b)) {
-      if (i + 1 >= n || !Cp932Facts::IsTrailByte(p[i + 1])) return true;
-      if (classes.look[b << 8 | p[i + 1]]) return true;
-      last = i;
-      i += 2;
-    } else {
-      if (classes.look[b]) return true;
-      last = i++;
+    const std::size_t contentEnd = j;
+    if (quoted) {
+      if (j >= n) return false;
+      ++j;
+      if (j < n && p[j] != ',') return false;
     }
+    if (suspect || blankAtAnEnd(p, begin, contentEnd)) look(col, row.substr(fieldStart, j - fieldStart));
+    ++col;
+    if (j >= n) return true;
+    i = j + 1;
   }
-  if (p[last] == ' ') return true;
-  // U+3000 is 81 40 and always a whole character where it starts.
-  if (p[last] == 0x81 && last + 1 < n && p[last + 1] == 0x40) return true;
-  return p[0] == 0x81 && n > 1 && p[1] == 0x40;
 }
 
 struct RangeResult {
@@ -166,22 +188,23 @@ void checkRange(const CsvTable& table, unsigned kinds, RowTasks::Range range, Ra
   const bool bytes = table.RawIsBytes() && table.CodePage() == CodePage::ShiftJis;
   static const std::unique_ptr<const SequenceClasses> classes =
       std::make_unique<const SequenceClasses>();
-  std::vector<std::string_view> raws;
   std::vector<UnicodeString> cells;
+  std::vector<std::pair<std::uint32_t, std::string_view>> suspects;
   std::uint16_t forms = 0;
   for (std::uint32_t row = range.first; row < range.end; ++row) {
-    if (bytes) {
-      table.RawCells(row, raws);
-      for (std::uint32_t col = 0; col < raws.size(); ++col) {
-        if (!mayHaveProblem(raws[col], *classes)) continue;
-        const UnicodeString cell = table.CellText(raws[col]);
+    // The cells to look at are only read once the scan has taken the whole row.
+    suspects.clear();
+    const auto suspect = [&](std::uint32_t col, std::string_view raw) { suspects.emplace_back(col, raw); };
+    if (bytes && scanPlainRow(table.RawRow(row), *classes, suspect)) {
+      for (const auto& [col, raw] : suspects) {
+        const UnicodeString cell = table.CellText(raw);
         if (const unsigned found = analyzeCell(cell, kinds, forms)) addFindings(row, col, found, forms, out);
       }
-    } else {
-      table.RowCells(row, cells);
-      for (std::uint32_t col = 0; col < cells.size(); ++col) {
-        if (const unsigned found = analyzeCell(cells[col], kinds, forms)) addFindings(row, col, found, forms, out);
-      }
+      continue;
+    }
+    table.RowCells(row, cells);
+    for (std::uint32_t col = 0; col < cells.size(); ++col) {
+      if (const unsigned found = analyzeCell(cells[col], kinds, forms)) addFindings(row, col, found, forms, out);
     }
   }
 }
@@ -295,11 +318,13 @@ std::u32string FindingChars(const CharacterCheckResult& result, CharacterKind ki
 
 std::string CodePointsText(std::u32string_view chars) {
   std::string text;
+  static constexpr char Hex[] = "0123456789ABCDEF";
   for (const char32_t c : chars) {
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "U+%04X", static_cast<unsigned>(c));
     if (!text.empty()) text += ' ';
-    text += buffer;
+    text += "U+";
+    const int digits = c > 0xFFFFF ? 6 : c > 0xFFFF ? 5 : 4;
+    for (int d = digits - 1; d >= 0; --d)
+      text += Hex[(c >> (4 * d)) & 0xF];
   }
   return text;
 }

@@ -86,6 +86,8 @@ class CsvTable {
   std::string_view RawCell(std::uint32_t row, std::uint32_t col) const;
   // The text of a raw cell of this table.
   UnicodeString CellText(std::string_view raw) const;
+  // The raw units of a whole row, its line end included.
+  std::string_view RawRow(std::uint32_t row) const;
   // RawCell of every one of the row's ColCount() cells, in one pass over the row.
   void RawCells(std::uint32_t row, std::vector<std::string_view>& cells) const;
   // Whether the raw units are the bytes of one code page (else UTF-16 code units).
