@@ -97,7 +97,8 @@ struct ByteKinds {
   std::array<std::uint8_t, 256> of{};
   ByteKinds() {
     for (unsigned b = 0; b < 256; ++b) {
-      const bool plain = (b >= 0x20 && b < 0x7F && b != '"' && b != ',') || (b >= 0xA1 && b <= 0xDF);
+      const bool plain =
+          (b >= 0x20 && b < 0x7F && b != '"' && b != ',') || (b >= 0xA1 && b <= 0xDF);
       of[b] = Cp932Facts::IsLeadByte(b) ? Lead : plain ? PlainSingle : Other;
     }
   }
@@ -158,7 +159,8 @@ bool scanPlainRow(std::string_view row, const SequenceClasses& classes, Look loo
       ++j;
       if (j < n && p[j] != ',') return false;
     }
-    if (suspect || blankAtAnEnd(p, begin, contentEnd)) look(col, row.substr(fieldStart, j - fieldStart));
+    if (suspect || blankAtAnEnd(p, begin, contentEnd))
+      look(col, row.substr(fieldStart, j - fieldStart));
     ++col;
     if (j >= n) return true;
     i = j + 1;
@@ -194,17 +196,21 @@ void checkRange(const CsvTable& table, unsigned kinds, RowTasks::Range range, Ra
   for (std::uint32_t row = range.first; row < range.end; ++row) {
     // The cells to look at are only read once the scan has taken the whole row.
     suspects.clear();
-    const auto suspect = [&](std::uint32_t col, std::string_view raw) { suspects.emplace_back(col, raw); };
+    const auto suspect = [&](std::uint32_t col, std::string_view raw) {
+      suspects.emplace_back(col, raw);
+    };
     if (bytes && scanPlainRow(table.RawRow(row), *classes, suspect)) {
       for (const auto& [col, raw] : suspects) {
         const UnicodeString cell = table.CellText(raw);
-        if (const unsigned found = analyzeCell(cell, kinds, forms)) addFindings(row, col, found, forms, out);
+        if (const unsigned found = analyzeCell(cell, kinds, forms))
+          addFindings(row, col, found, forms, out);
       }
       continue;
     }
     table.RowCells(row, cells);
     for (std::uint32_t col = 0; col < cells.size(); ++col) {
-      if (const unsigned found = analyzeCell(cells[col], kinds, forms)) addFindings(row, col, found, forms, out);
+      if (const unsigned found = analyzeCell(cells[col], kinds, forms))
+        addFindings(row, col, found, forms, out);
     }
   }
 }
@@ -227,7 +233,8 @@ CharacterCheckResult CheckCharacters(const CsvTable& table, bool firstLineIsTitl
   const CheckRows rows = CheckRowsOf(table.RowCount(), firstLineIsTitle);
   if (!rows.HasReference()) return result;
 
-  const std::vector<RowTasks::Range> ranges = RowTasks::Split(rows.reference, rows.end, RowsPerRange);
+  const std::vector<RowTasks::Range> ranges =
+      RowTasks::Split(rows.reference, rows.end, RowsPerRange);
   std::vector<RangeResult> rangeResults(ranges.size());
   std::atomic<std::uint64_t> done{0};
   const std::uint64_t total = rows.end - rows.reference;
@@ -266,7 +273,8 @@ CharacterCheckResult CheckCharacters(const CsvTable& table, bool firstLineIsTitl
   for (RangeResult& range : rangeResults) {
     std::size_t candidate = 0;
     for (const CharacterFinding& finding : range.findings) {
-      if (finding.kind == CharacterKind::MixedForms && (range.forms[candidate++] & rarer) == 0) continue;
+      if (finding.kind == CharacterKind::MixedForms && (range.forms[candidate++] & rarer) == 0)
+        continue;
       result.findings.push_back(finding);
       ++result.counts[static_cast<std::size_t>(finding.kind)];
     }

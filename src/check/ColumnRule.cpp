@@ -159,8 +159,9 @@ std::shared_ptr<const CharSet> parseCharSet(std::u16string_view text, std::size_
   while (i < text.size()) {
     if (text[i] == u'{') {
       const std::size_t close = text.find(u'}', i);
-      const std::u16string_view name =
-          close == std::u16string_view::npos ? std::u16string_view() : text.substr(i + 1, close - i - 1);
+      const std::u16string_view name = close == std::u16string_view::npos
+                                           ? std::u16string_view()
+                                           : text.substr(i + 1, close - i - 1);
       const auto* named = std::find_if(std::begin(NamedSets), std::end(NamedSets),
                                        [&](const NamedSet& s) { return s.name == name; });
       if (close == std::u16string_view::npos || named == std::end(NamedSets)) {
@@ -195,8 +196,9 @@ std::shared_ptr<const CharSet> parseCharSet(std::u16string_view text, std::size_
   return set;
 }
 
-std::optional<ColumnRule> parseArgument(ColumnRule rule, RuleKind kind, std::u16string_view argument,
-                                        std::size_t begin, std::optional<Failure>& failure) {
+std::optional<ColumnRule> parseArgument(ColumnRule rule, RuleKind kind,
+                                        std::u16string_view argument, std::size_t begin,
+                                        std::optional<Failure>& failure) {
   rule.kind = kind;
   switch (kind) {
     case RuleKind::Length:
@@ -249,7 +251,8 @@ std::optional<ColumnRule> parseArgument(ColumnRule rule, RuleKind kind, std::u16
                           u"上限が数ではありません"};
         return std::nullopt;
       }
-      if (rule.numberMin && rule.numberMax && CompareDecimals(*rule.numberMin, *rule.numberMax) > 0) {
+      if (rule.numberMin && rule.numberMax &&
+          CompareDecimals(*rule.numberMin, *rule.numberMax) > 0) {
         failure = Failure{begin, u"範囲の下限が上限を超えています"};
         return std::nullopt;
       }
@@ -262,7 +265,8 @@ std::optional<ColumnRule> parseArgument(ColumnRule rule, RuleKind kind, std::u16
           return rule;
         }
       }
-      failure = Failure{begin, u"日付の書式は YYYYMMDD, YYYY/MM/DD, YYYY-MM-DD, YYYY/M/D のどれかです"};
+      failure =
+          Failure{begin, u"日付の書式は YYYYMMDD, YYYY/MM/DD, YYYY-MM-DD, YYYY/M/D のどれかです"};
       return std::nullopt;
     }
     default:
@@ -332,7 +336,8 @@ void CharSet::Seal() {
 }
 
 bool CharSet::containsAstral(char32_t c) const {
-  const auto it = std::upper_bound(ranges_.begin(), ranges_.end(), std::make_pair(c, char32_t{0x7FFFFFFF}));
+  const auto it =
+      std::upper_bound(ranges_.begin(), ranges_.end(), std::make_pair(c, char32_t{0x7FFFFFFF}));
   return it != ranges_.begin() && std::prev(it)->second >= c;
 }
 
@@ -445,7 +450,8 @@ RuleParse ParseColumnRule(std::u16string_view text) {
       hasArgument ? ruleText.substr(equals + 1) : std::u16string_view();
   std::optional<Failure> failure;
   parse.rule = parseArgument(std::move(rule), kind->kind, argument, argumentBegin, failure);
-  if (!parse.rule) return fail(failure ? failure->offset : argumentBegin, failure ? failure->reason : u"");
+  if (!parse.rule)
+    return fail(failure ? failure->offset : argumentBegin, failure ? failure->reason : u"");
   return parse;
 }
 
@@ -465,7 +471,8 @@ bool BreaksRule(const ColumnRule& rule, std::u16string_view cell, RegexPattern::
     }
     case RuleKind::SjisBytes: {
       std::uint64_t n = 0;
-      ForEachCodePoint(cell, [&](char32_t c) { n += static_cast<unsigned>(Cp932Facts::ByteLength(c)); });
+      ForEachCodePoint(cell,
+                       [&](char32_t c) { n += static_cast<unsigned>(Cp932Facts::ByteLength(c)); });
       return !rule.range.Contains(n);
     }
     case RuleKind::Jis: {

@@ -33,11 +33,10 @@ std::shared_ptr<const RegexPattern> RegexPattern::Compile(std::u16string_view pa
   PCRE2_SIZE offset = 0;
   // The whole cell must match, so both ends are anchored; a cell with a lone surrogate simply
   // does not match instead of failing the run.
-  pcre2_code* compiled = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()),
-                                       pattern.size(),
-                                       PCRE2_UTF | PCRE2_ANCHORED | PCRE2_ENDANCHORED |
-                                           PCRE2_MATCH_INVALID_UTF,
-                                       &number, &offset, nullptr);
+  pcre2_code* compiled =
+      pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()), pattern.size(),
+                    PCRE2_UTF | PCRE2_ANCHORED | PCRE2_ENDANCHORED | PCRE2_MATCH_INVALID_UTF,
+                    &number, &offset, nullptr);
   if (compiled == nullptr) {
     error.message = errorMessage(number);
     error.offset = offset;

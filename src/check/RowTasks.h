@@ -20,7 +20,8 @@ struct Range {
 };
 
 // [first, end) in ranges of about rowsPerRange rows.
-inline std::vector<Range> Split(std::uint32_t first, std::uint32_t end, std::uint32_t rowsPerRange) {
+inline std::vector<Range> Split(std::uint32_t first, std::uint32_t end,
+                                std::uint32_t rowsPerRange) {
   std::vector<Range> ranges;
   for (std::uint32_t at = first; at < end;) {
     const std::uint32_t next = end - at > rowsPerRange ? at + rowsPerRange : end;

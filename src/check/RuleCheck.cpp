@@ -24,11 +24,13 @@ bool rowOrder(const RuleFinding& a, const RuleFinding& b) {
 
 // The rules that look at a cell alone (and same), over a range of rows.
 void checkRange(const CsvTable& table, std::span<const ColumnRule> rules,
-                const std::vector<std::uint32_t>& cellRules, const std::vector<UnicodeString>& references,
-                std::uint32_t referenceRow, RowTasks::Range range, RangeResult& out) {
+                const std::vector<std::uint32_t>& cellRules,
+                const std::vector<UnicodeString>& references, std::uint32_t referenceRow,
+                RowTasks::Range range, RangeResult& out) {
   std::vector<std::unique_ptr<RegexPattern::Matcher>> matchers(rules.size());
   for (const std::uint32_t r : cellRules) {
-    if (rules[r].kind == RuleKind::Regex) matchers[r] = std::make_unique<RegexPattern::Matcher>(*rules[r].regex);
+    if (rules[r].kind == RuleKind::Regex)
+      matchers[r] = std::make_unique<RegexPattern::Matcher>(*rules[r].regex);
   }
   std::vector<UnicodeString> cells;
   const UnicodeString empty;
@@ -38,7 +40,8 @@ void checkRange(const CsvTable& table, std::span<const ColumnRule> rules,
       const ColumnRule& rule = rules[r];
       const UnicodeString& cell = rule.column < cells.size() ? cells[rule.column] : empty;
       if (rule.kind == RuleKind::Same) {
-        if (row != referenceRow && !SameCellText(cell, references[r])) out.findings.push_back({row, r, 0});
+        if (row != referenceRow && !SameCellText(cell, references[r]))
+          out.findings.push_back({row, r, 0});
         continue;
       }
       if (rule.kind == RuleKind::Regex) {
@@ -54,8 +57,8 @@ void checkRange(const CsvTable& table, std::span<const ColumnRule> rules,
 }
 
 // A unique rule: each value's first row, in row order over the whole column.
-void checkUnique(const CsvTable& table, const ColumnRule& rule, std::uint32_t r, std::uint32_t first,
-                 std::uint32_t end, std::vector<RuleFinding>& out) {
+void checkUnique(const CsvTable& table, const ColumnRule& rule, std::uint32_t r,
+                 std::uint32_t first, std::uint32_t end, std::vector<RuleFinding>& out) {
   std::unordered_map<UnicodeString, std::uint32_t, TextHash, std::equal_to<>> seen;
   for (std::uint32_t row = first; row < end; ++row) {
     UnicodeString cell = table.Cell(row, rule.column);
@@ -84,7 +87,8 @@ RuleCheckResult CheckRules(const CsvTable& table, bool firstLineIsTitle,
       continue;
     }
     cellRules.push_back(r);
-    if (rules[r].kind == RuleKind::Same) references[r] = table.Cell(rows.reference, rules[r].column);
+    if (rules[r].kind == RuleKind::Same)
+      references[r] = table.Cell(rows.reference, rules[r].column);
   }
 
   const std::vector<RowTasks::Range> ranges =
@@ -93,9 +97,8 @@ RuleCheckResult CheckRules(const CsvTable& table, bool firstLineIsTitle,
   std::vector<RangeResult> rangeResults(ranges.size());
   std::vector<std::vector<RuleFinding>> uniqueResults(uniqueRules.size());
   std::atomic<std::uint64_t> done{0};
-  const std::uint64_t total =
-      std::uint64_t{rows.end - rows.reference} * (ranges.empty() ? 0 : 1) +
-      std::uint64_t{rows.end - rows.reference} * uniqueRules.size();
+  const std::uint64_t total = std::uint64_t{rows.end - rows.reference} * (ranges.empty() ? 0 : 1) +
+                              std::uint64_t{rows.end - rows.reference} * uniqueRules.size();
   if (hook != nullptr) hook->Force(0, total);
   RowTasks::Run(
       uniqueRules.size() + ranges.size(),
@@ -136,8 +139,8 @@ RuleCheckResult CheckRules(const CsvTable& table, bool firstLineIsTitle,
   }
   for (const RuleFinding& finding : result.findings)
     ++result.counts[finding.rule];
-  result.outcome =
-      result.findings.empty() ? RuleCheckResult::Outcome::AllPass : RuleCheckResult::Outcome::Broken;
+  result.outcome = result.findings.empty() ? RuleCheckResult::Outcome::AllPass
+                                           : RuleCheckResult::Outcome::Broken;
   return result;
 }
 
@@ -176,7 +179,8 @@ UnicodeString RuleFindingText(const ColumnRule& rule, const RuleFinding& finding
     case RuleKind::Length: {
       long long n = 0;
       ForEachCodePoint(cell, [&](char32_t) { ++n; });
-      return Format(u"%d 文字で、%s 文字の範囲の外です", {n, std::u16string_view(rangeText(rule.range))});
+      return Format(u"%d 文字で、%s 文字の範囲の外です",
+                    {n, std::u16string_view(rangeText(rule.range))});
     }
     case RuleKind::Sjis:
       return u"Shift_JIS にない文字があります: " +

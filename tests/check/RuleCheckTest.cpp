@@ -63,7 +63,8 @@ TEST(RuleCheck, NoDataRowMeansNothingToCheck) {
 TEST(RuleCheck, AColumnOutsideTheTableReadsAsEmptyCells) {
   TCsv csv;
   ASSERT_TRUE(csv.LoadFromText(u"a\nb\n"));
-  const RuleCheckResult result = CheckRules(csv.Table(), false, Rules({u"C:required", u"C:unique"}));
+  const RuleCheckResult result =
+      CheckRules(csv.Table(), false, Rules({u"C:required", u"C:unique"}));
   ExpectFindings(result, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}});
 }
 
@@ -72,8 +73,8 @@ TEST(RuleCheck, RangesJoinAsOnePassWould) {
   constexpr std::uint32_t Rows = 150000;
   std::u16string text;
   for (std::uint32_t i = 0; i < Rows; ++i) {
-    const std::string line = std::to_string(i % 1000) + "," + std::to_string(i) + "," +
-                             (i % 7 == 0 ? "x" : "") + "\n";
+    const std::string line =
+        std::to_string(i % 1000) + "," + std::to_string(i) + "," + (i % 7 == 0 ? "x" : "") + "\n";
     text += FromUtf8(line);
   }
   TCsv csv;
