@@ -41,7 +41,8 @@ std::optional<Run> RunProcess(const std::vector<std::string>& args, const std::s
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
   const auto start = std::chrono::steady_clock::now();
   pid_t pid = 0;
   const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
@@ -52,7 +53,7 @@ std::optional<Run> RunProcess(const std::vector<std::string>& args, const std::s
   if (wait4(pid, &status, 0, &usage) != pid) return std::nullopt;
   Run run;
   run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  run.peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
+  run.peakMb = static_cast<double>(usage.ru_maxrss) * 1024.0 / 1e6;  // kB to MB, as the file
   run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   std::ifstream in(outPath, std::ios::binary);
   std::getline(in, run.out);
@@ -143,10 +144,21 @@ int RunBench() {
   const std::string prefectures = Prefectures(*onceUtf8);
 
   const std::vector<std::string> rules = {
-      "A:regex=\\d{5}",     "B:sjis-bytes=5",  "C:unique",        "D:chars={kana}",
-      "E:required",         "F:length=..100",  "G:values=" + prefectures,
-      "H:jis",              "I:sjis",          "J:values=0,1",    "K:number=0..1",
-      "L:regex=[01]",       "M:length=1",      "N:chars={digits}", "O:number",
+      "A:regex=\\d{5}",
+      "B:sjis-bytes=5",
+      "C:unique",
+      "D:chars={kana}",
+      "E:required",
+      "F:length=..100",
+      "G:values=" + prefectures,
+      "H:jis",
+      "I:sjis",
+      "J:values=0,1",
+      "K:number=0..1",
+      "L:regex=[01]",
+      "M:length=1",
+      "N:chars={digits}",
+      "O:number",
   };
   const std::string program = NORVALIS_CHECK_PROGRAM;
   std::vector<std::string> rulesRun = {program, sjis};
@@ -179,10 +191,10 @@ int RunBench() {
   PrintRow("同じ規則 (unique を除く)", lighter, megabytes, std::nullopt);
   if (checked && lighter) {
     std::printf("  ファイル %.0f MB、最大メモリはその %.2f 倍; unique (C 列) が持つ分 %.0f MB\n",
-                megabytes, checked->peakMb * 1e6 / (1 << 20) / megabytes,
-                checked->peakMb - lighter->peakMb);
+                megabytes, checked->peakMb / megabytes, checked->peakMb - lighter->peakMb);
   }
-  if (duckRules && duckRules->exitCode == 0) std::printf("  DuckDB が数えた行: %s\n", duckRules->out.c_str());
+  if (duckRules && duckRules->exitCode == 0)
+    std::printf("  DuckDB が数えた行: %s\n", duckRules->out.c_str());
   std::remove(sjis.c_str());
   std::remove(utf8.c_str());
   std::remove(sink.c_str());

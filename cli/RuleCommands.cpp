@@ -42,14 +42,11 @@ bool ParseRules(const Options& o, const CheckTarget& target, std::vector<ColumnR
     }
     return true;
   }
-  for (const UnicodeString& text : target.rules) {
-    RuleParse parse = ParseColumnRule(text);
-    if (parse.rule) {
-      rules.push_back(std::move(*parse.rule));
-      continue;
-    }
-    ignored.push_back(text);
-    PrintError(ToUtf8(u"正しくない規則を無視します: " + RuleErrorText(parse.error)));
+  RuleList list = ParseRuleList(target.rules);
+  rules = std::move(list.rules);
+  for (const RuleError& error : list.ignored) {
+    ignored.push_back(error.rule);
+    PrintError(ToUtf8(IgnoredRuleText(error)));
   }
   return true;
 }

@@ -455,6 +455,23 @@ RuleParse ParseColumnRule(std::u16string_view text) {
   return parse;
 }
 
+RuleList ParseRuleList(std::span<const UnicodeString> texts) {
+  RuleList list;
+  for (const UnicodeString& text : texts) {
+    RuleParse parse = ParseColumnRule(text);
+    if (parse.rule) {
+      list.rules.push_back(std::move(*parse.rule));
+    } else {
+      list.ignored.push_back(std::move(parse.error));
+    }
+  }
+  return list;
+}
+
+UnicodeString IgnoredRuleText(const RuleError& error) {
+  return u"正しくない規則を無視します: " + RuleErrorText(error);
+}
+
 bool BreaksRule(const ColumnRule& rule, std::u16string_view cell, RegexPattern::Matcher* matcher) {
   switch (rule.kind) {
     case RuleKind::Required:

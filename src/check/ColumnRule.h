@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <unordered_set>
 #include <vector>
@@ -106,6 +107,16 @@ struct RuleParse {
   RuleError error;
 };
 RuleParse ParseColumnRule(std::u16string_view text);
+
+// A project's rules: the ones that parse, and the errors of those left out (a project keeps
+// them all; the check runs without the wrong ones and says which they are).
+struct RuleList {
+  std::vector<ColumnRule> rules;
+  std::vector<RuleError> ignored;
+};
+RuleList ParseRuleList(std::span<const UnicodeString> texts);
+// "正しくない規則を無視します: " followed by RuleErrorText.
+UnicodeString IgnoredRuleText(const RuleError& error);
 
 // Whether a cell breaks a rule that looks at the cell alone (not unique, not same). A regex
 // that gives up counts as broken: the cell was not shown to match.

@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "check/ColumnCheck.h"
+#include "check/RowCellReader.h"
 #include "check/RowTasks.h"
 #include "text/Cp932Facts.h"
 
@@ -32,13 +33,15 @@ void checkRange(const CsvTable& table, std::span<const ColumnRule> rules,
     if (rules[r].kind == RuleKind::Regex)
       matchers[r] = std::make_unique<RegexPattern::Matcher>(*rules[r].regex);
   }
-  std::vector<UnicodeString> cells;
-  const UnicodeString empty;
+  std::vector<std::uint32_t> columns;
+  for (const std::uint32_t r : cellRules)
+    columns.push_back(rules[r].column);
+  RowCellReader reader(table, columns);
   for (std::uint32_t row = range.first; row < range.end; ++row) {
-    table.RowCells(row, cells);
+    reader.Read(row);
     for (const std::uint32_t r : cellRules) {
       const ColumnRule& rule = rules[r];
-      const UnicodeString& cell = rule.column < cells.size() ? cells[rule.column] : empty;
+      const UnicodeString& cell = reader.Cell(rule.column);
       if (rule.kind == RuleKind::Same) {
         if (row != referenceRow && !SameCellText(cell, references[r]))
           out.findings.push_back({row, r, 0});
@@ -60,10 +63,15 @@ void checkRange(const CsvTable& table, std::span<const ColumnRule> rules,
 void checkUnique(const CsvTable& table, const ColumnRule& rule, std::uint32_t r,
                  std::uint32_t first, std::uint32_t end, std::vector<RuleFinding>& out) {
   std::unordered_map<UnicodeString, std::uint32_t, TextHash, std::equal_to<>> seen;
+  RowCellReader reader(table, {rule.column});
   for (std::uint32_t row = first; row < end; ++row) {
-    UnicodeString cell = table.Cell(row, rule.column);
-    const auto [it, inserted] = seen.try_emplace(std::move(cell), row);
-    if (!inserted) out.push_back({row, r, it->second});
+    reader.Read(row);
+    const UnicodeString& cell = reader.Cell(rule.column);
+    if (const auto it = seen.find(std::u16string_view(cell)); it != seen.end()) {
+      out.push_back({row, r, it->second});
+    } else {
+      seen.emplace(cell, row);
+    }
   }
 }
 

@@ -43,8 +43,7 @@ TEST(CharacterCheck, EachKindAtItsEdges) {
   const Case cases[] = {
       {"plain", u"東京ｱ~", {}},
       {"replacement", u"a\uFFFDb\uFFFD", {"1 0 mojibake U+FFFD"}},
-      {"machine-dependent, each once", u"①㈱①Ⅲ",
-       {"1 0 machine-dependent U+2460 U+3231 U+2162"}},
+      {"machine-dependent, each once", u"①㈱①Ⅲ", {"1 0 machine-dependent U+2460 U+3231 U+2162"}},
       {"≒ has a standard code", u"≒", {}},
       {"user-defined area", u"\uE000", {"1 0 machine-dependent U+E000"}},
       {"not encodable is no machine character", u"𠮷😀", {}},
@@ -58,7 +57,8 @@ TEST(CharacterCheck, EachKindAtItsEdges) {
       {"both ends, distinct", u"\"\t \u3000a  \t\"", {"1 0 spaces U+0009 U+0020 U+3000"}},
       {"blank inside only", u"a b", {}},
       {"only blanks", u"\"  \"", {"1 0 spaces U+0020"}},
-      {"kinds in their order", u"\"\uFFFD①\u0085 \"",
+      {"kinds in their order",
+       u"\"\uFFFD①\u0085 \"",
        {"1 0 mojibake U+FFFD", "1 0 machine-dependent U+2460", "1 0 control U+0085",
         "1 0 spaces U+0020"}},
   };
@@ -78,8 +78,8 @@ TEST(CharacterCheck, TheRarerFormOfEachPairIsFlaggedInEveryCellThatHoldsIt) {
     const std::string firstCode = CodePointsText(std::u32string(1, first));
     const std::string secondCode = CodePointsText(std::u32string(1, second));
     // Two cells hold the first, one the second: the second is rarer.
-    const std::u16string text = std::u16string(1, first) + u"," + first + first + u"\n" + second +
-                                u",x\n";
+    const std::u16string text =
+        std::u16string(1, first) + u"," + first + first + u"\n" + second + u",x\n";
     EXPECT_EQ(CheckText(text, 1u << static_cast<unsigned>(Kind::MixedForms)),
               (std::vector<std::string>{"2 0 mixed-forms " + secondCode}));
     // A tie flags the first of the pair.
@@ -111,15 +111,17 @@ class CharacterCheckBytes : public test::TempDirTest {};
 TEST_F(CharacterCheckBytes, ScanOfShiftJisRowsAgreesWithTheDecodedCells) {
   // Pieces that matter to the scan: each lead family, broken pairs, blanks, quotes, controls.
   const std::string pieces[] = {
-      "a",    "1",     ",",        "\"",    "\"\"",  " ",     "\t",    "\r",    "\x01", "\x7F",
-      "\x80", "\xA0",  "\xFD",     "\xB1",  "\xDF",  "\x81\x40", "\x81\x60", "\x81\x5C",
-      "\x81\x91", "\x88\x9F", "\x87\x40", "\x87\x90", "\xED\x40", "\xFA\x40", "\xFC\x4B",
-      "\xF0\x40", "\x81",  "\x81\x7F", "\x85\x40", "\xEB\x40", "\x81\x22", "\x88\x81\x40",
+      "a",        "1",        ",",        "\"",           "\"\"",     " ",        "\t",
+      "\r",       "\x01",     "\x7F",     "\x80",         "\xA0",     "\xFD",     "\xB1",
+      "\xDF",     "\x81\x40", "\x81\x60", "\x81\x5C",     "\x81\x91", "\x88\x9F", "\x87\x40",
+      "\x87\x90", "\xED\x40", "\xFA\x40", "\xFC\x4B",     "\xF0\x40", "\x81",     "\x81\x7F",
+      "\x85\x40", "\xEB\x40", "\x81\x22", "\x88\x81\x40",
   };
   // The pieces a plain row is made of, for rows that the one-pass scan takes whole.
-  const std::string plain[] = {"a", "1", " ", "\xA0", "\xB1", "\x81\x40", "\x81\x60",
-                               "\x88\x9F", "\x87\x40", "\xED\x40", "\xF0\x40", "\x85\x40",
-                               "\x88\x81\x40", "\xEB\x40", ","};
+  const std::string plain[] = {
+      "a",        "1",        " ",        "\xA0",     "\xB1",     "\x81\x40",     "\x81\x60",
+      "\x88\x9F", "\x87\x40", "\xED\x40", "\xF0\x40", "\x85\x40", "\x88\x81\x40", "\xEB\x40",
+      ","};
   std::mt19937 random(20);
   std::string bytes;
   for (int row = 0; row < 4000; ++row) {

@@ -14,8 +14,7 @@ using norvalis::test::CliRun;
 class NorvalisCheckRules : public norvalis::test::CliTest {};
 
 TEST_F(NorvalisCheckRules, RulesPrintEveryFindingAndExitByOutcome) {
-  const std::string data =
-      Write("d.csv", "code,name\n001,東京\n01,\n001,\"大\t阪\"\n");
+  const std::string data = Write("d.csv", "code,name\n001,東京\n01,\n001,\"大\t阪\"\n");
   const struct {
     const char* name;
     std::vector<std::string> args;
@@ -35,7 +34,9 @@ TEST_F(NorvalisCheckRules, RulesPrintEveryFindingAndExitByOutcome) {
        1,
        "1\tA\tregex=\\d+\tcode\n"},
       {"none", {data, "--title", "--rule", "A:chars={digits}"}, 0, ""},
-      {"no rows", {Write("t.csv", "h\n"), "--title", "--rule", "A:required"}, 2,
+      {"no rows",
+       {Write("t.csv", "h\n"), "--title", "--rule", "A:required"},
+       2,
        "検証する行がありません。\n"},
       {"json",
        {data, "--title", "--rule", "A:unique", "--format", "json"},
@@ -110,10 +111,7 @@ TEST_F(NorvalisCheckRules, CharactersPrintKindAndCodesInCellOrder) {
        {data, "--characters", "--kinds", "spaces,control"},
        1,
        "1\tA\tspaces\tU+0020\t東京 \n3\tB\tcontrol\tU+0085\ta\u0085\n"},
-      {"title row is not checked",
-       {data, "--characters", "--title", "--kinds", "spaces"},
-       0,
-       ""},
+      {"title row is not checked", {data, "--characters", "--title", "--kinds", "spaces"}, 0, ""},
       {"json counts",
        {data, "--characters", "--kinds", "mixed-forms", "--format", "json"},
        1,

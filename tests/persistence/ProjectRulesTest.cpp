@@ -19,9 +19,10 @@ class ProjectRulesTest : public test::TempDirTest {};
 
 // A project without rules is written as it always was, also over a file that has other keys.
 TEST_F(ProjectRulesTest, AProjectWithoutRulesIsByteForByteWhatItWas) {
-  const std::string before = "\xFF\xFE" + Utf16Le(u"[CSV]\r\nFILENAME=a.csv\r\nTITLE=1\r\n\r\n"
-                                                  u"[TASK]\r\nCOL=2\r\nNOTE=x\r\n\r\n[OTHER]\r\n"
-                                                  u"K=v\r\n\r\n");
+  const std::string before = "\xFF\xFE" + Utf16Le(
+                                              u"[CSV]\r\nFILENAME=a.csv\r\nTITLE=1\r\n\r\n"
+                                              u"[TASK]\r\nCOL=2\r\nNOTE=x\r\n\r\n[OTHER]\r\n"
+                                              u"K=v\r\n\r\n");
   WriteBytes(Path("p.NVS"), before);
   TProject project;
   project.LoadFromFile(UPath("p.NVS"));
@@ -29,20 +30,21 @@ TEST_F(ProjectRulesTest, AProjectWithoutRulesIsByteForByteWhatItWas) {
   project.SaveToFile(UPath("p.NVS"));
   EXPECT_EQ(ReadBytes(Path("p.NVS")), before);
   TProject(u"a.csv", 2, true).SaveToFile(UPath("new.NVS"));
-  EXPECT_EQ(ReadBytes(Path("new.NVS")),
-            "\xFF\xFE" + Utf16Le(u"[CSV]\r\nFILENAME=a.csv\r\nTITLE=1\r\n\r\n[TASK]\r\nCOL=2\r\n\r\n"));
+  EXPECT_EQ(
+      ReadBytes(Path("new.NVS")),
+      "\xFF\xFE" + Utf16Le(u"[CSV]\r\nFILENAME=a.csv\r\nTITLE=1\r\n\r\n[TASK]\r\nCOL=2\r\n\r\n"));
 }
 
 TEST_F(ProjectRulesTest, RulesComeBackExactlyAsTheyWereWritten) {
   const std::vector<UnicodeString> rules = {
       u"A:required",
       u"B:length=..30",
-      u"C:chars={zengin} ",          // a trailing blank is part of the set
-      u"D:values=\"a b\",c",          // quotes inside
-      u"\"E:values=x\"",               // begins and ends with a quote (not a valid rule)
-      u" F:required",                  // a leading blank
-      u"G:regex=^[=;\\[\\]]+$",        // equals signs, a semicolon, brackets
-      u"H:frobnicate",                 // not a rule this program knows: kept all the same
+      u"C:chars={zengin} ",      // a trailing blank is part of the set
+      u"D:values=\"a b\",c",     // quotes inside
+      u"\"E:values=x\"",         // begins and ends with a quote (not a valid rule)
+      u" F:required",            // a leading blank
+      u"G:regex=^[=;\\[\\]]+$",  // equals signs, a semicolon, brackets
+      u"H:frobnicate",           // not a rule this program knows: kept all the same
       u"I:chars=東京都〜",
   };
   TProject project(u"a.csv", 0, false);
@@ -61,8 +63,9 @@ TEST_F(ProjectRulesTest, RulesComeBackExactlyAsTheyWereWritten) {
 }
 
 TEST_F(ProjectRulesTest, RulesWrittenByHandAreReadInOrderAndRemovedWhenEmptied) {
-  WriteBytes(Path("p.NVS"), "[CSV]\r\nFILENAME=a.csv\r\n[RULES]\r\nfirst = A:unique\r\n; comment\r\n"
-                            "x=B:same\r\nno equals sign\r\n");
+  WriteBytes(Path("p.NVS"),
+             "[CSV]\r\nFILENAME=a.csv\r\n[RULES]\r\nfirst = A:unique\r\n; comment\r\n"
+             "x=B:same\r\nno equals sign\r\n");
   TProject project;
   project.LoadFromFile(UPath("p.NVS"));
   EXPECT_EQ(project.Rules, (std::vector<UnicodeString>{u"A:unique", u"B:same"}));
