@@ -15,8 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const UnicodeString text = fuzz::TextOfBytes(fuzz::AsBytes(data + 1, size - 1), pairs);
   const std::size_t cut = text.find(u'\x01');
   const std::u16string_view rule = std::u16string_view(text).substr(0, cut);
-  const std::u16string_view cell =
-      cut == UnicodeString::npos ? std::u16string_view() : std::u16string_view(text).substr(cut + 1);
+  const std::u16string_view cell = cut == UnicodeString::npos
+                                       ? std::u16string_view()
+                                       : std::u16string_view(text).substr(cut + 1);
   const RuleParse parse = ParseColumnRule(rule);
   if (!parse.rule) {
     fuzz::Require(parse.error.position >= 1 && parse.error.position <= rule.size() + 1,
