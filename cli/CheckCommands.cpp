@@ -14,29 +14,6 @@
 
 namespace norvalis::cli {
 
-std::optional<CheckTarget> TargetOf(const Options& o) {
-  CheckTarget target{{}, o.title, o.column, o.codePage};
-  if (o.project.empty()) {
-    target.file = CsvFileName(o.names[0]);
-    return target;
-  }
-  const UnicodeString projectPath = FromUtf8(o.project);
-  TProject project;
-  try {
-    // Opened once first, so a missing project is reported instead of read as the defaults.
-    TFileUtility::OpenForReading(projectPath);
-    project.LoadFromFile(projectPath);
-  } catch (const Exception& error) {
-    Unreadable(error.Message());
-    return std::nullopt;
-  }
-  target.file = project.FileName;
-  if (!o.titleGiven) target.title = project.Title;
-  if (!o.columnGiven) target.column = project.Col;
-  if (!o.codePageGiven) target.codePage = project.CodePage;
-  return target;
-}
-
 bool NamesOneFile(const Options& o) {
   return o.project.empty() == (o.names.size() == 1);
 }
@@ -77,6 +54,30 @@ void PutDifference(JsonWriter& json, const CheckResult& result) {
 }
 
 }  // namespace
+
+std::optional<CheckTarget> TargetOf(const Options& o) {
+  CheckTarget target{{}, o.title, o.column, o.codePage, {}};
+  if (o.project.empty()) {
+    target.file = CsvFileName(o.names[0]);
+    return target;
+  }
+  const UnicodeString projectPath = FromUtf8(o.project);
+  TProject project;
+  try {
+    // Opened once first, so a missing project is reported instead of read as the defaults.
+    TFileUtility::OpenForReading(projectPath);
+    project.LoadFromFile(projectPath);
+  } catch (const Exception& error) {
+    Unreadable(error.Message());
+    return std::nullopt;
+  }
+  target.file = project.FileName;
+  if (!o.titleGiven) target.title = project.Title;
+  if (!o.columnGiven) target.column = project.Col;
+  if (!o.codePageGiven) target.codePage = project.CodePage;
+  target.rules = project.Rules;
+  return target;
+}
 
 int RunCheck(const Options& o) {
   if (!NamesOneFile(o)) return ExitUsage;

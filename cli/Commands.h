@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "Options.h"
 #include "check/ColumnCheck.h"
@@ -19,6 +20,9 @@ int RunAllColumns(const Options& options);
 int RunDifferences(const Options& options);
 int RunValues(const Options& options);
 int RunFilter(const Options& options);
+// RuleCommands.cpp: the column rules and the character check.
+int RunRules(const Options& options);
+int RunCharacters(const Options& options);
 // TableCommands.cpp: what a CSV file reads as.
 int RunEncoding(const Options& options);
 int RunDump(const Options& options);
@@ -35,6 +39,7 @@ struct CheckTarget {
   bool title = false;
   std::int32_t column = 0;
   std::uint16_t codePage = 0;
+  std::vector<UnicodeString> rules;  // the project's column rules
 };
 // The target; nothing when the project cannot be read (the reason is printed then).
 std::optional<CheckTarget> TargetOf(const Options& o);

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "Commands.h"
+#include "check/CharacterCheck.h"
 #include "csv/CsvUtility.h"
 #include "text/Encodings.h"
 #include "text/UnicodeString.h"
@@ -65,6 +66,22 @@ bool parseFormat(Options& o, const std::string& text) {
   return true;
 }
 
+// Kind names separated by commas; each must be known.
+bool parseKinds(Options& o, const std::string& text) {
+  unsigned kinds = 0;
+  std::string_view rest = text;
+  while (true) {
+    const std::size_t comma = rest.find(',');
+    const std::optional<CharacterKind> kind = CharacterKindFromName(rest.substr(0, comma));
+    if (!kind) return false;
+    kinds |= 1u << static_cast<unsigned>(*kind);
+    if (comma == std::string_view::npos) break;
+    rest.remove_prefix(comma + 1);
+  }
+  o.kinds = kinds;
+  return true;
+}
+
 struct OptionSpec {
   std::string_view name;
   Option bit;
@@ -89,6 +106,12 @@ constexpr OptionSpec OptionTable[] = {
        o.save = v;
        return !v.empty();
      }},
+    {"--rule", RuleOption, "規則",
+     [](Options& o, const std::string& v) {
+       o.rules.push_back(v);
+       return true;
+     }},
+    {"--kinds", KindsOption, "種類,…", parseKinds},
 };
 
 constexpr unsigned ReadsCsv = CodePageOption;
@@ -116,6 +139,21 @@ constexpr Command CommandTable[] = {
      "元のファイルのバイトのまま (ISO-2022-JP・UTF-7 などは UTF-8 BOM付き)、--title なら列名の"
      "行を先頭に",
      RunFilter},
+    {"--rules", "", TitleOption | ReadsCsv | FormatOption | ProjectOption | RuleOption, 0, 1,
+     "ファイル",
+     "列の規則 (--rule、なければプロジェクトの規則) に合わない値を、1件1行で\n"
+     "「行<TAB>列<TAB>規則<TAB>値」と表示する (ファイルと --rule だけでも同じ)\n"
+     "規則は 列:種類 — required, length=最小..最大, sjis, sjis-bytes=最小..最大, jis,\n"
+     "chars=文字の集合 ({digits} {upper} {lower} {kana} {zengin} {fullwidth}), values=値,値,…,\n"
+     "unique, regex=正規表現 (PCRE2), number[=最小..最大], date=YYYYMMDD|YYYY/MM/DD|YYYY-MM-DD|"
+     "YYYY/M/D, same\n"
+     "終了コード 0 違反なし, 1 違反あり, 2 検証する行なし, 64 規則の誤り (位置を表示)",
+     RunRules},
+    {"--characters", "", TitleOption | ReadsCsv | FormatOption | ProjectOption | KindsOption, 0, 1,
+     "ファイル",
+     "文字の問題を、1件1行で「行<TAB>列<TAB>種類<TAB>文字<TAB>値」と表示する\n"
+     "種類: mojibake, machine-dependent, mixed-forms, control, spaces (--kinds で選ぶ)",
+     RunCharacters},
     {"--encoding", "", ReadsCsv, 1, 1, "ファイル",
      "文字コード(コードページ番号)を表示する (--code-page があれば読むときに使う番号)",
      RunEncoding},
@@ -179,6 +217,10 @@ std::optional<Invocation> ParseCommandLine(std::span<const std::string> args) {
     } else {
       return std::nullopt;
     }
+  }
+  // Rules given to the plain check make it the rules check.
+  if (invocation.command == nullptr && (given & RuleOption) != 0) {
+    invocation.command = findCommand("--rules");
   }
   const Command& command = invocation.command ? *invocation.command : CommandTable[0];
   invocation.command = &command;

@@ -38,6 +38,8 @@ struct Options {
   std::string filterValue;
   bool filterWith = true;
   std::string save;
+  std::vector<std::string> rules;  // --rule, in the order given
+  unsigned kinds = 0;              // --kinds as CharacterKind bits; 0: not given
 };
 
 // The options a command takes, as bits of Command::options.
@@ -49,6 +51,8 @@ enum Option : unsigned {
   ProjectOption = 1u << 4,   // --project FILE.NVS
   FilterOption = 1u << 5,    // --filter COL=VALUE: the value of the command of that name
   SaveOption = 1u << 6,      // --save FILE
+  RuleOption = 1u << 7,      // --rule R, repeatable
+  KindsOption = 1u << 8,     // --kinds k1,k2
 };
 
 // One command of norvalis-check. A new command is one more row of Commands() and the function

@@ -1,6 +1,7 @@
 #include "Output.h"
 
 #include "platform/Console.h"
+#include "text/UnicodeString.h"
 
 namespace norvalis::cli {
 
@@ -8,6 +9,28 @@ void Output::Flush() {
   if (buffer_.empty()) return;
   platform::WriteStandardOutput(buffer_);
   buffer_.clear();
+}
+
+void Output::TsvField(std::u16string_view cell) {
+  const bool quoted = cell.find_first_of(u"\t\r\n\"") != std::u16string_view::npos;
+  if (quoted) buffer_ += '"';
+  for (std::size_t i = 0; i < cell.size(); ++i) {
+    char32_t u = cell[i];
+    if (u < 0x80) {
+      if (u == u'"' && quoted) buffer_ += '"';
+      buffer_ += static_cast<char>(u);
+      continue;
+    }
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < cell.size() && cell[i + 1] >= 0xDC00 &&
+        cell[i + 1] <= 0xDFFF) {
+      u = 0x10000 + ((u - 0xD800) << 10) + (cell[++i] - 0xDC00);
+    } else if (u >= 0xD800 && u <= 0xDFFF) {
+      u = 0xFFFD;
+    }
+    AppendUtf8(buffer_, u);
+  }
+  if (quoted) buffer_ += '"';
+  if (buffer_.size() >= FlushBytes) Flush();
 }
 
 void PrintError(std::string_view message) {

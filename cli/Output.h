@@ -23,6 +23,9 @@ class Output {
     buffer_ += text;
     if (buffer_.size() >= FlushBytes) Flush();
   }
+  // One cell as UTF-8, as AppendTsvField writes it: as it is, or quoted when it holds a tab, a
+  // line break or a quote (a lone surrogate becomes U+FFFD, as ToUtf8 has it).
+  void TsvField(std::u16string_view cell);
   // A line of UTF-8 text and its line break.
   void Line(std::string_view text) {
     Put(text);

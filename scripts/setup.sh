@@ -4,6 +4,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config clang-format
+  libpcre2-dev
   qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libgl-dev
   libdw-dev libcapstone-dev
   fonts-ipafont-gothic

@@ -176,6 +176,20 @@ std::string_view CsvTable::RawCell(std::uint32_t row, std::uint32_t col) const {
   return CsvIndex::RawUnits(source_, field);
 }
 
+std::string_view CsvTable::RawRow(std::uint32_t row) const {
+  if (row >= RowCount()) return {};
+  return CsvIndex::RawUnits(source_, CsvIndex::RowUnits(source_, index_, row));
+}
+
+void CsvTable::RawCells(std::uint32_t row, std::vector<std::string_view>& cells) const {
+  cells.assign(ColCount(), std::string_view());
+  if (row >= RowCount()) return;
+  thread_local std::vector<Field> fields;
+  CsvIndex::LocateFields(source_, CsvIndex::RowUnits(source_, index_, row), ColCount(), fields);
+  for (std::size_t col = 0; col < fields.size(); ++col)
+    cells[col] = CsvIndex::RawUnits(source_, fields[col]);
+}
+
 UnicodeString CsvTable::CellText(std::string_view raw) const {
   UnicodeString text;
   if (raw.empty()) return text;

@@ -276,6 +276,36 @@ void TMemIniFile::WriteString(std::u16string_view section, std::u16string_view k
   found->lines.push_back(std::move(line));
 }
 
+std::vector<std::pair<UnicodeString, UnicodeString>> TMemIniFile::ReadSectionValues(
+    std::u16string_view section) const {
+  std::vector<std::pair<UnicodeString, UnicodeString>> values;
+  const Section* found = findSection(section);
+  if (found == nullptr) return values;
+  for (const UnicodeString& line : found->lines) {
+    const std::size_t equals = line.find(u'=');
+    if (equals != UnicodeString::npos)
+      values.emplace_back(line.substr(0, equals), line.substr(equals + 1));
+  }
+  return values;
+}
+
+void TMemIniFile::ReplaceSection(
+    std::u16string_view section,
+    const std::vector<std::pair<UnicodeString, UnicodeString>>& values) {
+  Section* found = findSection(section);
+  if (values.empty()) {
+    if (found != nullptr) sections_.erase(sections_.begin() + (found - sections_.data()));
+    return;
+  }
+  if (found == nullptr) {
+    sections_.push_back(Section{UnicodeString(section), {}});
+    found = &sections_.back();
+  }
+  found->lines.clear();
+  for (const auto& [key, value] : values)
+    found->lines.push_back(key + u'=' + value);
+}
+
 void TMemIniFile::WriteInteger(std::u16string_view section, std::u16string_view key,
                                std::int32_t value) {
   const std::string digits = std::to_string(value);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "text/UnicodeString.h"
@@ -37,6 +38,14 @@ class TMemIniFile {
                            std::int32_t defaultValue) const;
   // True when the integer read (default 1 or 0) is not 0.
   bool ReadBool(std::u16string_view section, std::u16string_view key, bool defaultValue) const;
+
+  // The name and value of every line with "=" in the section's last occurrence, in order.
+  std::vector<std::pair<UnicodeString, UnicodeString>> ReadSectionValues(
+      std::u16string_view section) const;
+  // Makes the section's last occurrence hold exactly these lines (appending the section when
+  // missing); with none, the section goes.
+  void ReplaceSection(std::u16string_view section,
+                      const std::vector<std::pair<UnicodeString, UnicodeString>>& values);
 
   // Replaces the key's last line in the section's last occurrence, or appends the key (and
   // the section) when missing.

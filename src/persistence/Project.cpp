@@ -8,6 +8,27 @@
 
 namespace norvalis {
 
+namespace {
+
+constexpr char16_t RulesSection[] = u"RULES";
+
+// A value loses its outer blanks when the file is read, so a rule with them (or one that
+// begins with a quote) is written in quotes; a rule itself never begins with one.
+UnicodeString ruleValue(const UnicodeString& rule) {
+  const bool blankEnds = !rule.empty() && (rule.front() <= u' ' || rule.back() <= u' ');
+  if (blankEnds || (!rule.empty() && rule.front() == u'"')) return u'"' + rule + u'"';
+  return rule;
+}
+
+UnicodeString ruleOfValue(const UnicodeString& value) {
+  if (value.size() >= 2 && value.front() == u'"' && value.back() == u'"') {
+    return value.substr(1, value.size() - 2);
+  }
+  return value;
+}
+
+}  // namespace
+
 TProject::TProject(UnicodeString fileName, std::int32_t col, bool title)
     : FileName(std::move(fileName)), Col(col), Title(title) {}
 
@@ -15,6 +36,7 @@ void TProject::Clear() {
   FileName.clear();
   Col = 0;
   CodePage = 0;
+  Rules.clear();
 }
 
 void TProject::SaveToFile(const UnicodeString& path) const {
@@ -26,6 +48,13 @@ void TProject::SaveToFile(const UnicodeString& path) const {
   if (CodePage != 0 || ini.ReadInteger(u"CSV", u"CODEPAGE", 0) != 0) {
     ini.WriteInteger(u"CSV", u"CODEPAGE", CodePage);
   }
+  // A project that never had rules stays byte for byte as it was.
+  if (!Rules.empty() || !ini.ReadSectionValues(RulesSection).empty()) {
+    std::vector<std::pair<UnicodeString, UnicodeString>> values;
+    for (std::size_t i = 0; i < Rules.size(); ++i)
+      values.emplace_back(Format(u"RULE%d", {static_cast<long long>(i + 1)}), ruleValue(Rules[i]));
+    ini.ReplaceSection(RulesSection, values);
+  }
   ini.UpdateFile();
 }
 
@@ -35,7 +64,11 @@ void TProject::LoadFromFile(const UnicodeString& path) {
   const bool title = ini.ReadBool(u"CSV", u"TITLE", false);
   const std::int32_t col = ini.ReadInteger(u"TASK", u"COL", 0);
   const std::int32_t codePage = ini.ReadInteger(u"CSV", u"CODEPAGE", 0);
+  std::vector<UnicodeString> rules;
+  for (const auto& [key, value] : ini.ReadSectionValues(RulesSection))
+    rules.push_back(ruleOfValue(value));
   FileName = std::move(fileName);
+  Rules = std::move(rules);
   Title = title;
   Col = col;
   // A value this program does not offer (or a later one's) reads as automatic.

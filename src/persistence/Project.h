@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "text/UnicodeString.h"
 
@@ -11,7 +12,8 @@ class TProject {
  public:
   TProject(UnicodeString fileName = {}, std::int32_t col = 0, bool title = false);
 
-  // Empties FileName and sets Col to 0 and CodePage to automatic; Title keeps its value.
+  // Empties FileName and Rules and sets Col to 0 and CodePage to automatic; Title keeps its
+  // value.
   void Clear();
   // Writes the three values into the file; other keys and sections of an existing file stay.
   // Raises EFOpenError or EFCreateError; the old file is then unchanged.
@@ -26,6 +28,9 @@ class TProject {
   // CSV / CODEPAGE: the encoding the user chose for the file; 0 (or no key) is automatic.
   // Written only when chosen, so an automatic project's file is as it always was.
   std::uint16_t CodePage = 0;
+  // RULES / RULE1, RULE2, …: the column rules in norvalis-check's --rule syntax, kept as
+  // written, one that this program cannot parse included. No section while there are none.
+  std::vector<UnicodeString> Rules;
 };
 
 }  // namespace norvalis

@@ -29,7 +29,7 @@ expect usr/share/icons/hicolor/scalable/apps/norvalis.svg
 for size in 16 32 48 128 256; do expect "usr/share/icons/hicolor/${size}x${size}/apps/norvalis.png"; done
 
 depends=$(sed -n 's/^Depends: //p' "$scratch/control/control")
-for dep in libqt6widgets6 libqt6gui6 libqt6core6 libdw1 libcapstone4 fonts-ipafont-gothic qt6-qpa-plugins; do
+for dep in libqt6widgets6 libqt6gui6 libqt6core6 libdw1 libcapstone4 libpcre2-16-0 fonts-ipafont-gothic qt6-qpa-plugins; do
   case "$depends" in *"$dep"*) ;; *) echo "Depends lacks $dep: $depends"; failures=$((failures + 1)) ;; esac
 done
 for script in postinst postrm; do

@@ -1,0 +1,224 @@
+// The column rules and the character check: every finding, one a line, or JSON.
+
+#include <charconv>
+#include <string>
+#include <vector>
+
+#include "Commands.h"
+#include "Output.h"
+#include "check/CharacterCheck.h"
+#include "check/ColumnRule.h"
+#include "check/RuleCheck.h"
+#include "csv/CsvUtility.h"
+
+namespace norvalis::cli {
+
+namespace {
+
+UnicodeString columnName(std::uint32_t col) {
+  const UnicodeString letters = TCsvUtility::ColumnIndexToLetters(static_cast<std::int32_t>(col));
+  // Past XFD there are no letters; the number names the column as --rule took it.
+  return letters.empty() ? FromUtf8(std::to_string(std::uint64_t{col} + 1)) : letters;
+}
+
+void putNumber(Output& out, long long n) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+  out.Put(std::string_view(digits, static_cast<std::size_t>(end - digits)));
+}
+
+// Rules of the command line are a usage error when wrong; a project's wrong rule is said and
+// left out, and the project keeps it.
+bool ParseRules(const Options& o, const CheckTarget& target, std::vector<ColumnRule>& rules,
+                std::vector<UnicodeString>& ignored) {
+  if (!o.rules.empty()) {
+    for (const std::string& text : o.rules) {
+      RuleParse parse = ParseColumnRule(FromUtf8(text));
+      if (!parse.rule) {
+        PrintError(ToUtf8(RuleErrorText(parse.error)));
+        return false;
+      }
+      rules.push_back(std::move(*parse.rule));
+    }
+    return true;
+  }
+  RuleList list = ParseRuleList(target.rules);
+  rules = std::move(list.rules);
+  for (const RuleError& error : list.ignored) {
+    ignored.push_back(error.rule);
+    PrintError(ToUtf8(IgnoredRuleText(error)));
+  }
+  return true;
+}
+
+int exitCodeOf(bool noRows, bool found) {
+  if (noRows) return ExitNoRows;
+  return found ? ExitDiffers : ExitOk;
+}
+
+}  // namespace
+
+int RunRules(const Options& o) {
+  if (o.project.empty() != (o.names.size() == 1) || (o.project.empty() && o.rules.empty())) {
+    return ExitUsage;
+  }
+  std::optional<CheckTarget> target;
+  if (o.project.empty()) {
+    target = CheckTarget{CsvFileName(o.names[0]), o.title, 0, o.codePage, {}};
+  } else {
+    target = TargetOf(o);
+    if (!target) return ExitUnreadable;
+  }
+  std::vector<ColumnRule> rules;
+  std::vector<UnicodeString> ignored;
+  if (!ParseRules(o, *target, rules, ignored)) return ExitUsage;
+
+  TCsv csv;
+  if (!LoadCsv(csv, target->file, target->codePage)) return ExitUnreadable;
+  const CsvTable& table = csv.Table();
+  const RuleCheckResult result = CheckRules(table, target->title, rules);
+  if (ChangedSinceRead(csv)) return ExitUnreadable;
+  const bool noRows = result.outcome == RuleCheckResult::Outcome::NoRows;
+
+  Output out;
+  if (o.json) {
+    JsonWriter json(out);
+    json.BeginObject();
+    json.Key("outcome");
+    json.String(noRows ? u"norows" : result.findings.empty() ? u"pass" : u"broken");
+    json.Key("findings");
+    json.BeginArray();
+    for (const RuleFinding& finding : result.findings) {
+      const ColumnRule& rule = rules[finding.rule];
+      const UnicodeString cell = table.Cell(finding.row, rule.column);
+      json.BeginObject();
+      json.Key("row");
+      json.Number(finding.RowNumber());
+      json.Key("column");
+      json.String(columnName(rule.column));
+      json.Key("rule");
+      json.String(rule.ruleText);
+      json.Key("value");
+      json.String(cell);
+      if (rule.kind == RuleKind::Unique) {
+        json.Key("first_row");
+        json.Number(static_cast<long long>(finding.detail) + 1);
+      }
+      json.Key("message");
+      json.String(RuleFindingText(rule, finding, cell));
+      json.EndObject();
+    }
+    json.EndArray();
+    json.Key("counts");
+    json.BeginArray();
+    for (std::size_t r = 0; r < rules.size(); ++r) {
+      json.BeginObject();
+      json.Key("rule");
+      json.String(rules[r].text);
+      json.Key("count");
+      json.Number(static_cast<long long>(result.counts[r]));
+      json.EndObject();
+    }
+    json.EndArray();
+    json.Key("ignored");
+    json.BeginArray();
+    for (const UnicodeString& text : ignored)
+      json.String(text);
+    json.EndArray();
+    json.Key("code_page");
+    json.Number(csv.CodePage());
+    json.EndObject();
+    json.EndLine();
+  } else if (noRows) {
+    out.Line(ToUtf8(RuleStatusText(result)));
+  } else {
+    for (const RuleFinding& finding : result.findings) {
+      const ColumnRule& rule = rules[finding.rule];
+      putNumber(out, finding.RowNumber());
+      out.Put('\t');
+      out.TsvField(columnName(rule.column));
+      out.Put('\t');
+      out.TsvField(rule.ruleText);
+      out.Put('\t');
+      out.TsvField(table.Cell(finding.row, rule.column));
+      out.Put('\n');
+    }
+  }
+  return exitCodeOf(noRows, !result.findings.empty());
+}
+
+int RunCharacters(const Options& o) {
+  if (o.project.empty() != (o.names.size() == 1)) return ExitUsage;
+  const std::optional<CheckTarget> target = TargetOf(o);
+  if (!target) return ExitUnreadable;
+  TCsv csv;
+  if (!LoadCsv(csv, target->file, target->codePage)) return ExitUnreadable;
+  const CsvTable& table = csv.Table();
+  const unsigned kinds = o.kinds != 0 ? o.kinds : AllCharacterKinds;
+  const CharacterCheckResult result = CheckCharacters(table, target->title, kinds);
+  if (ChangedSinceRead(csv)) return ExitUnreadable;
+  const bool noRows = result.outcome == CharacterCheckResult::Outcome::NoRows;
+
+  Output out;
+  if (o.json) {
+    JsonWriter json(out);
+    json.BeginObject();
+    json.Key("outcome");
+    json.String(noRows ? u"norows" : result.findings.empty() ? u"clean" : u"found");
+    json.Key("findings");
+    json.BeginArray();
+    for (const CharacterFinding& finding : result.findings) {
+      const UnicodeString cell = table.Cell(finding.row, finding.col);
+      const std::u32string chars = FindingChars(result, finding.kind, cell);
+      json.BeginObject();
+      json.Key("row");
+      json.Number(finding.RowNumber());
+      json.Key("column");
+      json.String(columnName(finding.col));
+      json.Key("kind");
+      json.String(FromUtf8(CharacterKindName(finding.kind)));
+      json.Key("chars");
+      json.String(FromUtf8(CodePointsText(chars)));
+      json.Key("value");
+      json.String(cell);
+      json.Key("message");
+      json.String(CharacterFindingText(finding.kind, chars));
+      json.EndObject();
+    }
+    json.EndArray();
+    json.Key("counts");
+    json.BeginObject();
+    for (std::size_t k = 0; k < CharacterKindCount; ++k) {
+      json.Key(CharacterKindName(static_cast<CharacterKind>(k)));
+      json.Number(static_cast<long long>(result.counts[k]));
+    }
+    json.EndObject();
+    json.Key("code_page");
+    json.Number(csv.CodePage());
+    json.EndObject();
+    json.EndLine();
+  } else if (noRows) {
+    out.Line(ToUtf8(CharacterStatusText(result)));
+  } else {
+    std::vector<std::string> columns;
+    for (const CharacterFinding& finding : result.findings) {
+      if (finding.col >= columns.size()) columns.resize(finding.col + 1);
+      std::string& column = columns[finding.col];
+      if (column.empty()) column = ToUtf8(columnName(finding.col));
+      const UnicodeString cell = table.Cell(finding.row, finding.col);
+      putNumber(out, finding.RowNumber());
+      out.Put('\t');
+      out.Put(column);
+      out.Put('\t');
+      out.Put(CharacterKindName(finding.kind));
+      out.Put('\t');
+      out.Put(CodePointsText(FindingChars(result, finding.kind, cell)));
+      out.Put('\t');
+      out.TsvField(cell);
+      out.Put('\n');
+    }
+  }
+  return exitCodeOf(noRows, !result.findings.empty());
+}
+
+}  // namespace norvalis::cli

@@ -1,0 +1,240 @@
+#include "check/RuleCheck.h"
+
+#include <algorithm>
+#include <memory>
+#include <unordered_map>
+
+#include "check/ColumnCheck.h"
+#include "check/RowCellReader.h"
+#include "check/RowTasks.h"
+#include "text/Cp932Facts.h"
+
+namespace norvalis {
+
+namespace {
+
+constexpr std::uint32_t RowsPerRange = 1 << 15;
+
+struct RangeResult {
+  std::vector<RuleFinding> findings;
+};
+
+bool rowOrder(const RuleFinding& a, const RuleFinding& b) {
+  return a.row != b.row ? a.row < b.row : a.rule < b.rule;
+}
+
+// The rules that look at a cell alone (and same), over a range of rows.
+void checkRange(const CsvTable& table, std::span<const ColumnRule> rules,
+                const std::vector<std::uint32_t>& cellRules,
+                const std::vector<UnicodeString>& references, std::uint32_t referenceRow,
+                RowTasks::Range range, RangeResult& out) {
+  std::vector<std::unique_ptr<RegexPattern::Matcher>> matchers(rules.size());
+  for (const std::uint32_t r : cellRules) {
+    if (rules[r].kind == RuleKind::Regex)
+      matchers[r] = std::make_unique<RegexPattern::Matcher>(*rules[r].regex);
+  }
+  std::vector<std::uint32_t> columns;
+  for (const std::uint32_t r : cellRules)
+    columns.push_back(rules[r].column);
+  RowCellReader reader(table, columns);
+  for (std::uint32_t row = range.first; row < range.end; ++row) {
+    reader.Read(row);
+    for (const std::uint32_t r : cellRules) {
+      const ColumnRule& rule = rules[r];
+      const UnicodeString& cell = reader.Cell(rule.column);
+      if (rule.kind == RuleKind::Same) {
+        if (row != referenceRow && !SameCellText(cell, references[r]))
+          out.findings.push_back({row, r, 0});
+        continue;
+      }
+      if (rule.kind == RuleKind::Regex) {
+        const RegexPattern::Match match = matchers[r]->Whole(cell);
+        if (match != RegexPattern::Match::Yes) {
+          out.findings.push_back({row, r, match == RegexPattern::Match::GaveUp ? 1u : 0u});
+        }
+        continue;
+      }
+      if (BreaksRule(rule, cell)) out.findings.push_back({row, r, 0});
+    }
+  }
+}
+
+// A unique rule: each value's first row, in row order over the whole column.
+void checkUnique(const CsvTable& table, const ColumnRule& rule, std::uint32_t r,
+                 std::uint32_t first, std::uint32_t end, std::vector<RuleFinding>& out) {
+  std::unordered_map<UnicodeString, std::uint32_t, TextHash, std::equal_to<>> seen;
+  RowCellReader reader(table, {rule.column});
+  for (std::uint32_t row = first; row < end; ++row) {
+    reader.Read(row);
+    const UnicodeString& cell = reader.Cell(rule.column);
+    if (const auto it = seen.find(std::u16string_view(cell)); it != seen.end()) {
+      out.push_back({row, r, it->second});
+    } else {
+      seen.emplace(cell, row);
+    }
+  }
+}
+
+}  // namespace
+
+RuleCheckResult CheckRules(const CsvTable& table, bool firstLineIsTitle,
+                           std::span<const ColumnRule> rules, YieldHook* hook,
+                           const std::atomic<bool>* cancel) {
+  RuleCheckResult result;
+  result.counts.assign(rules.size(), 0);
+  const CheckRows rows = CheckRowsOf(table.RowCount(), firstLineIsTitle);
+  if (!rows.HasReference()) return result;
+  result.referenceRow = rows.reference;
+
+  std::vector<std::uint32_t> cellRules;
+  std::vector<std::uint32_t> uniqueRules;
+  std::vector<UnicodeString> references(rules.size());
+  for (std::uint32_t r = 0; r < rules.size(); ++r) {
+    if (rules[r].kind == RuleKind::Unique) {
+      uniqueRules.push_back(r);
+      continue;
+    }
+    cellRules.push_back(r);
+    if (rules[r].kind == RuleKind::Same)
+      references[r] = table.Cell(rows.reference, rules[r].column);
+  }
+
+  const std::vector<RowTasks::Range> ranges =
+      cellRules.empty() ? std::vector<RowTasks::Range>{}
+                        : RowTasks::Split(rows.reference, rows.end, RowsPerRange);
+  std::vector<RangeResult> rangeResults(ranges.size());
+  std::vector<std::vector<RuleFinding>> uniqueResults(uniqueRules.size());
+  std::atomic<std::uint64_t> done{0};
+  const std::uint64_t total = std::uint64_t{rows.end - rows.reference} * (ranges.empty() ? 0 : 1) +
+                              std::uint64_t{rows.end - rows.reference} * uniqueRules.size();
+  if (hook != nullptr) hook->Force(0, total);
+  RowTasks::Run(
+      uniqueRules.size() + ranges.size(),
+      [&](std::size_t i) {
+        // The unique columns first: each is one long task, the ranges fill in around them.
+        if (i < uniqueRules.size()) {
+          const std::uint32_t r = uniqueRules[i];
+          checkUnique(table, rules[r], r, rows.reference, rows.end, uniqueResults[i]);
+          done += rows.end - rows.reference;
+          return;
+        }
+        const RowTasks::Range range = ranges[i - uniqueRules.size()];
+        checkRange(table, rules, cellRules, references, rows.reference, range,
+                   rangeResults[i - uniqueRules.size()]);
+        done += range.end - range.first;
+      },
+      hook, [&] { return done.load(); }, total, cancel);
+  if (cancel != nullptr && cancel->load()) {
+    result.outcome = RuleCheckResult::Outcome::Cancelled;
+    return result;
+  }
+
+  std::size_t size = 0;
+  for (const RangeResult& range : rangeResults)
+    size += range.findings.size();
+  result.findings.reserve(size);
+  for (RangeResult& range : rangeResults) {
+    result.findings.insert(result.findings.end(), range.findings.begin(), range.findings.end());
+    range.findings = {};
+  }
+  for (std::vector<RuleFinding>& unique : uniqueResults) {
+    std::vector<RuleFinding> merged;
+    merged.reserve(result.findings.size() + unique.size());
+    std::merge(result.findings.begin(), result.findings.end(), unique.begin(), unique.end(),
+               std::back_inserter(merged), rowOrder);
+    result.findings = std::move(merged);
+    unique = {};
+  }
+  for (const RuleFinding& finding : result.findings)
+    ++result.counts[finding.rule];
+  result.outcome = result.findings.empty() ? RuleCheckResult::Outcome::AllPass
+                                           : RuleCheckResult::Outcome::Broken;
+  return result;
+}
+
+namespace {
+
+UnicodeString rangeText(const CountRange& range) {
+  UnicodeString text;
+  if (range.min) text += FromUtf8(std::to_string(*range.min));
+  if (range.min != range.max || !range.min) {
+    text += u"..";
+    if (range.max) text += FromUtf8(std::to_string(*range.max));
+  }
+  return text;
+}
+
+// The characters of the cell that fail the test, each once, in the order they occur.
+template <class Fails>
+UnicodeString failingChars(std::u16string_view cell, Fails fails) {
+  std::u32string found;
+  ForEachCodePoint(cell, [&](char32_t c) {
+    if (fails(c) && found.find(c) == std::u32string::npos) found += c;
+  });
+  UnicodeString text;
+  for (const char32_t c : found)
+    AppendUtf16(text, c);
+  return text;
+}
+
+}  // namespace
+
+UnicodeString RuleFindingText(const ColumnRule& rule, const RuleFinding& finding,
+                              std::u16string_view cell) {
+  switch (rule.kind) {
+    case RuleKind::Required:
+      return u"空欄です";
+    case RuleKind::Length: {
+      long long n = 0;
+      ForEachCodePoint(cell, [&](char32_t) { ++n; });
+      return Format(u"%d 文字で、%s 文字の範囲の外です",
+                    {n, std::u16string_view(rangeText(rule.range))});
+    }
+    case RuleKind::Sjis:
+      return u"Shift_JIS にない文字があります: " +
+             failingChars(cell, [](char32_t c) { return !Cp932Facts::IsEncodable(c); });
+    case RuleKind::SjisBytes: {
+      long long n = 0;
+      ForEachCodePoint(cell, [&](char32_t c) { n += Cp932Facts::ByteLength(c); });
+      return Format(u"Shift_JIS で %d バイトで、%s バイトの範囲の外です",
+                    {n, std::u16string_view(rangeText(rule.range))});
+    }
+    case RuleKind::Jis:
+      return u"JIS X 0208 の外の文字があります: " +
+             failingChars(cell, [](char32_t c) { return !Cp932Facts::IsStandard(c); });
+    case RuleKind::Chars:
+      return u"使えない文字があります: " +
+             failingChars(cell, [&](char32_t c) { return !rule.chars->Contains(c); });
+    case RuleKind::Values:
+      return u"決められた値のどれでもありません";
+    case RuleKind::Unique:
+      return Format(u"%d行目と同じ値です", {static_cast<long long>(finding.detail) + 1});
+    case RuleKind::Regex:
+      return finding.detail != 0 ? u"正規表現の照合が長すぎるため打ち切りました"
+                                 : u"正規表現に一致しません";
+    case RuleKind::Number:
+      return ParseDecimal(cell) ? u"数値が範囲の外です" : u"半角の数値ではありません";
+    case RuleKind::Date:
+      return u"日付ではないか、書式が違います";
+    case RuleKind::Same:
+      return u"基準の行の値と異なります";
+  }
+  return {};
+}
+
+UnicodeString RuleStatusText(const RuleCheckResult& result) {
+  switch (result.outcome) {
+    case RuleCheckResult::Outcome::NoRows:
+      return u"検証する行がありません。";
+    case RuleCheckResult::Outcome::AllPass:
+      return u"すべての値が規則を満たしています。";
+    case RuleCheckResult::Outcome::Cancelled:
+      return u"中止しました。";
+    case RuleCheckResult::Outcome::Broken:
+      break;
+  }
+  return Format(u"%s 件の値が規則に合いません。",
+                {std::u16string_view(GroupDigits(result.findings.size()))});
+}
+
+}  // namespace norvalis

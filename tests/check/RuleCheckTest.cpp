@@ -1,0 +1,105 @@
+// The rules over a whole table: order of findings, unique and same across row ranges, counts.
+
+#include "check/RuleCheck.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace norvalis {
+namespace {
+
+std::vector<ColumnRule> Rules(std::initializer_list<const char16_t*> texts) {
+  std::vector<ColumnRule> rules;
+  for (const char16_t* text : texts) {
+    RuleParse parse = ParseColumnRule(text);
+    EXPECT_TRUE(parse.rule) << ToUtf8(text);
+    if (parse.rule) rules.push_back(std::move(*parse.rule));
+  }
+  return rules;
+}
+
+struct Expected {
+  std::uint32_t row;
+  std::uint32_t rule;
+  std::uint32_t detail;
+};
+
+void ExpectFindings(const RuleCheckResult& result, const std::vector<Expected>& expected) {
+  ASSERT_EQ(result.findings.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(result.findings[i].row, expected[i].row);
+    EXPECT_EQ(result.findings[i].rule, expected[i].rule);
+    EXPECT_EQ(result.findings[i].detail, expected[i].detail);
+  }
+}
+
+TEST(RuleCheck, FindingsComeInRowOrderThenInTheOrderOfTheRules) {
+  TCsv csv;
+  ASSERT_TRUE(csv.LoadFromText(u"id,name\n1,a\n1,\n2,b\n,b\n"));
+  const std::vector<ColumnRule> rules =
+      Rules({u"B:unique", u"A:required", u"B:required", u"A:unique", u"A:same"});
+  const RuleCheckResult result = CheckRules(csv.Table(), true, rules);
+  EXPECT_EQ(result.outcome, RuleCheckResult::Outcome::Broken);
+  ExpectFindings(result, {{2, 2, 0}, {2, 3, 1}, {3, 4, 0}, {4, 0, 3}, {4, 1, 0}, {4, 4, 0}});
+  EXPECT_EQ(result.counts, (std::vector<std::uint64_t>{1, 1, 1, 1, 2}));
+  EXPECT_EQ(result.referenceRow, 1u);
+  EXPECT_EQ(RuleFindingText(rules[3], result.findings[1], u"1"), u"2行目と同じ値です");
+}
+
+TEST(RuleCheck, NoDataRowMeansNothingToCheck) {
+  const std::vector<ColumnRule> rules = Rules({u"A:required"});
+  TCsv title;
+  ASSERT_TRUE(title.LoadFromText(u"only a title\n"));
+  EXPECT_EQ(CheckRules(title.Table(), true, rules).outcome, RuleCheckResult::Outcome::NoRows);
+  EXPECT_EQ(CheckRules(CsvTable::Empty(), false, rules).outcome, RuleCheckResult::Outcome::NoRows);
+  const RuleCheckResult one = CheckRules(title.Table(), false, rules);
+  EXPECT_EQ(one.outcome, RuleCheckResult::Outcome::AllPass);
+  EXPECT_EQ(RuleStatusText(one), u"すべての値が規則を満たしています。");
+}
+
+TEST(RuleCheck, AColumnOutsideTheTableReadsAsEmptyCells) {
+  TCsv csv;
+  ASSERT_TRUE(csv.LoadFromText(u"a\nb\n"));
+  const RuleCheckResult result =
+      CheckRules(csv.Table(), false, Rules({u"C:required", u"C:unique"}));
+  ExpectFindings(result, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}});
+}
+
+// Many ranges on several threads must give what one pass in row order gives.
+TEST(RuleCheck, RangesJoinAsOnePassWould) {
+  constexpr std::uint32_t Rows = 150000;
+  std::u16string text;
+  for (std::uint32_t i = 0; i < Rows; ++i) {
+    const std::string line =
+        std::to_string(i % 1000) + "," + std::to_string(i) + "," + (i % 7 == 0 ? "x" : "") + "\n";
+    text += FromUtf8(line);
+  }
+  TCsv csv;
+  ASSERT_TRUE(csv.LoadFromText(std::move(text)));
+  const std::vector<ColumnRule> rules =
+      Rules({u"A:unique", u"C:required", u"B:regex=\\d*[05]", u"A:same", u"B:unique"});
+  const RuleCheckResult result = CheckRules(csv.Table(), false, rules);
+  std::vector<Expected> expected;
+  for (std::uint32_t i = 0; i < Rows; ++i) {
+    if (i >= 1000) expected.push_back({i, 0, i % 1000});
+    if (i % 7 != 0) expected.push_back({i, 1, 0});
+    if (i % 5 != 0) expected.push_back({i, 2, 0});
+    if (i % 1000 != 0) expected.push_back({i, 3, 0});
+  }
+  ExpectFindings(result, expected);
+  EXPECT_EQ(result.counts[4], 0u);
+}
+
+TEST(RuleCheck, ACancelledRunSaysSo) {
+  TCsv csv;
+  ASSERT_TRUE(csv.LoadFromText(u"a\nb\n"));
+  const std::atomic<bool> cancel{true};
+  EXPECT_EQ(CheckRules(csv.Table(), false, Rules({u"A:required"}), nullptr, &cancel).outcome,
+            RuleCheckResult::Outcome::Cancelled);
+}
+
+}  // namespace
+}  // namespace norvalis
