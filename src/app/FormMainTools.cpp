@@ -273,17 +273,22 @@ void TFormMain::ActionEditGoToRowExecute() {
 
 void TFormMain::ActionEditCopyCellExecute() {
   const std::shared_ptr<const CsvTable> table = Table();
+  if (!FileInStep(table, true)) return;
   const UnicodeString text =
       table ? UnicodeString(table->Cell(TableIndex(grid_->Row()), TableIndex(grid_->Col())))
             : UnicodeString();
+  // A cell read while the file changed may be part old, part new.
+  if (!FileInStep(table, true)) return;
   QApplication::clipboard()->setText(QString::fromStdU16String(text));
   SetStatusText(CellCopiedText);
 }
 
 void TFormMain::ActionEditCopyRowExecute() {
   const std::shared_ptr<const CsvTable> table = Table();
+  if (!FileInStep(table, true)) return;
   std::vector<UnicodeString> cells;
   if (table) table->RowCells(TableIndex(grid_->Row()), cells);
+  if (!FileInStep(table, true)) return;
   QApplication::clipboard()->setText(QString::fromStdU16String(TsvLine(cells)));
   SetStatusText(RowCopiedText);
 }
@@ -308,7 +313,9 @@ void TFormMain::FindCell(bool forward) {
     FindBar->Open();
     return;
   }
+  const TableRead reading(*this);
   const std::shared_ptr<const CsvTable> table = Table();
+  if (!FileInStep(table, true)) return;
   CellSearchRequest request;
   request.text = text.toStdU16String();
   request.caseSensitive = FindBar->CaseSensitive();
@@ -332,6 +339,7 @@ void TFormMain::FindCell(bool forward) {
     searching_ = false;
     // Another file came while the search ran: its answer is about a table no longer shown.
     if (Table() != table) return;
+    if (!FileInStep(table, true)) return;
   }
   switch (result.outcome) {
     case CellSearchResult::Outcome::Found:
@@ -352,7 +360,9 @@ void TFormMain::FindCell(bool forward) {
 
 void TFormMain::ActionCsvCheckAllExecute() {
   TCursorHourGlass cursor;
+  const TableRead reading(*this);
   const std::shared_ptr<const CsvTable> table = Table();
+  if (!FileInStep(table, true)) return;
   const bool title = ui_.CheckBoxFirstLineIsTitle->isChecked();
   AllColumnsResult result;
   {
@@ -361,6 +371,7 @@ void TFormMain::ActionCsvCheckAllExecute() {
     YieldHook hook = document_->CheckProgressHook();
     result = CheckAllColumns(table ? *table : CsvTable::Empty(), title, &hook);
   }
+  if (!FileInStep(table, true)) return;
   if (result.outcome == CheckResult::Outcome::NoRows) {
     Dialogs::Current().Warning(this, NoRowsText);
     SetStatusText(NoRowsText);

@@ -53,12 +53,6 @@ class TDocument : public QObject {
   // reports as the check does and lets events run.
   YieldHook CheckProgressHook();
 
-  // Whether the file changed on disk under the loaded table.
-  bool Stale() const { return core_.Stale(); }
-  void SetStaleProbe(std::function<bool(const CsvTable&)> probe) {
-    core_.SetStaleProbe(std::move(probe));
-  }
-
  signals:
   // A load began; the table is empty until it ends.
   void loadStarted();
