@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -73,6 +74,17 @@ class EscapeCancels : public QObject {
  private:
   std::atomic<bool>& cancel_;
 };
+
+const QString EncodingLabelName = QStringLiteral("文字コード");
+const QString TableSizeLabelName = QStringLiteral("表の大きさ");
+const QString StoppedShortText = QStringLiteral("（%1 バイト目で停止）");
+
+// A label of the status bar: a screen reader hears its name with its value, "文字コード:
+// Shift_JIS", since it reads a label by its name alone.
+void ShowLabel(QLabel* label, const QString& name, const QString& value) {
+  label->setText(value);
+  label->setAccessibleName(value.isEmpty() ? QString() : name + QStringLiteral(": ") + value);
+}
 
 // "124,825 行 × 15 列"
 QString TableSizeText(std::uint32_t rows, std::uint32_t cols) {
@@ -170,10 +182,10 @@ void TFormMain::CreateToolMenus() {
 void TFormMain::CreateToolWidgets() {
   LabelEncoding = new QLabel(ui_.StatusBar1);
   LabelEncoding->setObjectName(QStringLiteral("LabelEncoding"));
-  LabelEncoding->setAccessibleName(QStringLiteral("文字コード"));
+
   LabelTableSize = new QLabel(ui_.StatusBar1);
   LabelTableSize->setObjectName(QStringLiteral("LabelTableSize"));
-  LabelTableSize->setAccessibleName(QStringLiteral("表の大きさ"));
+
   ui_.StatusBar1->addPermanentWidget(LabelEncoding);
   ui_.StatusBar1->addPermanentWidget(LabelTableSize);
 
@@ -211,16 +223,31 @@ void TFormMain::UpdateTableStatus() {
   LabelEncoding->setVisible(table != nullptr);
   LabelTableSize->setVisible(table != nullptr);
   if (!table) {
-    LabelEncoding->clear();
-    LabelTableSize->clear();
+    ShowLabel(LabelEncoding, EncodingLabelName, {});
+    ShowLabel(LabelTableSize, TableSizeLabelName, {});
+    LabelTableSize->setToolTip({});
     return;
   }
-  // Only the mark tells UTF-8 with a mark from UTF-8 without.
-  QFile file(ui_.EditFilename->text());
-  const QByteArray leading = file.open(QIODevice::ReadOnly) ? file.read(4) : QByteArray();
-  LabelEncoding->setText(QString::fromStdU16String(Encodings::DisplayName(
-      document_->Csv().CodePage(), std::string_view(leading.constData(), leading.size()))));
-  LabelTableSize->setText(TableSizeText(table->RowCount(), table->ColCount()));
+  // Only the mark tells UTF-8 with a mark from UTF-8 without. Of a regular file only: a FIFO
+  // opened again would wait for another writer.
+  const QString name = QString::fromStdU16String(document_->FileName());
+  QFile file(name);
+  const QByteArray leading =
+      QFileInfo(name).isFile() && file.open(QIODevice::ReadOnly) ? file.read(4) : QByteArray();
+  ShowLabel(
+      LabelEncoding, EncodingLabelName,
+      QString::fromStdU16String(Encodings::DisplayName(
+          document_->Csv().CodePage(), std::string_view(leading.constData(), leading.size()))));
+  QString size = TableSizeText(table->RowCount(), table->ColCount());
+  QString stopped;
+  if (const std::optional<std::uint64_t> at = table->StoppedAt()) {
+    // The rest of the file is not in the table: the status text of the load does not say so.
+    size += StoppedShortText.arg(QString::fromStdU16String(GroupDigits(*at + 1)));
+    stopped = QString::fromStdU16String(StoppedAtText(*at));
+  }
+  ShowLabel(LabelTableSize, TableSizeLabelName, size);
+  LabelTableSize->setToolTip(stopped);
+  LabelTableSize->setAccessibleDescription(stopped);
 }
 
 void TFormMain::ReopenWithCodePage(std::uint16_t codePage) {

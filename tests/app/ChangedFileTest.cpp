@@ -48,8 +48,8 @@ class ChangedFileTest : public testing::WindowTest {
   // Runs each command that reads the table; the status text each leaves.
   QStringList RunReadingCommands() {
     QStringList statuses;
-    for (const char* name : {"ActionCsvCheck", "ActionCsvCheckAll", "ActionEditCopyCell",
-                             "ActionEditCopyRow"}) {
+    for (const char* name :
+         {"ActionCsvCheck", "ActionCsvCheckAll", "ActionEditCopyCell", "ActionEditCopyRow"}) {
       Trigger(name);
       statuses << form->StatusText();
     }
@@ -81,8 +81,8 @@ TEST_F(ChangedFileTest, AChangeIsNoticedIdleAndNoCommandAnswersFromAChangedFile)
          ASSERT_TRUE(file.open(QIODevice::ReadWrite));
          file.write("x");
        },
-       false,
-       QStringLiteral("CSVファイルがディスク上で変更されました。\n更新日時が変わりました。"), 3},
+       false, QStringLiteral("CSVファイルがディスク上で変更されました。\n更新日時が変わりました。"),
+       3},
       {"appended",
        [](const QString& path, auto&) {
          QFile file(path);
@@ -96,19 +96,24 @@ TEST_F(ChangedFileTest, AChangeIsNoticedIdleAndNoCommandAnswersFromAChangedFile)
       {"replaced",
        [](const QString& path, auto& dir) {
          const QString other = testing::WriteFile(dir, QStringLiteral("new.csv"), "a,b\n");
-         ASSERT_EQ(std::rename(other.toLocal8Bit().constData(), path.toLocal8Bit().constData()),
-                   0);
+         ASSERT_EQ(std::rename(other.toLocal8Bit().constData(), path.toLocal8Bit().constData()), 0);
        },
        false,
        QStringLiteral("CSVファイルがディスク上で変更されました。\n"
                       "同じ名前の別のファイルに置き換えられました。"),
        1},
-      {"deleted", [](const QString& path, auto&) { ASSERT_TRUE(QFile::remove(path)); }, true, {}, 0},
+      {"deleted",
+       [](const QString& path, auto&) { ASSERT_TRUE(QFile::remove(path)); },
+       true,
+       {},
+       0},
       {"renamed",
        [](const QString& path, auto& dir) {
          ASSERT_TRUE(QFile::rename(path, dir.filePath(QStringLiteral("moved.csv"))));
        },
-       true, {}, 0},
+       true,
+       {},
+       0},
   };
   for (const DiskCase& c : cases) {
     SCOPED_TRACE(c.name);

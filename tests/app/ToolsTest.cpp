@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -51,6 +52,23 @@ class ToolsTest : public testing::WindowTest {
     Bar()->EditFindText->setText(text);
     Action(forward ? "ActionEditFindNext" : "ActionEditFindPrevious")->trigger();
   }
+  // The status bar's labels show the values and screen readers hear them with their names.
+  void ExpectLabels(const QString& encoding, const QString& size, const QString& tip = {}) {
+    const struct {
+      const char* name;
+      QString prefix;
+      QString text;
+    } labels[] = {{"LabelEncoding", QStringLiteral("文字コード: "), encoding},
+                  {"LabelTableSize", QStringLiteral("表の大きさ: "), size}};
+    for (const auto& l : labels) {
+      SCOPED_TRACE(l.name);
+      EXPECT_EQ(Label(l.name)->text(), l.text);
+      QAccessibleInterface* label = QAccessible::queryAccessibleInterface(Label(l.name));
+      ASSERT_NE(label, nullptr);
+      EXPECT_EQ(label->text(QAccessible::Name), l.text.isEmpty() ? QString() : l.prefix + l.text);
+    }
+    EXPECT_EQ(Label("LabelTableSize")->toolTip(), tip);
+  }
   // The current cell as table row and column.
   std::pair<std::int64_t, int> Current() const { return {Grid()->Row() - 1, Grid()->Col() - 1}; }
 };
@@ -60,15 +78,14 @@ TEST_F(ToolsTest, EncodingIsShownChosenAndKeptInTheProject) {
   // "あ" in EUC-JP; as Shift_JIS the bytes are two half-width katakana.
   const QString csv = Write("e.csv", "\xA4\xA2,a,b\n\xA4\xA2,a,c\n");
   Load(csv);
-  EXPECT_EQ(Label("LabelEncoding")->text(), QStringLiteral("EUC-JP"));
-  EXPECT_EQ(Label("LabelTableSize")->text(), QStringLiteral("2 行 × 3 列"));
+  ExpectLabels(QStringLiteral("EUC-JP"), QStringLiteral("2 行 × 3 列"));
   EXPECT_TRUE(Encoding(0)->isChecked());
 
   Grid()->SetCol(3);
   Encoding(932)->trigger();
   ASSERT_TRUE(WaitLoaded());
   EXPECT_EQ(Cell(0, 0), QStringLiteral("\uFF64\uFF62"));
-  EXPECT_EQ(Label("LabelEncoding")->text(), QStringLiteral("Shift_JIS"));
+  ExpectLabels(QStringLiteral("Shift_JIS"), QStringLiteral("2 行 × 3 列"));
   EXPECT_TRUE(Encoding(932)->isChecked());
   EXPECT_EQ(Grid()->Col(), 3) << "the column stays where the new table has it";
 
@@ -79,6 +96,7 @@ TEST_F(ToolsTest, EncodingIsShownChosenAndKeptInTheProject) {
   form->ActionFileNewExecute();
   EXPECT_TRUE(Encoding(0)->isChecked());
   EXPECT_FALSE(Label("LabelEncoding")->isVisible());
+  ExpectLabels({}, {});
   form->OpenProject(project.toStdU16String());
   ASSERT_TRUE(WaitLoaded());
   EXPECT_EQ(Cell(0, 0), QStringLiteral("\uFF64\uFF62"));
@@ -92,8 +110,15 @@ TEST_F(ToolsTest, EncodingIsShownChosenAndKeptInTheProject) {
   for (int i = 0; i < 1234; ++i)
     rows += "x\n";
   Load(Write("bom.csv", rows));
-  EXPECT_EQ(Label("LabelEncoding")->text(), QStringLiteral("UTF-8 (BOM)"));
-  EXPECT_EQ(Label("LabelTableSize")->text(), QStringLiteral("1,234 行 × 1 列"));
+  ExpectLabels(QStringLiteral("UTF-8 (BOM)"), QStringLiteral("1,234 行 × 1 列"));
+
+  // A file whose reading stopped at a NUL says where, beside the status text of a load.
+  Load(Write("nul.csv", std::string("ab,c\0de", 7)));
+  EXPECT_EQ(form->StatusText(), TFormMain::LoadedText);
+  ExpectLabels(QStringLiteral("Shift_JIS"), QStringLiteral("1 行 × 2 列（5 バイト目で停止）"),
+               QStringLiteral("読み込みは 5 バイト目で止まりました（NUL文字）"));
+  Load(Write("bom.csv", "x\n"));
+  ExpectLabels(QStringLiteral("Shift_JIS"), QStringLiteral("1 行 × 1 列"));
 }
 
 TEST_F(ToolsTest, CopyTakesTheCellOrTheRowAsSpreadsheetsPasteIt) {
