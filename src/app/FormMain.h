@@ -162,8 +162,9 @@ class TFormMain : public QMainWindow {
   // Reads the file in the CSV box again decoded by codePage (0: detected), keeping the
   // current column where the new table has it.
   void ReopenWithCodePage(std::uint16_t codePage);
-  // Makes the table cell current (and visible) in the grid; false when it is not there.
-  bool GoToTableCell(std::int64_t tableRow, std::int64_t column);
+  // Makes the table cell current (and visible) in the grid, focused unless told not to; false
+  // when it is not there.
+  bool GoToTableCell(std::int64_t tableRow, std::int64_t column, bool focusGrid = true);
   void UpdateTableStatus();
   void RememberDifference(const CheckResult& result, std::int64_t column);
   void FindCell(bool forward);
@@ -224,7 +225,6 @@ class TFormMain : public QMainWindow {
     std::int64_t column = 0;
   };
   std::optional<Difference> lastDifference_;
-  std::weak_ptr<const CsvTable> allColumnsTable_;  // the table the result window shows
   bool searching_ = false;
 };
 

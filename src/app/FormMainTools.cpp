@@ -44,7 +44,9 @@ namespace norvalis {
 namespace {
 
 const QString NotFoundPrefix = QStringLiteral("見つかりませんでした: ");
-const QString FoundText = QStringLiteral("見つかりました: %1行目、%2列");
+const QString FoundText = QStringLiteral("見つかりました: ファイルの%1行目、%2列");
+const QString WrappedForwardText = QStringLiteral("先頭に戻って検索しました。");
+const QString WrappedBackwardText = QStringLiteral("末尾に戻って検索しました。");
 const QString SearchCancelledText = QStringLiteral("検索を中止しました。");
 const QString NoDifferenceText = QStringLiteral("移動できる差異のあるセルがありません。");
 const QString CellCopiedText = QStringLiteral("セルをコピーしました。");
@@ -220,6 +222,13 @@ void TFormMain::UpdateTableStatus() {
   for (QAction* action : EncodingGroup->actions())
     action->setChecked(action->data().toUInt() == csvCodePage_);
   const std::shared_ptr<const CsvTable> table = Table();
+  // A result window belongs to the table it was made from.
+  if (AllColumnsWindow != nullptr) AllColumnsWindow->SetTableReplaced();
+  // The check and every column keep their answer for no table ("検証する行がありません。").
+  for (QAction* action : {ActionEditCopyCell, ActionEditCopyRow, ActionEditFind, ActionEditFindNext,
+                          ActionEditFindPrevious, ActionEditGoToRow, ActionEditGoToDifference}) {
+    action->setEnabled(table != nullptr);
+  }
   LabelEncoding->setVisible(table != nullptr);
   LabelTableSize->setVisible(table != nullptr);
   if (!table) {
@@ -260,7 +269,7 @@ void TFormMain::ReopenWithCodePage(std::uint16_t codePage) {
   UpdateTableStatus();
 }
 
-bool TFormMain::GoToTableCell(std::int64_t tableRow, std::int64_t column) {
+bool TFormMain::GoToTableCell(std::int64_t tableRow, std::int64_t column, bool focusGrid) {
   const std::int64_t gridRow = tableRow < 0 ? grid_->Row() : tableRow + 1;
   const std::int64_t gridCol = column + 1;
   if (gridCol < grid_->FixedCols() || gridCol >= grid_->ColCount() ||
@@ -269,7 +278,7 @@ bool TFormMain::GoToTableCell(std::int64_t tableRow, std::int64_t column) {
   }
   grid_->SetCol(static_cast<int>(gridCol));
   grid_->SetRow(gridRow);
-  grid_->setFocus();
+  if (focusGrid) grid_->setFocus();
   return true;
 }
 
@@ -289,12 +298,14 @@ void TFormMain::ActionEditGoToDifferenceExecute() {
 }
 
 void TFormMain::ActionEditGoToRowExecute() {
-  const std::int64_t dataRows = grid_->RowCount() - grid_->FixedRows();
-  TGoToRowDialog dialog(grid_->Row() - grid_->FixedRows() + 1, dataRows, this);
+  // Rows are asked for by their line in the file, the number the check reports; grid row r
+  // shows table row r - 1, which is line r of the file.
+  const std::int64_t lastLine = grid_->RowCount() - 1;
+  TGoToRowDialog dialog(grid_->Row(), grid_->FixedRows(), lastLine, this);
   if (Dialogs::Current().Exec(dialog) != QDialog::Accepted) return;
   const std::optional<std::int64_t> number = dialog.RowNumber();
   if (!number) return;
-  grid_->SetRow(*number - 1 + grid_->FixedRows());
+  grid_->SetRow(*number);
   grid_->setFocus();
 }
 
@@ -369,13 +380,23 @@ void TFormMain::FindCell(bool forward) {
     if (!FileInStep(table, true)) return;
   }
   switch (result.outcome) {
-    case CellSearchResult::Outcome::Found:
-      GoToTableCell(result.row, result.col);
-      // The grid marks the column; the status says which row, as the grid numbers it.
-      SetStatusText(FoundText.arg(grid_->Row() - grid_->FixedRows() + 1)
-                        .arg(QString::fromStdU16String(TCsvUtility::ColumnIndexToLetters(
-                            static_cast<std::int32_t>(result.col)))));
+    case CellSearchResult::Outcome::Found: {
+      // The search went past the end (or the start) when it came back to the current cell
+      // or before it.
+      const auto at = std::make_pair(result.row, result.col);
+      const auto from = std::make_pair(request.row, request.col);
+      const bool wrapped = forward ? at <= from : at >= from;
+      // The bar keeps the focus, so Enter, Shift+Enter and Esc go on working there.
+      GoToTableCell(result.row, result.col, !FindBar->isVisible());
+      // The grid marks the column; the status says which row, as the check numbers it.
+      QString status = FoundText.arg(static_cast<qulonglong>(result.row) + 1)
+                           .arg(QString::fromStdU16String(TCsvUtility::ColumnIndexToLetters(
+                               static_cast<std::int32_t>(result.col))));
+      if (wrapped)
+        status += QLatin1Char(' ') + (forward ? WrappedForwardText : WrappedBackwardText);
+      SetStatusText(status);
       break;
+    }
     case CellSearchResult::Outcome::NotFound:
       SetStatusText(NotFoundPrefix + text);
       break;
@@ -409,13 +430,12 @@ void TFormMain::ActionCsvCheckAllExecute() {
     connect(AllColumnsWindow, &TAllColumnsWindow::cellRequested, this,
             [this](std::int64_t row, std::int64_t column) {
               try {
-                if (allColumnsTable_.lock() == Table()) GoToTableCell(row, column);
+                GoToTableCell(row, column);
               } catch (...) {
                 Application::ShowCurrentException();
               }
             });
   }
-  allColumnsTable_ = table;
   AllColumnsWindow->SetResult(result, ui_.EditFilename->text());
   AllColumnsWindow->show();
   AllColumnsWindow->raise();

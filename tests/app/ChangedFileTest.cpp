@@ -146,7 +146,7 @@ TEST_F(ChangedFileTest, AChangeIsNoticedIdleAndNoCommandAnswersFromAChangedFile)
                                        QStringLiteral("すべての列で値が一致しました。"),
                                        QStringLiteral("セルをコピーしました。"),
                                        QStringLiteral("行をコピーしました。"),
-                                       QStringLiteral("見つかりました: 1行目、B列")}));
+                                       QStringLiteral("見つかりました: ファイルの1行目、B列")}));
       EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("a\tb"));
       EXPECT_EQ(dialogs.calls.size(), callsBefore);
     } else {

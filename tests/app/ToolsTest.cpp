@@ -2,6 +2,7 @@
 // go to a row or the difference, every column checked, and the small things.
 
 #include <string>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -131,7 +133,15 @@ TEST_F(ToolsTest, CopyTakesTheCellOrTheRowAsSpreadsheetsPasteIt) {
   Grid()->SetRow(2);
   Action("ActionEditCopyRow")->trigger();
   EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("d\t\"two\nlines\"\tf"));
-  // The grid's context menu offers both.
+  // The grid's context menu offers both, on the cell right-clicked.
+  Grid()->SetCol(3);
+  Grid()->SetRow(1);
+  const QPoint a2 = Grid()->CellRect(1, 2).center();
+  QMouseEvent press(QEvent::MouseButtonPress, a2, Grid()->viewport()->mapToGlobal(a2),
+                    Qt::RightButton, Qt::RightButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(Grid()->viewport(), &press);
+  Action("ActionEditCopyCell")->trigger();
+  EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("d"));
   EXPECT_TRUE(Grid()->actions().contains(Action("ActionEditCopyCell")));
   EXPECT_TRUE(Grid()->actions().contains(Action("ActionEditCopyRow")));
 }
@@ -143,29 +153,63 @@ TEST_F(ToolsTest, FindRunsAlongTheRowsWrapsOnceAndSaysWhenNothingIsThere) {
   Action("ActionEditFind")->trigger();
   EXPECT_TRUE(Bar()->isVisible());
 
+  const QString wrappedForward = QStringLiteral(" 先頭に戻って検索しました。");
+  const QString wrappedBackward = QStringLiteral(" 末尾に戻って検索しました。");
   const struct {
     const char* text;
     bool caseSensitive;
     bool forward;
     std::int64_t row;  // table row found
     int col;
+    QString status;  // the line in the file, as the check numbers it
   } steps[] = {
-      {"ab", false, true, 2, 1},  // starts after the current cell (row 1, A)
-      {"ab", false, true, 3, 0}, {"ab", false, true, 1, 0},  // wrapped, the title row skipped
-      {"ab", true, true, 2, 1},                              // "Ab" does not count
-      {"ab", true, false, 3, 0},                             // backwards, wrapping past the top
-      {"t", false, true, 3, 0},                              // the title is not searched: stays
+      // Starts after the current cell (row 1, A).
+      {"ab", false, true, 2, 1, QStringLiteral("見つかりました: ファイルの3行目、B列")},
+      {"ab", false, true, 3, 0, QStringLiteral("見つかりました: ファイルの4行目、A列")},
+      // Wrapped, the title row skipped.
+      {"ab", false, true, 1, 0,
+       QStringLiteral("見つかりました: ファイルの2行目、A列") + wrappedForward},
+      // "Ab" does not count.
+      {"ab", true, true, 2, 1, QStringLiteral("見つかりました: ファイルの3行目、B列")},
+      // Backwards, wrapping past the top.
+      {"ab", true, false, 3, 0,
+       QStringLiteral("見つかりました: ファイルの4行目、A列") + wrappedBackward},
+      {"ab", true, false, 2, 1, QStringLiteral("見つかりました: ファイルの3行目、B列")},
+      {"q", true, true, 3, 1, QStringLiteral("見つかりました: ファイルの4行目、B列")},
+      {"q", true, true, 2, 0,
+       QStringLiteral("見つかりました: ファイルの3行目、A列") + wrappedForward},
+      {"Ab", true, true, 1, 0,
+       QStringLiteral("見つかりました: ファイルの2行目、A列") + wrappedForward},
+      // The current cell is the only match: found again, after going round.
+      {"Ab", true, true, 1, 0,
+       QStringLiteral("見つかりました: ファイルの2行目、A列") + wrappedForward},
+      // The title is not searched: stays.
+      {"t", false, true, 1, 0, QStringLiteral("見つかりませんでした: t")},
   };
   for (const auto& s : steps) {
     SCOPED_TRACE(::testing::Message() << s.text << " " << s.row << "," << s.col);
     Bar()->CheckBoxCaseSensitive->setChecked(s.caseSensitive);
     FindText(QString::fromUtf8(s.text), s.forward);
     EXPECT_EQ(Current(), std::make_pair(s.row, s.col));
+    EXPECT_EQ(form->StatusText(), s.status);
   }
-  EXPECT_EQ(form->StatusText(), QStringLiteral("見つかりませんでした: t"));
-  FindText(QStringLiteral("AB"));
-  EXPECT_EQ(form->StatusText(), QStringLiteral("見つかりました: 1行目、A列"))
-      << "numbered as the grid";
+  // The found cell is current, the bar keeps its keys: Enter goes on, Esc closes it.
+  form->activateWindow();
+  ASSERT_TRUE(testing::WaitUntil([&] { return form->isActiveWindow(); }));
+  Bar()->EditFindText->setFocus();
+  Bar()->EditFindText->setText(QStringLiteral("ab"));
+  for (const auto& [key, modifiers, row] :
+       {std::tuple{Qt::Key_Return, Qt::NoModifier, std::int64_t{2}},
+        std::tuple{Qt::Key_Return, Qt::ShiftModifier, std::int64_t{1}}}) {
+    QKeyEvent press(QEvent::KeyPress, key, modifiers);
+    QApplication::sendEvent(QApplication::focusWidget(), &press);
+    EXPECT_EQ(Current().first, row);
+    EXPECT_EQ(QApplication::focusWidget(), Bar()->EditFindText);
+  }
+  QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QApplication::sendEvent(QApplication::focusWidget(), &esc);
+  EXPECT_FALSE(Bar()->isVisible());
+  Bar()->show();
   // F3 with an empty text opens the bar instead of searching.
   Bar()->hide();
   FindText(QString());
@@ -201,7 +245,7 @@ TEST_F(ToolsTest, GoToARowAndToTheDifferenceTheCheckReported) {
   const struct {
     const char* typed;
     std::int64_t gridRow;
-  } cases[] = {{"3", 4}, {"1", 2}, {"99", 5}, {"0", 2}};
+  } cases[] = {{"3", 3}, {"1", 2}, {"99", 5}, {"0", 2}};  // lines of the file, title first
   for (const auto& c : cases) {
     SCOPED_TRACE(c.typed);
     dialogs.onExec = [&](QDialog& dialog) {
@@ -256,6 +300,55 @@ TEST_F(ToolsTest, EveryColumnCheckedShowsAWindowThatGoesToTheCellAndCopies) {
   EXPECT_EQ(QApplication::clipboard()->text(),
             QStringLiteral("列\t列名\t結果\tセルの値\nA\tid\t3行目\t2\nB\tname\t4行目\ty\n"
                            "C\tflag\t一致\t\n"));
+
+  // The result belongs to its table: another encoding, another file or New replace it.
+  const QLabel* summary = norvalis::Find<QLabel>(*window, "LabelAllColumnsSummary");
+  const QString replaced =
+      QStringLiteral("この結果の表は閉じられたか、読み込み直されました。セルへは移動できません。");
+  const std::function<void()> replacements[] = {
+      [&] { Encoding(932)->trigger(); },
+      [&] { Load(Write("b.csv", "1,2,3\n4,5,6\n7,8,9\n1,2,3\n")); },
+      [&] { form->ActionFileNewExecute(); },
+  };
+  for (const auto& replace : replacements) {
+    Load(dir.filePath(QStringLiteral("a.csv")));
+    Action("ActionCsvCheckAll")->trigger();
+    ASSERT_FALSE(summary->text().contains(replaced));
+    replace();
+    ASSERT_TRUE(WaitLoaded());
+    EXPECT_TRUE(summary->text().endsWith(replaced)) << summary->text().toStdString();
+    Grid()->SetCol(1);
+    const std::int64_t row = Grid()->Row();
+    emit list->itemActivated(list->topLevelItem(1), 0);
+    EXPECT_EQ(Grid()->Col(), 1) << "moved in another table";
+    EXPECT_EQ(Grid()->Row(), row);
+  }
+}
+
+TEST_F(ToolsTest, CommandsThatNeedATableWaitForOne) {
+  const char* needTable[] = {"ActionEditCopyCell",      "ActionEditCopyRow",
+                             "ActionEditFind",          "ActionEditFindNext",
+                             "ActionEditFindPrevious",  "ActionEditGoToRow",
+                             "ActionEditGoToDifference"};
+  const auto enabled = [&](bool expected) {
+    for (const char* name : needTable) {
+      SCOPED_TRACE(name);
+      EXPECT_EQ(Action(name)->isEnabled(), expected);
+    }
+    // The check answers for no table itself.
+    EXPECT_TRUE(Action("ActionCsvCheck")->isEnabled());
+    EXPECT_TRUE(Action("ActionCsvCheckAll")->isEnabled());
+  };
+  enabled(false);
+  form->SetStatusText(QStringLiteral("before"));
+  Action("ActionEditCopyCell")->trigger();
+  Action("ActionEditGoToRow")->trigger();
+  EXPECT_EQ(form->StatusText(), QStringLiteral("before")) << "said it copied nothing";
+  EXPECT_TRUE(dialogs.Of(testing::DialogCall::Kind::Modal).empty()) << "asked for a row of none";
+  Load(Write("t.csv", "a\n"));
+  enabled(true);
+  form->ActionFileNewExecute();
+  enabled(false);
 }
 
 TEST_F(ToolsTest, SmallThingsUsersReachFor) {
