@@ -94,6 +94,9 @@ TFormMain::TFormMain(QWidget* parent)
   CreateToolWidgets();
 
   resize(DesignClientWidth, DesignClientHeight + menuBar()->sizeHint().height());
+  // Below this the bars, the file row and the grid's header would lie over each other.
+  setMinimumSize(minimumSizeHint().expandedTo(
+      QSize(MinimumClientWidth, MinimumClientHeight + menuBar()->sizeHint().height())));
   // A .csv or a .NVS dropped from the file manager opens as the browse button or Open would.
   setAcceptDrops(true);
 

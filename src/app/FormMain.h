@@ -58,6 +58,9 @@ class TFormMain : public QMainWindow {
   // Design size of the client area (below the menu bar).
   static constexpr int DesignClientWidth = TFormMainUi::DesignClientWidth;
   static constexpr int DesignClientHeight = TFormMainUi::DesignClientHeight;
+  // The smallest client area at which no control covers another.
+  static constexpr int MinimumClientWidth = 320;
+  static constexpr int MinimumClientHeight = 200;
 
   TFileDialog OpenDialogCsv;
   TFileDialog OpenDialogProject;
@@ -159,6 +162,7 @@ class TFormMain : public QMainWindow {
   void ActionEditFindPreviousExecute();
   void ActionEditGoToRowExecute();
   void ActionEditGoToDifferenceExecute();
+  void ActionViewFitColumnsExecute();
   // Reads the file in the CSV box again decoded by codePage (0: detected), keeping the
   // current column where the new table has it.
   void ReopenWithCodePage(std::uint16_t codePage);
@@ -212,6 +216,7 @@ class TFormMain : public QMainWindow {
   QAction* ActionEditFindPrevious = nullptr;
   QAction* ActionEditGoToRow = nullptr;
   QAction* ActionEditGoToDifference = nullptr;
+  QAction* ActionViewFitColumns = nullptr;
   QLabel* LabelEncoding = nullptr;
   QLabel* LabelTableSize = nullptr;
   TFindBar* FindBar = nullptr;

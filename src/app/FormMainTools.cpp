@@ -126,6 +126,8 @@ void TFormMain::CreateToolActions() {
   ActionEditGoToDifference =
       MakeAction(this, "ActionEditGoToDifference", edit, QStringLiteral("差異のあるセルへ移動"),
                  QKeySequence(Qt::CTRL | Qt::Key_J), -1);
+  ActionViewFitColumns = MakeAction(this, "ActionViewFitColumns", edit,
+                                    QStringLiteral("すべての列の幅を調整"), QKeySequence(), -1);
   // The menu shows the key beside the command.
   ui_.ActionHelpHelp->setShortcut(QKeySequence(Qt::Key_F1));
 
@@ -138,6 +140,7 @@ void TFormMain::CreateToolActions() {
       {ActionEditFindPrevious, &TFormMain::ActionEditFindPreviousExecute},
       {ActionEditGoToRow, &TFormMain::ActionEditGoToRowExecute},
       {ActionEditGoToDifference, &TFormMain::ActionEditGoToDifferenceExecute},
+      {ActionViewFitColumns, &TFormMain::ActionViewFitColumnsExecute},
   };
   for (const auto& [action, handler] : handlers) {
     connect(action, &QAction::triggered, this,
@@ -179,6 +182,8 @@ void TFormMain::CreateToolMenus() {
   MenuEdit->addSeparator();
   MenuEdit->addAction(ActionEditGoToRow);
   MenuEdit->addAction(ActionEditGoToDifference);
+  MenuEdit->addSeparator();
+  MenuEdit->addAction(ActionViewFitColumns);
 }
 
 void TFormMain::CreateToolWidgets() {
@@ -226,7 +231,8 @@ void TFormMain::UpdateTableStatus() {
   if (AllColumnsWindow != nullptr) AllColumnsWindow->SetTableReplaced();
   // The check and every column keep their answer for no table ("検証する行がありません。").
   for (QAction* action : {ActionEditCopyCell, ActionEditCopyRow, ActionEditFind, ActionEditFindNext,
-                          ActionEditFindPrevious, ActionEditGoToRow, ActionEditGoToDifference}) {
+                          ActionEditFindPrevious, ActionEditGoToRow, ActionEditGoToDifference,
+                          ActionViewFitColumns}) {
     action->setEnabled(table != nullptr);
   }
   LabelEncoding->setVisible(table != nullptr);
@@ -329,6 +335,12 @@ void TFormMain::ActionEditCopyRowExecute() {
   if (!FileInStep(table, true)) return;
   QApplication::clipboard()->setText(QString::fromStdU16String(TsvLine(cells)));
   SetStatusText(RowCopiedText);
+}
+
+void TFormMain::ActionViewFitColumnsExecute() {
+  // Japanese text is cut at the default width; the rows in view decide, as a double-click on
+  // a column's edge does.
+  grid_->FitAllColumns();
 }
 
 void TFormMain::ActionEditFindExecute() {

@@ -326,10 +326,10 @@ TEST_F(ToolsTest, EveryColumnCheckedShowsAWindowThatGoesToTheCellAndCopies) {
 }
 
 TEST_F(ToolsTest, CommandsThatNeedATableWaitForOne) {
-  const char* needTable[] = {"ActionEditCopyCell",      "ActionEditCopyRow",
-                             "ActionEditFind",          "ActionEditFindNext",
-                             "ActionEditFindPrevious",  "ActionEditGoToRow",
-                             "ActionEditGoToDifference"};
+  const char* needTable[] = {"ActionEditCopyCell",       "ActionEditCopyRow",
+                             "ActionEditFind",           "ActionEditFindNext",
+                             "ActionEditFindPrevious",   "ActionEditGoToRow",
+                             "ActionEditGoToDifference", "ActionViewFitColumns"};
   const auto enabled = [&](bool expected) {
     for (const char* name : needTable) {
       SCOPED_TRACE(name);
@@ -349,6 +349,37 @@ TEST_F(ToolsTest, CommandsThatNeedATableWaitForOne) {
   enabled(true);
   form->ActionFileNewExecute();
   enabled(false);
+}
+
+// However small the user makes the window, no control lies over another, and Japanese text
+// cut at the default width can be fitted in every column at once.
+TEST_F(ToolsTest, ASmallWindowKeepsItsControlsApartAndColumnsFitTheirText) {
+  Load(Write("j.csv", "\xEF\xBB\xBF東京都千代田区,大阪府大阪市北区,x\n"));
+  form->resize(200, 120);
+  QCoreApplication::processEvents();
+  EXPECT_GE(form->width(), TFormMain::MinimumClientWidth);
+  const auto place = [&](const char* name) {
+    const QWidget* widget = norvalis::Find<QWidget>(*form, name);
+    return QRect(widget->mapTo(form.get(), QPoint(0, 0)), widget->size());
+  };
+  const char* names[] = {"ToolBar1", "EditFilename", "SpeedButton1", "CheckBoxFirstLineIsTitle",
+                         "Grid",     "StatusBar1"};
+  for (std::size_t i = 0; i < std::size(names); ++i) {
+    for (std::size_t j = i + 1; j < std::size(names); ++j) {
+      SCOPED_TRACE(::testing::Message() << names[i] << " and " << names[j]);
+      // The design's edit reaches one pixel under the browse button.
+      EXPECT_LE(place(names[i]).intersected(place(names[j])).width(), 1);
+    }
+  }
+  EXPECT_GT(Grid()->viewport()->height(), Grid()->RowHeight(0)) << "no room for a data row";
+
+  form->resize(600, 400);
+  ASSERT_TRUE(Grid()->TextIsCut(1, 1));
+  Action("ActionViewFitColumns")->trigger();
+  for (int col = 1; col <= 3; ++col) {
+    SCOPED_TRACE(col);
+    EXPECT_FALSE(Grid()->TextIsCut(col, 1));
+  }
 }
 
 TEST_F(ToolsTest, SmallThingsUsersReachFor) {
