@@ -36,7 +36,9 @@ namespace norvalis {
 
 namespace {
 
-const QString CsvFilter = QStringLiteral("CSVファイル(*.CSV)|*.CSV|すべてのファイル(*.*)|*.*");
+// CSV first, as the design has it; tab-separated and text exports are CSV files by another name.
+const QString CsvFilter = QStringLiteral(
+    "CSVファイル(*.CSV)|*.CSV|テキストファイル(*.TXT;*.TSV)|*.TXT;*.TSV|すべてのファイル(*.*)|*.*");
 const QString ProjectFilter =
     QStringLiteral("Norvalisプロジェクトファイル(*.NVS)|*.NVS|すべてのファイル(*.*)|*.*");
 

@@ -26,6 +26,7 @@
 
 #include "app/AllColumnsWindow.h"
 #include "app/Application.h"
+#include "app/CommandLine.h"
 #include "check/CellSearch.h"
 #include "app/CursorHourGlass.h"
 #include "app/FindBar.h"
@@ -214,7 +215,7 @@ void TFormMain::CreateToolWidgets() {
   connect(ui_.EditFilename, &QLineEdit::returnPressed, this, [this] {
     RunCommand([this] {
       csvCodePage_ = 0;
-      OpenCsvFile(ui_.EditFilename->text().toStdU16String());
+      OpenCsvFile(TCommandLine::PastedFileName(ui_.EditFilename->text()).toStdU16String());
     });
   });
 }

@@ -271,6 +271,8 @@ void TFormMainUi::CreateClientArea(QMainWindow* window) {
   SpeedButton1->setDefaultAction(ActionCsvReffer);
   SpeedButton1->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
   SpeedButton1->setAccessibleName(StripMnemonic(ActionCsvReffer->text()));
+  // A tool button shows "(R)" but takes no mnemonic of its own.
+  SpeedButton1->setShortcut(QKeySequence::mnemonic(ActionCsvReffer->text()));
   panel->Place(SpeedButton1, QRect(400, 0, 71, 22), AnchoredPanel::Anchor::Right);
 
   CheckBoxFirstLineIsTitle = new QCheckBox(QStringLiteral("先頭行は列名(&F)"));

@@ -314,7 +314,9 @@ TEST_F(FormMainLayout, FileDialogsHaveFiltersAndDefaultExtensions) {
   };
   const DialogCase cases[] = {
       {"OpenDialogCsv", &form->OpenDialogCsv, TFileDialog::Kind::Open,
-       "CSVファイル(*.CSV)|*.CSV|すべてのファイル(*.*)|*.*", "CSV", false},
+       "CSVファイル(*.CSV)|*.CSV|テキストファイル(*.TXT;*.TSV)|*.TXT;*.TSV|すべてのファイル(*.*)|*."
+       "*",
+       "CSV", false},
       {"OpenDialogProject", &form->OpenDialogProject, TFileDialog::Kind::Open,
        "Norvalisプロジェクトファイル(*.NVS)|*.NVS|すべてのファイル(*.*)|*.*", "NVS", false},
       {"SaveDialogProject", &form->SaveDialogProject, TFileDialog::Kind::Save,

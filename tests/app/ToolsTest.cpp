@@ -11,7 +11,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDir>
 #include <QKeyEvent>
+#include <QToolButton>
+#include <QUrl>
 #include <QMouseEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -395,6 +398,28 @@ TEST_F(ToolsTest, SmallThingsUsersReachFor) {
   emit EditFilename()->returnPressed();
   ASSERT_TRUE(WaitLoaded());
   EXPECT_EQ(Cell(0, 1), QStringLiteral("b"));
+  // A path pasted as Windows copies it, as a URL or from the home folder opens that file.
+  const QString home = dir.filePath(QStringLiteral("ホーム"));
+  ASSERT_TRUE(QDir().mkpath(home));
+  const QString named = testing::WriteFile(QDir(home), QStringLiteral("空 白.csv"), "p,q\n");
+  const QByteArray oldHome = qgetenv("HOME");
+  qputenv("HOME", home.toLocal8Bit());
+  for (const QString& pasted :
+       {QStringLiteral("\"%1\"").arg(named), QStringLiteral("  \"%1\" ").arg(named),
+        QUrl::fromLocalFile(named).toString(QUrl::FullyEncoded), QStringLiteral("~/空 白.csv")}) {
+    SCOPED_TRACE(pasted.toStdString());
+    form->OpenCsvFile({});
+    EditFilename()->setText(pasted);
+    emit EditFilename()->returnPressed();
+    ASSERT_TRUE(WaitLoaded());
+    EXPECT_EQ(Cell(0, 1), QStringLiteral("q"));
+    EXPECT_EQ(EditFilename()->text(), named);
+  }
+  qputenv("HOME", oldHome);
+  Load(csv);
+  // "参照(R)" answers Alt+R.
+  EXPECT_EQ(norvalis::Find<QToolButton>(*form, "SpeedButton1")->shortcut(),
+            QKeySequence(Qt::ALT | Qt::Key_R));
 
   // Cut texts are the ones that get a tooltip; fitting a column makes the text whole.
   EXPECT_TRUE(Grid()->TextIsCut(1, 1));
