@@ -24,6 +24,7 @@
 #include "app/Application.h"
 #include "app/CommandLine.h"
 #include "app/CursorHourGlass.h"
+#include "app/EscapeCancels.h"
 #include "app/FormAboutBox.h"
 #include "app/FormConfigGeneral.h"
 #include "app/ProgressOwner.h"
@@ -158,6 +159,10 @@ void TFormMain::OpenCsvFile(const UnicodeString& fileName) {
   // it loads; another open may come and go meanwhile.
   const CsvLoadResult result = grid_->LoadFromFile(fileName, csvCodePage_);
   if (request != openRequest_ || document_->IsLoading()) return;
+  if (result.error == CsvLoadError::Cancelled) {
+    SetStatusText(LoadCancelledText);
+    return;
+  }
   if (!FoundNoFile(result)) {
     SetStatusText(LoadedText);
     return;
@@ -170,11 +175,15 @@ void TFormMain::OpenCsvFile(const UnicodeString& fileName) {
 void TFormMain::OnLoadStarted() {
   statusBeforeLoad_ = StatusText();
   SetStatusText(LoadingText);
+  loadEscape_ = std::make_unique<TEscapeCancels>([this] { document_->CancelLoad(); });
 }
 
 void TFormMain::OnLoadFinished(const CsvLoadResult& result) {
+  loadEscape_.reset();
   // A missing file changes the status only once its box is closed.
-  SetStatusText(FoundNoFile(result) ? statusBeforeLoad_ : LoadedText);
+  SetStatusText(FoundNoFile(result)                       ? statusBeforeLoad_
+                : result.error == CsvLoadError::Cancelled ? LoadCancelledText
+                                                          : LoadedText);
 }
 
 void TFormMain::CheckBoxFirstLineIsTitleClick() {
@@ -445,6 +454,8 @@ void TFormMain::ActionHelpHelpExecute() {
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
+  // A load waiting for a FIFO's writer would keep the program from ending.
+  document_->CancelLoad();
   // A settings file that cannot be written is shown; the window closes all the same.
   RunCommand([this] { FormClose(); });
   event->accept();

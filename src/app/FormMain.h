@@ -25,6 +25,7 @@ namespace norvalis {
 
 class TAllColumnsWindow;
 class TDocument;
+class TEscapeCancels;
 class TFindBar;
 class TGridCsv;
 class TProgressOwner;
@@ -43,6 +44,8 @@ class TFormMain : public QMainWindow {
   static inline const QString LoadingText = QStringLiteral("CSVファイルを読み込んでいます。");
   static inline const QString LoadedText = QStringLiteral("CSVファイルを読み込みました。");
   static inline const QString NotFoundText = QStringLiteral("CSVファイルが見つかりません。");
+  static inline const QString LoadCancelledText =
+      QStringLiteral("CSVファイルの読み込みを中止しました。");
   // Status text when the file changed on disk under the loaded table; the question that
   // offers to read it again follows the details of the change.
   static inline const QString StaleText =
@@ -202,6 +205,8 @@ class TFormMain : public QMainWindow {
     QPointer<TFormMain> form_;  // the window may go while events run
   };
   QTimer* diskWatch_ = nullptr;
+  // While a load runs, Esc stops it (a FIFO may wait for its writer for ever).
+  std::unique_ptr<TEscapeCancels> loadEscape_;
   QStringList commandLine_;
   bool startupPending_ = true;
 

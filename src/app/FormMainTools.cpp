@@ -29,6 +29,7 @@
 #include "app/CommandLine.h"
 #include "check/CellSearch.h"
 #include "app/CursorHourGlass.h"
+#include "app/EscapeCancels.h"
 #include "app/FindBar.h"
 #include "app/FormMain.h"
 #include "app/GoToRowDialog.h"
@@ -55,28 +56,6 @@ const QString RowCopiedText = QStringLiteral("行をコピーしました。");
 const QString NoRowsText = QStringLiteral("検証する行がありません。");
 const QString AllColumnsMatchText = QStringLiteral("すべての列で値が一致しました。");
 const QString SomeColumnsDifferText = QStringLiteral("%1 列中 %2 列で値が異なります。");
-
-// While it lives, Esc anywhere in the program sets the flag instead of reaching a widget.
-class EscapeCancels : public QObject {
- public:
-  explicit EscapeCancels(std::atomic<bool>& cancel) : cancel_(cancel) {
-    QCoreApplication::instance()->installEventFilter(this);
-  }
-  ~EscapeCancels() override { QCoreApplication::instance()->removeEventFilter(this); }
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-      cancel_ = true;
-      return true;
-    }
-    return QObject::eventFilter(watched, event);
-  }
-
- private:
-  std::atomic<bool>& cancel_;
-};
 
 const QString EncodingLabelName = QStringLiteral("文字コード");
 const QString TableSizeLabelName = QStringLiteral("表の大きさ");
@@ -381,7 +360,7 @@ void TFormMain::FindCell(bool forward) {
     std::atomic<bool> cancel{false};
     QPointer<TFormMain> self(this);
     {
-      const EscapeCancels escape(cancel);
+      const TEscapeCancels escape([&cancel] { cancel = true; });
       const TProgressOwner::CheckRun run(*progress_);
       YieldHook hook = document_->CheckProgressHook();
       result = SearchCells(*table, request, &hook, &cancel);

@@ -41,6 +41,8 @@ class TDocument : public QObject {
   // Empties the table.
   void Clear();
   bool IsLoading() const { return job_ != nullptr; }
+  // Stops the running load soon (also one waiting for a pipe's writer); it ends as Cancelled.
+  void CancelLoad();
 
   const TCsv& Csv() const { return core_.Csv(); }
   std::shared_ptr<const CsvTable> Table() const { return core_.Table(); }
