@@ -99,9 +99,7 @@ TEST_F(FifoLoadTest, EscStopsTheWaitForAWriter) {
   EXPECT_EQ(Warnings(), QStringList{});
 
   // Another open stops it as well.
-  QTimer::singleShot(0, form.get(), [this] {
-    Open(Write(QStringLiteral("t.csv"), "x\n"));
-  });
+  QTimer::singleShot(0, form.get(), [this] { Open(Write(QStringLiteral("t.csv"), "x\n")); });
   Open(fifo);
   ASSERT_TRUE(WaitLoaded());
   EXPECT_FALSE(rescued);
