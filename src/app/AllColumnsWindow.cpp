@@ -20,6 +20,9 @@ QString ToQString(const UnicodeString& text) {
   return QString::fromStdU16String(text);
 }
 
+const QString TableReplacedText =
+    QStringLiteral("この結果の表は閉じられたか、読み込み直されました。セルへは移動できません。");
+
 const QStringList Headings = {QStringLiteral("列"), QStringLiteral("列名"), QStringLiteral("結果"),
                               QStringLiteral("セルの値")};
 
@@ -53,7 +56,7 @@ TAllColumnsWindow::TAllColumnsWindow(QWidget* parent) : QWidget(parent, Qt::Wind
 
   connect(ListResult, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item, int) {
     const int index = ListResult->indexOfTopLevelItem(item);
-    if (index >= 0 && static_cast<std::size_t>(index) < rows_.size()) {
+    if (!tableReplaced_ && index >= 0 && static_cast<std::size_t>(index) < rows_.size()) {
       emit cellRequested(rows_[static_cast<std::size_t>(index)], index);
     }
   });
@@ -85,10 +88,18 @@ void TAllColumnsWindow::SetResult(const AllColumnsResult& result, const QString&
   ListResult->addTopLevelItems(items);
   for (int c = 0; c < 3; ++c)
     ListResult->resizeColumnToContents(c);
-  summary_->setText(QStringLiteral("%1\n%2 列中 %3 列が異なります。")
-                        .arg(fileName)
-                        .arg(lines_.size())
-                        .arg(differing));
+  summaryText_ = QStringLiteral("%1\n%2 列中 %3 列が異なります。")
+                     .arg(fileName)
+                     .arg(lines_.size())
+                     .arg(differing);
+  summary_->setText(summaryText_);
+  tableReplaced_ = false;
+}
+
+void TAllColumnsWindow::SetTableReplaced() {
+  if (tableReplaced_ || lines_.empty()) return;
+  tableReplaced_ = true;
+  summary_->setText(summaryText_ + QLatin1Char('\n') + TableReplacedText);
 }
 
 QString TAllColumnsWindow::CopyText() const {

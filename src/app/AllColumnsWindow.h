@@ -21,8 +21,11 @@ class TAllColumnsWindow : public QWidget {
  public:
   explicit TAllColumnsWindow(QWidget* parent = nullptr);
 
-  // Shows a new result.
+  // Shows a new result, about the table now loaded.
   void SetResult(const AllColumnsResult& result, const QString& fileName);
+  // The table the result was made from was replaced or closed: says so and goes nowhere.
+  void SetTableReplaced();
+  bool TableReplaced() const { return tableReplaced_; }
   // The lines as copied: a heading line, then one line per column, tab-separated.
   QString CopyText() const;
   // Copies CopyText() to the clipboard.
@@ -37,6 +40,8 @@ class TAllColumnsWindow : public QWidget {
 
  private:
   QLabel* summary_;
+  QString summaryText_;
+  bool tableReplaced_ = false;
   std::vector<AllColumnsLine> lines_;
   std::vector<std::int64_t> rows_;
 };

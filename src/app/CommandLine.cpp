@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <climits>
 
+#include <QDir>
 #include <QRegularExpression>
+#include <QUrl>
 
 #include "text/Exception.h"
 
@@ -89,6 +91,19 @@ int StrToIntDef(const QString& text, int defaultValue) {
   if (negative) value = -value;
   if (value > INT_MAX) return defaultValue;
   return static_cast<int>(value);
+}
+
+QString PastedFileName(const QString& text) {
+  QString name = text.trimmed();
+  if (name.size() >= 2 && name.startsWith(QLatin1Char('"')) && name.endsWith(QLatin1Char('"'))) {
+    name = name.mid(1, name.size() - 2);
+  }
+  if (name.startsWith(QStringLiteral("file://"), Qt::CaseInsensitive)) {
+    const QUrl url(name);
+    if (url.isLocalFile()) return url.toLocalFile();
+  }
+  if (name.startsWith(QStringLiteral("~/"))) return QDir::homePath() + name.mid(1);
+  return name;
 }
 
 }  // namespace norvalis::TCommandLine

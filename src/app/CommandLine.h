@@ -25,6 +25,10 @@ StartupArgument ParseArgument(const QString& argument);
 QString ExtractFileExt(const QString& path);
 bool IsProjectFile(const QString& path);
 bool IsCsvFile(const QString& path);
+// The file a text pasted into the file box names: surrounding blanks and double quotes (as a
+// copied Windows path has them) dropped, a file:// URL as its local path, "~/" as the home
+// folder; any other text as it is.
+QString PastedFileName(const QString& text);
 
 // The toolkit's Boolean conversion: a number is true when it is not zero, the words True
 // and False in any case; anything else raises EConvertError.

@@ -52,6 +52,8 @@ TFindBar::TFindBar(QWidget* parent) : QWidget(parent) {
   layout->addWidget(ButtonFindPrevious);
   layout->addWidget(ButtonClose);
 
+  // The edit takes Enter with any modifier as its own.
+  EditFindText->installEventFilter(this);
   connect(EditFindText, &QLineEdit::returnPressed, this, [this] { emit findRequested(true); });
   connect(ButtonFindNext, &QToolButton::clicked, this, [this] { emit findRequested(true); });
   connect(ButtonFindPrevious, &QToolButton::clicked, this, [this] { emit findRequested(false); });
@@ -88,6 +90,18 @@ void TFindBar::keyPressEvent(QKeyEvent* event) {
     return;
   }
   QWidget::keyPressEvent(event);
+}
+
+bool TFindBar::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == EditFindText && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+        key->modifiers().testFlag(Qt::ShiftModifier)) {
+      emit findRequested(false);
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 void TFindBar::Close() {

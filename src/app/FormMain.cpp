@@ -5,6 +5,7 @@
 #include <utility>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
@@ -23,18 +24,22 @@
 #include "app/Application.h"
 #include "app/CommandLine.h"
 #include "app/CursorHourGlass.h"
+#include "app/EscapeCancels.h"
 #include "app/FormAboutBox.h"
 #include "app/FormConfigGeneral.h"
 #include "app/ProgressOwner.h"
 #include "grid/Document.h"
 #include "grid/GridCsv.h"
 #include "text/Exception.h"
+#include "text/FileState.h"
 
 namespace norvalis {
 
 namespace {
 
-const QString CsvFilter = QStringLiteral("CSVファイル(*.CSV)|*.CSV|すべてのファイル(*.*)|*.*");
+// CSV first, as the design has it; tab-separated and text exports are CSV files by another name.
+const QString CsvFilter = QStringLiteral(
+    "CSVファイル(*.CSV)|*.CSV|テキストファイル(*.TXT;*.TSV)|*.TXT;*.TSV|すべてのファイル(*.*)|*.*");
 const QString ProjectFilter =
     QStringLiteral("Norvalisプロジェクトファイル(*.NVS)|*.NVS|すべてのファイル(*.*)|*.*");
 
@@ -77,6 +82,12 @@ TFormMain::TFormMain(QWidget* parent)
   ui_.PlaceGrid(grid_);
   progress_ = new TProgressOwner(ui_.ProgressBar1, document_, this);
   connect(document_, &TDocument::loadStarted, this, &TFormMain::OnLoadStarted);
+  // Another program may cut, overwrite, append to, delete or replace the file at any time.
+  diskWatch_ = new QTimer(this);
+  diskWatch_->setInterval(std::chrono::seconds(1));
+  connect(diskWatch_, &QTimer::timeout, this,
+          [this] { RunCommand([this] { CheckFileOnDisk(); }); });
+  diskWatch_->start();
   connect(document_, &TDocument::loadFinished, this, &TFormMain::OnLoadFinished);
   // A search shares the check's bar but is no check.
   connect(progress_, &TProgressOwner::checkShown, this, [this] {
@@ -86,6 +97,9 @@ TFormMain::TFormMain(QWidget* parent)
   CreateToolWidgets();
 
   resize(DesignClientWidth, DesignClientHeight + menuBar()->sizeHint().height());
+  // Below this the bars, the file row and the grid's header would lie over each other.
+  setMinimumSize(minimumSizeHint().expandedTo(
+      QSize(MinimumClientWidth, MinimumClientHeight + menuBar()->sizeHint().height())));
   // A .csv or a .NVS dropped from the file manager opens as the browse button or Open would.
   setAcceptDrops(true);
 
@@ -128,6 +142,10 @@ void TFormMain::SetProgressDelay(std::chrono::milliseconds delay) {
   progress_->Delay = delay;
 }
 
+void TFormMain::SetDiskWatchInterval(std::chrono::milliseconds interval) {
+  diskWatch_->setInterval(interval);
+}
+
 void TFormMain::OpenCsvFile(const UnicodeString& fileName) {
   TCursorHourGlass cursor;
   const std::uint64_t request = ++openRequest_;
@@ -141,6 +159,10 @@ void TFormMain::OpenCsvFile(const UnicodeString& fileName) {
   // it loads; another open may come and go meanwhile.
   const CsvLoadResult result = grid_->LoadFromFile(fileName, csvCodePage_);
   if (request != openRequest_ || document_->IsLoading()) return;
+  if (result.error == CsvLoadError::Cancelled) {
+    SetStatusText(LoadCancelledText);
+    return;
+  }
   if (!FoundNoFile(result)) {
     SetStatusText(LoadedText);
     return;
@@ -153,11 +175,15 @@ void TFormMain::OpenCsvFile(const UnicodeString& fileName) {
 void TFormMain::OnLoadStarted() {
   statusBeforeLoad_ = StatusText();
   SetStatusText(LoadingText);
+  loadEscape_ = std::make_unique<TEscapeCancels>([this] { document_->CancelLoad(); });
 }
 
 void TFormMain::OnLoadFinished(const CsvLoadResult& result) {
+  loadEscape_.reset();
   // A missing file changes the status only once its box is closed.
-  SetStatusText(FoundNoFile(result) ? statusBeforeLoad_ : LoadedText);
+  SetStatusText(FoundNoFile(result)                       ? statusBeforeLoad_
+                : result.error == CsvLoadError::Cancelled ? LoadCancelledText
+                                                          : LoadedText);
 }
 
 void TFormMain::CheckBoxFirstLineIsTitleClick() {
@@ -189,35 +215,66 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
 bool TFormMain::event(QEvent* event) {
   const bool handled = QMainWindow::event(event);
   if (event->type() == QEvent::WindowActivate) {
-    QTimer::singleShot(0, this, [this] { RunCommand([this] { CheckStaleFile(); }); });
+    QTimer::singleShot(0, this, [this] { RunCommand([this] { CheckFileOnDisk(); }); });
   }
   return handled;
 }
 
 void TFormMain::ActionCsvCheckExecute() {
   TCursorHourGlass cursor;
+  const TableRead reading(*this);
+  const std::shared_ptr<const CsvTable> table = Table();
+  if (!FileInStep(table, true)) return;
   const bool title = ui_.CheckBoxFirstLineIsTitle->isChecked();
   const int column = grid_->Col() - 1;
-  {
-    // The bar and "検証中..." appear at the check's first report, just before its loop.
-    const TProgressOwner::CheckRun run(*progress_);
-    const CheckResult result = document_->Check(title, column);
-    RememberDifference(result, column);
-    if (result.outcome != CheckResult::Outcome::AllMatch) {
-      Dialogs::Current().Warning(this, QString::fromStdU16String(CheckMessageText(result)));
-    }
-    SetStatusText(QString::fromStdU16String(CheckStatusText(result)));
+  // The bar and "検証中..." appear at the check's first report, just before its loop.
+  const TProgressOwner::CheckRun run(*progress_);
+  const CheckResult result = document_->Check(title, column);
+  // A file changed under the run gives no result: what was compared is a mixture.
+  if (!FileInStep(table, true)) return;
+  RememberDifference(result, column);
+  if (result.outcome != CheckResult::Outcome::AllMatch) {
+    Dialogs::Current().Warning(this, QString::fromStdU16String(CheckMessageText(result)));
   }
-  // A file cut short under the table reads as empty cells: the check's result says so.
-  CheckStaleFile();
+  SetStatusText(QString::fromStdU16String(CheckStatusText(result)));
 }
 
-void TFormMain::CheckStaleFile() {
-  const std::shared_ptr<const CsvTable> table = document_->Table();
-  if (!table || !document_->Stale() || staleAsked_.lock() == table) return;
-  staleAsked_ = table;
+void TFormMain::CheckFileOnDisk() {
+  // Not while a command reads the table or a box is open: they look for themselves.
+  if (tableReaders_ > 0 || document_->IsLoading() || QApplication::activeModalWidget()) return;
+  FileInStep(Table(), false);
+}
+
+bool TFormMain::FileInStep(const std::shared_ptr<const CsvTable>& table, bool command) {
+  if (!table) return true;
+  const FileChange change = table->DiskChange();
+  switch (change.state) {
+    case FileState::Same:
+      return true;
+    case FileState::Gone:
+      // The mapping still holds the whole content: work goes on with it.
+      if (goneSaid_.lock() != table) {
+        goneSaid_ = table;
+        SetStatusText(QString::fromStdU16String(FileGoneText));
+        Dialogs::Current().Warning(this, QString::fromStdU16String(FileGoneText));
+      }
+      return true;
+    case FileState::Changed:
+      break;
+  }
   SetStatusText(StaleText);
-  if (Dialogs::Current().Question(this, StaleQuestion)) OpenCsvFile(document_->FileName());
+  if (!command && changeSaid_.lock() == table) return false;
+  changeSaid_ = table;
+  const QString question =
+      QString::fromStdU16String(FileChangeText(change)) + QLatin1Char('\n') + ReloadQuestion;
+  if (Dialogs::Current().Question(this, question) && Table() == table) ReloadFile();
+  return false;
+}
+
+void TFormMain::ReloadFile() {
+  const int col = grid_->Col();
+  OpenCsvFile(document_->FileName());
+  if (col >= grid_->FixedCols() && col < grid_->ColCount()) grid_->SetCol(col);
 }
 
 void TFormMain::ActionFileNewExecute() {
@@ -397,6 +454,8 @@ void TFormMain::ActionHelpHelpExecute() {
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
+  // A load waiting for a FIFO's writer would keep the program from ending.
+  document_->CancelLoad();
   // A settings file that cannot be written is shown; the window closes all the same.
   RunCommand([this] { FormClose(); });
   event->accept();

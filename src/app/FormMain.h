@@ -7,6 +7,7 @@
 #include <optional>
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -18,11 +19,13 @@
 #include "text/UnicodeString.h"
 
 class QActionGroup;
+class QTimer;
 
 namespace norvalis {
 
 class TAllColumnsWindow;
 class TDocument;
+class TEscapeCancels;
 class TFindBar;
 class TGridCsv;
 class TProgressOwner;
@@ -41,11 +44,13 @@ class TFormMain : public QMainWindow {
   static inline const QString LoadingText = QStringLiteral("CSVファイルを読み込んでいます。");
   static inline const QString LoadedText = QStringLiteral("CSVファイルを読み込みました。");
   static inline const QString NotFoundText = QStringLiteral("CSVファイルが見つかりません。");
-  // Status text and question when the file changed on disk under the loaded table.
+  static inline const QString LoadCancelledText =
+      QStringLiteral("CSVファイルの読み込みを中止しました。");
+  // Status text when the file changed on disk under the loaded table; the question that
+  // offers to read it again follows the details of the change.
   static inline const QString StaleText =
       QStringLiteral("CSVファイルがディスク上で変更されました。");
-  static inline const QString StaleQuestion =
-      QStringLiteral("CSVファイルがディスク上で変更されました。読み込み直しますか？");
+  static inline const QString ReloadQuestion = QStringLiteral("読み込み直しますか？");
   // Status texts of the check and of the project commands.
   static inline const QString CheckingText = QStringLiteral("検証中...");
   static inline const QString ProjectOpenedText =
@@ -56,6 +61,9 @@ class TFormMain : public QMainWindow {
   // Design size of the client area (below the menu bar).
   static constexpr int DesignClientWidth = TFormMainUi::DesignClientWidth;
   static constexpr int DesignClientHeight = TFormMainUi::DesignClientHeight;
+  // The smallest client area at which no control covers another.
+  static constexpr int MinimumClientWidth = 320;
+  static constexpr int MinimumClientHeight = 200;
 
   TFileDialog OpenDialogCsv;
   TFileDialog OpenDialogProject;
@@ -69,6 +77,8 @@ class TFormMain : public QMainWindow {
 
   // How long a load runs before the progress bar shows it.
   void SetProgressDelay(std::chrono::milliseconds delay);
+  // How often the file on disk is compared with the table while the window is idle.
+  void SetDiskWatchInterval(std::chrono::milliseconds interval);
 
   // Shows the file's name, then loads it into the grid, clears the grid for an empty name,
   // or reports a missing file.
@@ -115,8 +125,9 @@ class TFormMain : public QMainWindow {
   // Whether the start-up work is still to run.
   bool StartupPending() const { return startupPending_; }
 
-  // When the loaded file changed on disk: says so and offers to read it again, once per table.
-  void CheckStaleFile();
+  // The idle look at the file on disk: a changed file is said and offered to be read again,
+  // a file that went is said; each once per table.
+  void CheckFileOnDisk();
 
  protected:
   bool event(QEvent* event) override;
@@ -128,6 +139,12 @@ class TFormMain : public QMainWindow {
 
  private:
   void ConnectCommands();
+  // Compares the table's file on disk with what was loaded, before and after a command reads
+  // the table: says a file that went (once) and goes on; says a changed file and offers to
+  // read it again (a command each time, the idle look once), and then gives false.
+  bool FileInStep(const std::shared_ptr<const CsvTable>& table, bool command);
+  // Reads the open file again, keeping the current column where the new table has it.
+  void ReloadFile();
   void OnLoadStarted();
   void OnLoadFinished(const CsvLoadResult& result);
   void HandleArgument(const QString& argument);
@@ -148,11 +165,13 @@ class TFormMain : public QMainWindow {
   void ActionEditFindPreviousExecute();
   void ActionEditGoToRowExecute();
   void ActionEditGoToDifferenceExecute();
+  void ActionViewFitColumnsExecute();
   // Reads the file in the CSV box again decoded by codePage (0: detected), keeping the
   // current column where the new table has it.
   void ReopenWithCodePage(std::uint16_t codePage);
-  // Makes the table cell current (and visible) in the grid; false when it is not there.
-  bool GoToTableCell(std::int64_t tableRow, std::int64_t column);
+  // Makes the table cell current (and visible) in the grid, focused unless told not to; false
+  // when it is not there.
+  bool GoToTableCell(std::int64_t tableRow, std::int64_t column, bool focusGrid = true);
   void UpdateTableStatus();
   void RememberDifference(const CheckResult& result, std::int64_t column);
   void FindCell(bool forward);
@@ -167,8 +186,27 @@ class TFormMain : public QMainWindow {
   std::uint64_t openRequest_ = 0;
   // The status text before the running load, for a load that finds no file.
   QString statusBeforeLoad_;
-  // The table already asked about, so a stale file is reported once.
-  std::weak_ptr<const CsvTable> staleAsked_;
+  // The tables whose change or loss the idle look has said, so each is said once.
+  std::weak_ptr<const CsvTable> changeSaid_;
+  std::weak_ptr<const CsvTable> goneSaid_;
+  // Commands reading the table now (events run meanwhile): the idle look waits for them.
+  int tableReaders_ = 0;
+  // While it lives, a command reads the table.
+  class TableRead {
+   public:
+    explicit TableRead(TFormMain& form) : form_(&form) { ++form.tableReaders_; }
+    ~TableRead() {
+      if (form_) --form_->tableReaders_;
+    }
+    TableRead(const TableRead&) = delete;
+    TableRead& operator=(const TableRead&) = delete;
+
+   private:
+    QPointer<TFormMain> form_;  // the window may go while events run
+  };
+  QTimer* diskWatch_ = nullptr;
+  // While a load runs, Esc stops it (a FIFO may wait for its writer for ever).
+  std::unique_ptr<TEscapeCancels> loadEscape_;
   QStringList commandLine_;
   bool startupPending_ = true;
 
@@ -183,6 +221,7 @@ class TFormMain : public QMainWindow {
   QAction* ActionEditFindPrevious = nullptr;
   QAction* ActionEditGoToRow = nullptr;
   QAction* ActionEditGoToDifference = nullptr;
+  QAction* ActionViewFitColumns = nullptr;
   QLabel* LabelEncoding = nullptr;
   QLabel* LabelTableSize = nullptr;
   TFindBar* FindBar = nullptr;
@@ -196,7 +235,6 @@ class TFormMain : public QMainWindow {
     std::int64_t column = 0;
   };
   std::optional<Difference> lastDifference_;
-  std::weak_ptr<const CsvTable> allColumnsTable_;  // the table the result window shows
   bool searching_ = false;
 };
 

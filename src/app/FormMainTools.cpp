@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,8 +26,10 @@
 
 #include "app/AllColumnsWindow.h"
 #include "app/Application.h"
+#include "app/CommandLine.h"
 #include "check/CellSearch.h"
 #include "app/CursorHourGlass.h"
+#include "app/EscapeCancels.h"
 #include "app/FindBar.h"
 #include "app/FormMain.h"
 #include "app/GoToRowDialog.h"
@@ -43,7 +46,9 @@ namespace norvalis {
 namespace {
 
 const QString NotFoundPrefix = QStringLiteral("見つかりませんでした: ");
-const QString FoundText = QStringLiteral("見つかりました: %1行目、%2列");
+const QString FoundText = QStringLiteral("見つかりました: ファイルの%1行目、%2列");
+const QString WrappedForwardText = QStringLiteral("先頭に戻って検索しました。");
+const QString WrappedBackwardText = QStringLiteral("末尾に戻って検索しました。");
 const QString SearchCancelledText = QStringLiteral("検索を中止しました。");
 const QString NoDifferenceText = QStringLiteral("移動できる差異のあるセルがありません。");
 const QString CellCopiedText = QStringLiteral("セルをコピーしました。");
@@ -52,27 +57,16 @@ const QString NoRowsText = QStringLiteral("検証する行がありません。"
 const QString AllColumnsMatchText = QStringLiteral("すべての列で値が一致しました。");
 const QString SomeColumnsDifferText = QStringLiteral("%1 列中 %2 列で値が異なります。");
 
-// While it lives, Esc anywhere in the program sets the flag instead of reaching a widget.
-class EscapeCancels : public QObject {
- public:
-  explicit EscapeCancels(std::atomic<bool>& cancel) : cancel_(cancel) {
-    QCoreApplication::instance()->installEventFilter(this);
-  }
-  ~EscapeCancels() override { QCoreApplication::instance()->removeEventFilter(this); }
+const QString EncodingLabelName = QStringLiteral("文字コード");
+const QString TableSizeLabelName = QStringLiteral("表の大きさ");
+const QString StoppedShortText = QStringLiteral("（%1 バイト目で停止）");
 
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-      cancel_ = true;
-      return true;
-    }
-    return QObject::eventFilter(watched, event);
-  }
-
- private:
-  std::atomic<bool>& cancel_;
-};
+// A label of the status bar: a screen reader hears its name with its value, "文字コード:
+// Shift_JIS", since it reads a label by its name alone.
+void ShowLabel(QLabel* label, const QString& name, const QString& value) {
+  label->setText(value);
+  label->setAccessibleName(value.isEmpty() ? QString() : name + QStringLiteral(": ") + value);
+}
 
 // "124,825 行 × 15 列"
 QString TableSizeText(std::uint32_t rows, std::uint32_t cols) {
@@ -112,6 +106,8 @@ void TFormMain::CreateToolActions() {
   ActionEditGoToDifference =
       MakeAction(this, "ActionEditGoToDifference", edit, QStringLiteral("差異のあるセルへ移動"),
                  QKeySequence(Qt::CTRL | Qt::Key_J), -1);
+  ActionViewFitColumns = MakeAction(this, "ActionViewFitColumns", edit,
+                                    QStringLiteral("すべての列の幅を調整"), QKeySequence(), -1);
   // The menu shows the key beside the command.
   ui_.ActionHelpHelp->setShortcut(QKeySequence(Qt::Key_F1));
 
@@ -124,6 +120,7 @@ void TFormMain::CreateToolActions() {
       {ActionEditFindPrevious, &TFormMain::ActionEditFindPreviousExecute},
       {ActionEditGoToRow, &TFormMain::ActionEditGoToRowExecute},
       {ActionEditGoToDifference, &TFormMain::ActionEditGoToDifferenceExecute},
+      {ActionViewFitColumns, &TFormMain::ActionViewFitColumnsExecute},
   };
   for (const auto& [action, handler] : handlers) {
     connect(action, &QAction::triggered, this,
@@ -165,15 +162,17 @@ void TFormMain::CreateToolMenus() {
   MenuEdit->addSeparator();
   MenuEdit->addAction(ActionEditGoToRow);
   MenuEdit->addAction(ActionEditGoToDifference);
+  MenuEdit->addSeparator();
+  MenuEdit->addAction(ActionViewFitColumns);
 }
 
 void TFormMain::CreateToolWidgets() {
   LabelEncoding = new QLabel(ui_.StatusBar1);
   LabelEncoding->setObjectName(QStringLiteral("LabelEncoding"));
-  LabelEncoding->setAccessibleName(QStringLiteral("文字コード"));
+
   LabelTableSize = new QLabel(ui_.StatusBar1);
   LabelTableSize->setObjectName(QStringLiteral("LabelTableSize"));
-  LabelTableSize->setAccessibleName(QStringLiteral("表の大きさ"));
+
   ui_.StatusBar1->addPermanentWidget(LabelEncoding);
   ui_.StatusBar1->addPermanentWidget(LabelTableSize);
 
@@ -195,7 +194,7 @@ void TFormMain::CreateToolWidgets() {
   connect(ui_.EditFilename, &QLineEdit::returnPressed, this, [this] {
     RunCommand([this] {
       csvCodePage_ = 0;
-      OpenCsvFile(ui_.EditFilename->text().toStdU16String());
+      OpenCsvFile(TCommandLine::PastedFileName(ui_.EditFilename->text()).toStdU16String());
     });
   });
 }
@@ -208,19 +207,42 @@ void TFormMain::UpdateTableStatus() {
   for (QAction* action : EncodingGroup->actions())
     action->setChecked(action->data().toUInt() == csvCodePage_);
   const std::shared_ptr<const CsvTable> table = Table();
+  // A result window belongs to the table it was made from.
+  if (AllColumnsWindow != nullptr) AllColumnsWindow->SetTableReplaced();
+  // The check and every column keep their answer for no table ("検証する行がありません。").
+  for (QAction* action : {ActionEditCopyCell, ActionEditCopyRow, ActionEditFind, ActionEditFindNext,
+                          ActionEditFindPrevious, ActionEditGoToRow, ActionEditGoToDifference,
+                          ActionViewFitColumns}) {
+    action->setEnabled(table != nullptr);
+  }
   LabelEncoding->setVisible(table != nullptr);
   LabelTableSize->setVisible(table != nullptr);
   if (!table) {
-    LabelEncoding->clear();
-    LabelTableSize->clear();
+    ShowLabel(LabelEncoding, EncodingLabelName, {});
+    ShowLabel(LabelTableSize, TableSizeLabelName, {});
+    LabelTableSize->setToolTip({});
     return;
   }
-  // Only the mark tells UTF-8 with a mark from UTF-8 without.
-  QFile file(ui_.EditFilename->text());
-  const QByteArray leading = file.open(QIODevice::ReadOnly) ? file.read(4) : QByteArray();
-  LabelEncoding->setText(QString::fromStdU16String(Encodings::DisplayName(
-      document_->Csv().CodePage(), std::string_view(leading.constData(), leading.size()))));
-  LabelTableSize->setText(TableSizeText(table->RowCount(), table->ColCount()));
+  // Only the mark tells UTF-8 with a mark from UTF-8 without. Of a regular file only: a FIFO
+  // opened again would wait for another writer.
+  const QString name = QString::fromStdU16String(document_->FileName());
+  QFile file(name);
+  const QByteArray leading =
+      QFileInfo(name).isFile() && file.open(QIODevice::ReadOnly) ? file.read(4) : QByteArray();
+  ShowLabel(
+      LabelEncoding, EncodingLabelName,
+      QString::fromStdU16String(Encodings::DisplayName(
+          document_->Csv().CodePage(), std::string_view(leading.constData(), leading.size()))));
+  QString size = TableSizeText(table->RowCount(), table->ColCount());
+  QString stopped;
+  if (const std::optional<std::uint64_t> at = table->StoppedAt()) {
+    // The rest of the file is not in the table: the status text of the load does not say so.
+    size += StoppedShortText.arg(QString::fromStdU16String(GroupDigits(*at + 1)));
+    stopped = QString::fromStdU16String(StoppedAtText(*at));
+  }
+  ShowLabel(LabelTableSize, TableSizeLabelName, size);
+  LabelTableSize->setToolTip(stopped);
+  LabelTableSize->setAccessibleDescription(stopped);
 }
 
 void TFormMain::ReopenWithCodePage(std::uint16_t codePage) {
@@ -233,7 +255,7 @@ void TFormMain::ReopenWithCodePage(std::uint16_t codePage) {
   UpdateTableStatus();
 }
 
-bool TFormMain::GoToTableCell(std::int64_t tableRow, std::int64_t column) {
+bool TFormMain::GoToTableCell(std::int64_t tableRow, std::int64_t column, bool focusGrid) {
   const std::int64_t gridRow = tableRow < 0 ? grid_->Row() : tableRow + 1;
   const std::int64_t gridCol = column + 1;
   if (gridCol < grid_->FixedCols() || gridCol >= grid_->ColCount() ||
@@ -242,7 +264,7 @@ bool TFormMain::GoToTableCell(std::int64_t tableRow, std::int64_t column) {
   }
   grid_->SetCol(static_cast<int>(gridCol));
   grid_->SetRow(gridRow);
-  grid_->setFocus();
+  if (focusGrid) grid_->setFocus();
   return true;
 }
 
@@ -262,30 +284,43 @@ void TFormMain::ActionEditGoToDifferenceExecute() {
 }
 
 void TFormMain::ActionEditGoToRowExecute() {
-  const std::int64_t dataRows = grid_->RowCount() - grid_->FixedRows();
-  TGoToRowDialog dialog(grid_->Row() - grid_->FixedRows() + 1, dataRows, this);
+  // Rows are asked for by their line in the file, the number the check reports; grid row r
+  // shows table row r - 1, which is line r of the file.
+  const std::int64_t lastLine = grid_->RowCount() - 1;
+  TGoToRowDialog dialog(grid_->Row(), grid_->FixedRows(), lastLine, this);
   if (Dialogs::Current().Exec(dialog) != QDialog::Accepted) return;
   const std::optional<std::int64_t> number = dialog.RowNumber();
   if (!number) return;
-  grid_->SetRow(*number - 1 + grid_->FixedRows());
+  grid_->SetRow(*number);
   grid_->setFocus();
 }
 
 void TFormMain::ActionEditCopyCellExecute() {
   const std::shared_ptr<const CsvTable> table = Table();
+  if (!FileInStep(table, true)) return;
   const UnicodeString text =
       table ? UnicodeString(table->Cell(TableIndex(grid_->Row()), TableIndex(grid_->Col())))
             : UnicodeString();
+  // A cell read while the file changed may be part old, part new.
+  if (!FileInStep(table, true)) return;
   QApplication::clipboard()->setText(QString::fromStdU16String(text));
   SetStatusText(CellCopiedText);
 }
 
 void TFormMain::ActionEditCopyRowExecute() {
   const std::shared_ptr<const CsvTable> table = Table();
+  if (!FileInStep(table, true)) return;
   std::vector<UnicodeString> cells;
   if (table) table->RowCells(TableIndex(grid_->Row()), cells);
+  if (!FileInStep(table, true)) return;
   QApplication::clipboard()->setText(QString::fromStdU16String(TsvLine(cells)));
   SetStatusText(RowCopiedText);
+}
+
+void TFormMain::ActionViewFitColumnsExecute() {
+  // Japanese text is cut at the default width; the rows in view decide, as a double-click on
+  // a column's edge does.
+  grid_->FitAllColumns();
 }
 
 void TFormMain::ActionEditFindExecute() {
@@ -308,7 +343,9 @@ void TFormMain::FindCell(bool forward) {
     FindBar->Open();
     return;
   }
+  const TableRead reading(*this);
   const std::shared_ptr<const CsvTable> table = Table();
+  if (!FileInStep(table, true)) return;
   CellSearchRequest request;
   request.text = text.toStdU16String();
   request.caseSensitive = FindBar->CaseSensitive();
@@ -323,7 +360,7 @@ void TFormMain::FindCell(bool forward) {
     std::atomic<bool> cancel{false};
     QPointer<TFormMain> self(this);
     {
-      const EscapeCancels escape(cancel);
+      const TEscapeCancels escape([&cancel] { cancel = true; });
       const TProgressOwner::CheckRun run(*progress_);
       YieldHook hook = document_->CheckProgressHook();
       result = SearchCells(*table, request, &hook, &cancel);
@@ -332,15 +369,26 @@ void TFormMain::FindCell(bool forward) {
     searching_ = false;
     // Another file came while the search ran: its answer is about a table no longer shown.
     if (Table() != table) return;
+    if (!FileInStep(table, true)) return;
   }
   switch (result.outcome) {
-    case CellSearchResult::Outcome::Found:
-      GoToTableCell(result.row, result.col);
-      // The grid marks the column; the status says which row, as the grid numbers it.
-      SetStatusText(FoundText.arg(grid_->Row() - grid_->FixedRows() + 1)
-                        .arg(QString::fromStdU16String(TCsvUtility::ColumnIndexToLetters(
-                            static_cast<std::int32_t>(result.col)))));
+    case CellSearchResult::Outcome::Found: {
+      // The search went past the end (or the start) when it came back to the current cell
+      // or before it.
+      const auto at = std::make_pair(result.row, result.col);
+      const auto from = std::make_pair(request.row, request.col);
+      const bool wrapped = forward ? at <= from : at >= from;
+      // The bar keeps the focus, so Enter, Shift+Enter and Esc go on working there.
+      GoToTableCell(result.row, result.col, !FindBar->isVisible());
+      // The grid marks the column; the status says which row, as the check numbers it.
+      QString status = FoundText.arg(static_cast<qulonglong>(result.row) + 1)
+                           .arg(QString::fromStdU16String(TCsvUtility::ColumnIndexToLetters(
+                               static_cast<std::int32_t>(result.col))));
+      if (wrapped)
+        status += QLatin1Char(' ') + (forward ? WrappedForwardText : WrappedBackwardText);
+      SetStatusText(status);
       break;
+    }
     case CellSearchResult::Outcome::NotFound:
       SetStatusText(NotFoundPrefix + text);
       break;
@@ -352,7 +400,9 @@ void TFormMain::FindCell(bool forward) {
 
 void TFormMain::ActionCsvCheckAllExecute() {
   TCursorHourGlass cursor;
+  const TableRead reading(*this);
   const std::shared_ptr<const CsvTable> table = Table();
+  if (!FileInStep(table, true)) return;
   const bool title = ui_.CheckBoxFirstLineIsTitle->isChecked();
   AllColumnsResult result;
   {
@@ -361,6 +411,7 @@ void TFormMain::ActionCsvCheckAllExecute() {
     YieldHook hook = document_->CheckProgressHook();
     result = CheckAllColumns(table ? *table : CsvTable::Empty(), title, &hook);
   }
+  if (!FileInStep(table, true)) return;
   if (result.outcome == CheckResult::Outcome::NoRows) {
     Dialogs::Current().Warning(this, NoRowsText);
     SetStatusText(NoRowsText);
@@ -371,13 +422,12 @@ void TFormMain::ActionCsvCheckAllExecute() {
     connect(AllColumnsWindow, &TAllColumnsWindow::cellRequested, this,
             [this](std::int64_t row, std::int64_t column) {
               try {
-                if (allColumnsTable_.lock() == Table()) GoToTableCell(row, column);
+                GoToTableCell(row, column);
               } catch (...) {
                 Application::ShowCurrentException();
               }
             });
   }
-  allColumnsTable_ = table;
   AllColumnsWindow->SetResult(result, ui_.EditFilename->text());
   AllColumnsWindow->show();
   AllColumnsWindow->raise();

@@ -139,6 +139,8 @@ void TFormMainUi::SetupUi(QMainWindow* window) {
   StatusLabel = new QLabel(StatusBar1);
   StatusLabel->setObjectName(QStringLiteral("StatusLabel"));
   StatusLabel->setTextFormat(Qt::PlainText);
+  // A long text is cut rather than pushing the encoding and the size out of the bar.
+  StatusLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   StatusBar1->addWidget(StatusLabel, 1);
 }
 
@@ -271,6 +273,8 @@ void TFormMainUi::CreateClientArea(QMainWindow* window) {
   SpeedButton1->setDefaultAction(ActionCsvReffer);
   SpeedButton1->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
   SpeedButton1->setAccessibleName(StripMnemonic(ActionCsvReffer->text()));
+  // A tool button shows "(R)" but takes no mnemonic of its own.
+  SpeedButton1->setShortcut(QKeySequence::mnemonic(ActionCsvReffer->text()));
   panel->Place(SpeedButton1, QRect(400, 0, 71, 22), AnchoredPanel::Anchor::Right);
 
   CheckBoxFirstLineIsTitle = new QCheckBox(QStringLiteral("先頭行は列名(&F)"));

@@ -11,8 +11,11 @@
 
 namespace norvalis {
 
-TGoToRowDialog::TGoToRowDialog(std::int64_t current, std::int64_t lastRow, QWidget* parent)
-    : QDialog(parent), lastRow_(std::max<std::int64_t>(lastRow, 1)) {
+TGoToRowDialog::TGoToRowDialog(std::int64_t current, std::int64_t firstRow, std::int64_t lastRow,
+                               QWidget* parent)
+    : QDialog(parent),
+      firstRow_(std::max<std::int64_t>(firstRow, 1)),
+      lastRow_(std::max(lastRow, firstRow_)) {
   setObjectName(QStringLiteral("GoToRowDialog"));
   setWindowTitle(QStringLiteral("行へ移動"));
   EditRowNumber = new QLineEdit(QString::number(current), this);
@@ -22,7 +25,8 @@ TGoToRowDialog::TGoToRowDialog(std::int64_t current, std::int64_t lastRow, QWidg
       new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{1,12}")), this));
   EditRowNumber->selectAll();
 
-  auto* label = new QLabel(QStringLiteral("行番号(&N) (1 - %1):").arg(lastRow_), this);
+  auto* label = new QLabel(
+      QStringLiteral("ファイルの行番号(&N) (%1 - %2):").arg(firstRow_).arg(lastRow_), this);
   label->setBuddy(EditRowNumber);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
@@ -40,7 +44,7 @@ std::optional<std::int64_t> TGoToRowDialog::RowNumber() const {
   const qlonglong number = EditRowNumber->text().toLongLong(&ok);
   if (!ok) return std::nullopt;
   // Beyond either end means that end, as editors take it.
-  return std::clamp<std::int64_t>(number, 1, lastRow_);
+  return std::clamp<std::int64_t>(number, firstRow_, lastRow_);
 }
 
 }  // namespace norvalis

@@ -599,6 +599,15 @@ void TCustomDrawGrid::UpdateHoverCursor(const QPoint& pos) {
 }
 
 void TCustomDrawGrid::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::RightButton) {
+    // The context menu acts on the clicked cell, as in every spreadsheet.
+    int col = 0;
+    std::int64_t row = 0;
+    if (CellAt(event->position().toPoint(), col, row) && col >= fixedCols_ && row >= fixedRows_) {
+      setFocus(Qt::MouseFocusReason);
+      MoveCurrent(col, row, false);
+    }
+  }
   if (event->button() != Qt::LeftButton) {
     QAbstractScrollArea::mousePressEvent(event);
     return;

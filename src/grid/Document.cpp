@@ -176,6 +176,10 @@ void TDocument::FinishLoad(std::shared_ptr<LoadJob> job) {
   emit loadFinished(job->result);
 }
 
+void TDocument::CancelLoad() {
+  if (job_) job_->cancel = true;
+}
+
 void TDocument::Clear() {
   if (!WaitForTurn()) return;
   core_.Clear();

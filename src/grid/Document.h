@@ -41,6 +41,8 @@ class TDocument : public QObject {
   // Empties the table.
   void Clear();
   bool IsLoading() const { return job_ != nullptr; }
+  // Stops the running load soon (also one waiting for a pipe's writer); it ends as Cancelled.
+  void CancelLoad();
 
   const TCsv& Csv() const { return core_.Csv(); }
   std::shared_ptr<const CsvTable> Table() const { return core_.Table(); }
@@ -52,12 +54,6 @@ class TDocument : public QObject {
   // A hook for another run over the table on the GUI thread (every column, a search): it
   // reports as the check does and lets events run.
   YieldHook CheckProgressHook();
-
-  // Whether the file changed on disk under the loaded table.
-  bool Stale() const { return core_.Stale(); }
-  void SetStaleProbe(std::function<bool(const CsvTable&)> probe) {
-    core_.SetStaleProbe(std::move(probe));
-  }
 
  signals:
   // A load began; the table is empty until it ends.

@@ -70,8 +70,10 @@ QSize EditTextSize(const QFontMetrics& metrics, std::u16string_view text) {
   return QSize(width, lines * std::max(metrics.height(), 1));
 }
 
-// The most of a cell a tooltip shows.
-constexpr std::size_t MaxToolTipUnits = 2000;
+// The most of a cell a tooltip shows; a longer text ends in "…".
+constexpr std::size_t MaxToolTipUnits = 300;
+// The row-number column is never narrower than this.
+constexpr int RowNumberMinWidth = 50;
 
 }  // namespace
 
@@ -125,6 +127,16 @@ void TGridCsv::SetFirstLineIsTitle(bool flag) {
   // The row count first: a fixed count must stay below it at every step.
   SetRowCount(std::max<std::int64_t>(static_cast<std::int64_t>(TableRowCount()) + 1, fixed + 1));
   SetFixedRows(fixed);
+  FitRowNumbers();
+}
+
+void TGridCsv::FitRowNumbers() {
+  // As wide as the largest number it shows, so 11999991 is not cut to ".199999".
+  const std::int64_t largest = static_cast<std::int64_t>(TableRowCount()) - FixedRows() + 1;
+  const int needed =
+      fontMetrics().horizontalAdvance(ToQString(NumberText(largest))) + 2 * TextInset + 1;
+  const int width = std::max(RowNumberMinWidth, needed);
+  if (ColWidth(0) < width) SetColWidth(0, width);
 }
 
 std::u16string_view TGridCsv::CellView(int col, std::int64_t row, UnicodeString& number) const {
@@ -197,8 +209,25 @@ void TGridCsv::FitColumn(int col) {
     // The header row and a title row are on screen whatever the scroll position.
     widest = std::max(widest, EditTextSize(metrics, CellView(col, row, number)).width());
   }
-  // Room for the insets on both sides, and a pixel so the last glyph is not clipped.
-  SetColWidth(col, widest + 2 * TextInset + 1);
+  // Room for the insets on both sides, and a pixel so the last glyph is not clipped; never
+  // wider than the window, so a huge cell leaves the grid usable.
+  const int cap = std::max(window()->width(), TCustomDrawGrid::DefaultColWidth);
+  SetColWidth(col, std::min(widest + 2 * TextInset + 1, cap));
+}
+
+void TGridCsv::FitAllColumns() {
+  for (int col = FixedCols(); col < ColCount(); ++col)
+    FitColumn(col);
+}
+
+QString TGridCsv::CellToolTip(int col, std::int64_t row) const {
+  if (!TextIsCut(col, row)) return {};
+  UnicodeString number;
+  std::u16string_view text = CellView(col, row, number);
+  if (text.size() <= MaxToolTipUnits) return ToQString(text);
+  std::size_t cut = MaxToolTipUnits;
+  if (text[cut - 1] >= 0xD800 && text[cut - 1] <= 0xDBFF) --cut;  // keep pairs whole
+  return ToQString(text.substr(0, cut)) + QStringLiteral("…");
 }
 
 void TGridCsv::ColEdgeDoubleClicked(int col) {
@@ -220,11 +249,9 @@ bool TGridCsv::viewportEvent(QEvent* event) {
   auto* help = static_cast<QHelpEvent*>(event);
   int col = 0;
   std::int64_t row = 0;
-  if (CellAt(help->pos(), col, row) && TextIsCut(col, row)) {
-    UnicodeString number;
-    const std::u16string_view text = CellView(col, row, number);
-    QToolTip::showText(help->globalPos(), ToQString(text.substr(0, MaxToolTipUnits)), viewport(),
-                       CellRect(col, row));
+  const QString tip = CellAt(help->pos(), col, row) ? CellToolTip(col, row) : QString();
+  if (!tip.isEmpty()) {
+    QToolTip::showText(help->globalPos(), tip, viewport(), CellRect(col, row));
   } else {
     QToolTip::hideText();
     event->ignore();

@@ -48,6 +48,11 @@ class TGridCsv : public TCustomDrawGrid {
   // Sets the column's width to its widest text among the header, the title and the rows on
   // screen, as spreadsheets do on a double-click of the header's edge.
   void FitColumn(int col);
+  // Fits every data column to the rows on screen.
+  void FitAllColumns();
+  // The tooltip of a cut cell: its text, at most a few hundred characters and "…"; empty for
+  // a cell that shows its whole text.
+  QString CellToolTip(int col, std::int64_t row) const;
   // Whether the cell's text is cut by the cell (wider or taller than it).
   bool TextIsCut(int col, std::int64_t row) const;
   // A quiet line shown in the grid while no table is loaded.
@@ -69,6 +74,8 @@ class TGridCsv : public TCustomDrawGrid {
   // A load began: nothing to show, two columns (the row count stays until the table comes).
   void OnLoadStarted();
   void LayOutForTable();
+  // Widens the row-number column to its largest number.
+  void FitRowNumbers();
 
   QPointer<TDocument> document_;  // a window's document may go first when the window goes
   std::vector<UnicodeString> columnLabels_;

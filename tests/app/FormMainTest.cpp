@@ -172,6 +172,8 @@ const ActionCase Actions[] = {
     {"ActionEditGoToRow", "編集", "行へ移動…", QKeySequence(Qt::CTRL | Qt::Key_G), -1, "行へ移動…"},
     {"ActionEditGoToDifference", "編集", "差異のあるセルへ移動", QKeySequence(Qt::CTRL | Qt::Key_J),
      -1, "差異のあるセルへ移動"},
+    {"ActionViewFitColumns", "編集", "すべての列の幅を調整", QKeySequence(), -1,
+     "すべての列の幅を調整"},
 };
 
 TEST_F(FormMainLayout, NoTwoCommandsShareAShortcut) {
@@ -232,7 +234,7 @@ TEST_F(FormMainLayout, MainMenuHasEveryItemInOrder) {
        {"チェック開始", "すべての列を調べる", "参照(&R)", "-", "文字コードを指定して開き直す(&E)"}},
       {"編集(&E)",
        {"セルをコピー", "行をコピー", "-", "検索…", "次を検索", "前を検索", "-", "行へ移動…",
-        "差異のあるセルへ移動"}},
+        "差異のあるセルへ移動", "-", "すべての列の幅を調整"}},
       {"設定(&C)", {"全般設定"}},
       {"ヘルプ(&H)", {"ヘルプ(&H)", "バージョン情報"}},
   };
@@ -312,7 +314,9 @@ TEST_F(FormMainLayout, FileDialogsHaveFiltersAndDefaultExtensions) {
   };
   const DialogCase cases[] = {
       {"OpenDialogCsv", &form->OpenDialogCsv, TFileDialog::Kind::Open,
-       "CSVファイル(*.CSV)|*.CSV|すべてのファイル(*.*)|*.*", "CSV", false},
+       "CSVファイル(*.CSV)|*.CSV|テキストファイル(*.TXT;*.TSV)|*.TXT;*.TSV|すべてのファイル(*.*)|*."
+       "*",
+       "CSV", false},
       {"OpenDialogProject", &form->OpenDialogProject, TFileDialog::Kind::Open,
        "Norvalisプロジェクトファイル(*.NVS)|*.NVS|すべてのファイル(*.*)|*.*", "NVS", false},
       {"SaveDialogProject", &form->SaveDialogProject, TFileDialog::Kind::Save,

@@ -198,7 +198,9 @@ TEST_F(OpenCsvFileTest, BrowseOpensTheChosenFile) {
   const auto files = dialogs.Of(DialogCall::Kind::File);
   ASSERT_EQ(files.size(), 1u);
   EXPECT_EQ(files[0].fileKind, TFileDialog::Kind::Open);
-  EXPECT_EQ(files[0].filter, QStringLiteral("CSVファイル(*.CSV)|*.CSV|すべてのファイル(*.*)|*.*"));
+  EXPECT_EQ(files[0].filter,
+            QStringLiteral("CSVファイル(*.CSV)|*.CSV|テキストファイル(*.TXT;*.TSV)|*.TXT;*.TSV|"
+                           "すべてのファイル(*.*)|*.*"));
   EXPECT_EQ(files[0].defaultExt, QStringLiteral("CSV"));
   EXPECT_EQ(form->OpenDialogCsv.FileName, path);
   EXPECT_EQ(EditFilename()->text(), path);

@@ -370,5 +370,52 @@ TEST_F(GridCsvTest, AmpersandIsShownAsText) {
   EXPECT_GT(ink.width(), metrics.horizontalAdvance(QStringLiteral("&&&")));
 }
 
+// The row numbers are never cut: the column is as wide as the largest, and 50 at least.
+TEST_F(GridCsvTest, RowNumberColumnFitsItsLargestNumber) {
+  QFont big = grid_.font();
+  big.setPixelSize(30);  // so six digits need more than the 50 pixels the grid starts with
+  grid_.setFont(big);
+  const QFontMetrics metrics(big);
+  Load(File("few.csv", "a\nb\n"));
+  EXPECT_EQ(grid_.ColWidth(0), 50);
+  std::string many;
+  for (int i = 0; i < 123'456; ++i)
+    many += "a\n";
+  Load(File("many.csv", many));
+  for (const bool title : {false, true}) {
+    grid_.SetFirstLineIsTitle(title);
+    const QString largest = QString::fromStdU16String(grid_.CellText(0, grid_.RowCount() - 1));
+    EXPECT_EQ(largest, title ? QStringLiteral("123455") : QStringLiteral("123456"));
+    EXPECT_GT(grid_.ColWidth(0), metrics.horizontalAdvance(largest) + 4);
+  }
+}
+
+// A huge cell neither makes its column wider than the window nor its tooltip a screenful.
+TEST_F(GridCsvTest, FittingAndTooltipsOfHugeCellsAreCapped) {
+  const std::string huge(200'000, 'x');
+  Load(File("huge.csv",
+            "\xEF\xBB\xBFshort," + huge + "," + std::string(299, 'y') + "\xF0\x9F\x98\x80z\n"));
+  grid_.FitColumn(2);
+  EXPECT_EQ(grid_.ColWidth(2), grid_.width());
+  grid_.FitAllColumns();
+  EXPECT_LT(grid_.ColWidth(1), grid_.width()) << "every column fitted";
+  EXPECT_GT(grid_.ColWidth(1),
+            QFontMetrics(grid_.font()).horizontalAdvance(QStringLiteral("short")));
+  EXPECT_EQ(grid_.CellToolTip(1, 1), QString()) << "a whole text has none";
+  const struct {
+    int col;
+    QString tip;
+  } tips[] = {
+      {2, QString(300, QLatin1Char('x')) + QStringLiteral("…")},
+      // A pair astride the cut stays whole: it goes with the rest.
+      {3, QString(299, QLatin1Char('y')) + QStringLiteral("…")},
+  };
+  for (const auto& t : tips) {
+    SCOPED_TRACE(t.col);
+    grid_.SetColWidth(t.col, 40);
+    EXPECT_EQ(grid_.CellToolTip(t.col, 1), t.tip);
+  }
+}
+
 }  // namespace
 }  // namespace norvalis
