@@ -4,6 +4,9 @@
 // After windows.h, which it needs.
 #include <shellapi.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
 
 #include "WindowsSupport.h"
@@ -23,6 +26,8 @@ void writeAll(DWORD which, std::FILE* stream, std::string_view text) {
     WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
     return;
   }
+  // Binary, so a line ends in LF as on Linux and the output is the same bytes.
+  _setmode(_fileno(stream), _O_BINARY);
   std::fwrite(text.data(), 1, text.size(), stream);
   std::fflush(stream);
 }

@@ -44,6 +44,7 @@ class File {
  private:
   Handle handle_ = InvalidHandle;
   bool regular_ = true;
+  bool owned_ = true;  // false for a standard handle the process keeps (Windows)
 };
 
 }  // namespace norvalis::platform

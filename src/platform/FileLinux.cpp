@@ -40,13 +40,16 @@ File::~File() {
 }
 
 File::File(File&& other) noexcept
-    : handle_(std::exchange(other.handle_, InvalidHandle)), regular_(other.regular_) {}
+    : handle_(std::exchange(other.handle_, InvalidHandle)),
+      regular_(other.regular_),
+      owned_(other.owned_) {}
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
     if (IsOpen()) ::close(descriptor(handle_));
     handle_ = std::exchange(other.handle_, InvalidHandle);
     regular_ = other.regular_;
+    owned_ = other.owned_;
   }
   return *this;
 }

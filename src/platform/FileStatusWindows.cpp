@@ -4,6 +4,7 @@
 
 #include "FileStatusWindows.h"
 #include "WindowsSupport.h"
+#include "platform/Console.h"
 #include "platform/FileName.h"
 
 namespace norvalis::platform {
@@ -17,7 +18,8 @@ int windows::StatusOfHandle(HANDLE handle, FileStatus& status) {
     return 0;
   }
   BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(handle, &info)) return ErrnoOf(GetLastError());
+  // Without its information (Wine's standard input from a file) it is read to its end.
+  if (!GetFileInformationByHandle(handle, &info)) return 0;
   if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     status.kind = FileKind::Folder;
   } else {
@@ -31,14 +33,28 @@ int windows::StatusOfHandle(HANDLE handle, FileStatus& status) {
   return 0;
 }
 
+bool windows::IsStandardInput(std::string_view path) {
+  return path == StandardInputName();
+}
+
+HANDLE windows::OpenPath(std::string_view path, DWORD access) {
+  if (IsStandardInput(path)) {
+    const HANDLE handle = GetStdHandle(STD_INPUT_HANDLE);
+    return handle == nullptr ? INVALID_HANDLE_VALUE : handle;
+  }
+  // Other programs may go on reading, writing, renaming or deleting the file meanwhile; backup
+  // semantics opens folders too.
+  return CreateFileW(ToNativeFileName(path).c_str(), access,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
 int PathStatus(std::string_view path, FileStatus& status) {
-  // Backup semantics opens folders too; no access is asked, so a file others hold is seen.
-  const HANDLE handle = CreateFileW(ToNativeFileName(path).c_str(), 0,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  // No access asked, so a file others hold is seen.
+  const HANDLE handle = windows::OpenPath(path, 0);
   if (handle == INVALID_HANDLE_VALUE) return windows::ErrnoOf(GetLastError());
   const int error = windows::StatusOfHandle(handle, status);
-  CloseHandle(handle);
+  if (!windows::IsStandardInput(path)) CloseHandle(handle);
   return error;
 }
 

@@ -5,8 +5,6 @@
 
 #include "FileStatusWindows.h"
 #include "WindowsSupport.h"
-#include "platform/Console.h"
-#include "platform/FileName.h"
 #include "platform/FileTesting.h"
 
 namespace norvalis::platform {
@@ -22,24 +20,8 @@ HANDLE handleOf(File::Handle handle) {
   return reinterpret_cast<HANDLE>(handle);
 }
 
-void closeHandle(File::Handle handle) {
-  if (handle != File::InvalidHandle) CloseHandle(handleOf(handle));
-}
-
-HANDLE openHandle(std::string_view path) {
-  if (path == StandardInputName()) {
-    HANDLE copy = INVALID_HANDLE_VALUE;
-    const HANDLE process = GetCurrentProcess();
-    if (!DuplicateHandle(process, GetStdHandle(STD_INPUT_HANDLE), process, &copy, 0, FALSE,
-                         DUPLICATE_SAME_ACCESS)) {
-      return INVALID_HANDLE_VALUE;
-    }
-    return copy;
-  }
-  // Other programs may go on reading, writing, renaming or deleting the file meanwhile.
-  return CreateFileW(ToNativeFileName(path).c_str(), GENERIC_READ,
-                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                     FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+void closeHandle(File::Handle handle, bool owned) {
+  if (owned && handle != File::InvalidHandle) CloseHandle(handleOf(handle));
 }
 
 }  // namespace
@@ -49,17 +31,20 @@ void FileTesting::SetOpenFunction(OpenFunction open) {
 }
 
 File::~File() {
-  closeHandle(handle_);
+  closeHandle(handle_, owned_);
 }
 
 File::File(File&& other) noexcept
-    : handle_(std::exchange(other.handle_, InvalidHandle)), regular_(other.regular_) {}
+    : handle_(std::exchange(other.handle_, InvalidHandle)),
+      regular_(other.regular_),
+      owned_(other.owned_) {}
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
-    closeHandle(handle_);
+    closeHandle(handle_, owned_);
     handle_ = std::exchange(other.handle_, InvalidHandle);
     regular_ = other.regular_;
+    owned_ = other.owned_;
   }
   return *this;
 }
@@ -70,10 +55,11 @@ int File::Open(std::string_view path, File& file) {
     const std::string name(path);
     if (openFunction(name.c_str(), 0) < 0) return errno;
   }
-  const HANDLE handle = openHandle(path);
+  const HANDLE handle = windows::OpenPath(path, GENERIC_READ);
   if (handle == INVALID_HANDLE_VALUE) return windows::ErrnoOf(GetLastError());
   File opened;
   opened.handle_ = reinterpret_cast<Handle>(handle);
+  opened.owned_ = !windows::IsStandardInput(path);
   FileStatus status;
   if (const int error = opened.Status(status); error != 0) return error;
   if (status.kind == FileKind::Folder) return EISDIR;
@@ -99,12 +85,10 @@ std::int64_t File::Read(char* buffer, std::size_t count, const std::atomic<bool>
       }
       // Read only once the pipe holds something or has ended, so the cancel flag is seen.
       DWORD available = 0;
-      if (!PeekNamedPipe(handle, nullptr, 0, nullptr, &available, nullptr)) {
-        if (GetLastError() == ERROR_BROKEN_PIPE) return 0;
-        error = windows::ErrnoOf(GetLastError());
-        return -1;
-      }
-      if (available == 0) {
+      const bool peeked = PeekNamedPipe(handle, nullptr, 0, nullptr, &available, nullptr);
+      if (!peeked && GetLastError() == ERROR_BROKEN_PIPE) return 0;
+      // A pipe that cannot be peeked into (Wine's from a Unix pipe) is waited for by the read.
+      if (peeked && available == 0) {
         Sleep(CancelPollMilliseconds);
         continue;
       }
