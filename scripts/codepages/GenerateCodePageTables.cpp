@@ -85,8 +85,8 @@ std::vector<std::uint16_t> compress(const std::vector<std::uint16_t>& table) {
 
 void print(const char* name, const char* what, const std::vector<std::uint16_t>& table) {
   const std::vector<std::uint16_t> words = compress(table);
-  std::printf("// %s: %zu entries.\ninline constexpr std::uint16_t %s[] = {\n", what,
-              table.size(), name);
+  std::printf("// %s: %zu entries.\ninline constexpr std::uint16_t %s[] = {\n", what, table.size(),
+              name);
   for (std::size_t k = 0; k < words.size(); ++k) {
     std::printf("%s0x%04X,%s", k % 12 == 0 ? "    " : " ", words[k],
                 k % 12 == 11 || k + 1 == words.size() ? "\n" : "");
@@ -113,10 +113,9 @@ int main() {
   for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
     if (!isSjisLead(lead)) continue;
     for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
-      cp932Pair.push_back(
-          trail == 0x7F ? 0
-                        : cp932.Decode({static_cast<unsigned char>(lead),
-                                        static_cast<unsigned char>(trail)}));
+      cp932Pair.push_back(trail == 0x7F ? 0
+                                        : cp932.Decode({static_cast<unsigned char>(lead),
+                                                        static_cast<unsigned char>(trail)}));
     }
   }
   for (unsigned i = 0; i < 94; ++i) {
