@@ -3,6 +3,7 @@ BUILD      ?= build
 BUILD_SAN  ?= build-sanitize
 BUILD_BENCH?= build-bench
 BUILD_FUZZ ?= build-fuzz
+BUILD_WINDOWS ?= build-windows
 FUZZ_SECONDS ?= 60
 # How long `make test` runs each fuzz target: enough to catch one that rotted.
 FUZZ_SMOKE_SECONDS ?= 5
@@ -12,7 +13,7 @@ LAUNCHER   := $(if $(shell command -v ccache 2>/dev/null),-DCMAKE_CXX_COMPILER_L
 EXAMPLE    ?= examples/shiftjis_quoted.csv
 
 .PHONY: all setup setup-fuzz configure build run test test-normal test-sanitize test-fuzz \
-        format-check format bench package fuzz clean
+        format-check format bench package fuzz clean setup-windows test-windows-cli
 
 all: build
 
@@ -21,6 +22,9 @@ setup:
 
 setup-fuzz:
 	@bash scripts/setup.sh --fuzz
+
+setup-windows:
+	@bash scripts/setup.sh --windows
 
 # Reconfigured when this file changes, so an existing build tree picks up new options.
 $(BUILD)/build.ninja: Makefile
@@ -52,6 +56,12 @@ test-sanitize: setup
 	cd $(BUILD_SAN) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
 	  UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j2
 
+# The core, norvalis-check.exe and the core tests cross-built for Windows and run under Wine; the
+# Windows --dump of every file in tests/data and examples must equal the Linux one.
+test-windows-cli: setup-windows configure
+	cmake --build $(BUILD) --target norvalis-check
+	bash scripts/windows/test-cli.sh $(BUILD_WINDOWS) $(BUILD)/cli/norvalis-check
+
 # Every fuzz target built with clang and run for a few seconds.
 test-fuzz: setup-fuzz
 	BUILD_FUZZ=$(BUILD_FUZZ) FUZZ_SECONDS=$(FUZZ_SMOKE_SECONDS) bash scripts/run-fuzz.sh
@@ -80,4 +90,4 @@ fuzz: setup-fuzz
 	BUILD_FUZZ=$(BUILD_FUZZ) FUZZ_SECONDS=$(FUZZ_SECONDS) bash scripts/run-fuzz.sh
 
 clean:
-	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_BENCH) $(BUILD_FUZZ)
+	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_BENCH) $(BUILD_FUZZ) $(BUILD_WINDOWS)

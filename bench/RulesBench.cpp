@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "text/Iconv.h"
+#include "../tests/support/Iconv.h"
 
 extern char** environ;
 

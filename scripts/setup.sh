@@ -17,6 +17,8 @@ for option in "$@"; do
     --gui-tools) packages+=(imagemagick xdotool) ;;
     # libFuzzer and its sanitizer runtimes come with Debian's clang.
     --fuzz) packages+=(clang libclang-rt-14-dev) ;;
+    # The Windows cross-build of the core and its tests under Wine; GoogleTest from its sources.
+    --windows) packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest) ;;
   esac
 done
 

@@ -7,7 +7,8 @@ set(NORVALIS_CRASH_DIR ${CMAKE_CURRENT_LIST_DIR})
 
 function(norvalis_add_crash_handler target)
   # The sanitizers own the fatal signals and take over pthread_create themselves.
-  if(NORVALIS_SANITIZE OR NORVALIS_FUZZ)
+  # No handler on Windows: it catches signals and hands over to a ptrace-based helper.
+  if(NORVALIS_SANITIZE OR NORVALIS_FUZZ OR WIN32)
     return()
   endif()
   cmake_parse_arguments(CRASH "REPORT_ONLY;AUTO_LOG" "MAIL;PROGRAM;VERSION" "" ${ARGN})

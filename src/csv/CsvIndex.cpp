@@ -306,11 +306,12 @@ Index buildIndex(const Source& source, YieldHook& hook, const std::atomic<bool>*
     const std::uint64_t end = std::min(source.units, i + UnitsPerTick);
     i = scanRange<K>(scanner, source, i, end);
     if (scanner.state.overLimit) return index;
+    hook.Tick(i, source.units);
+    // Looked at after the report, so a cancel asked for in the last one is not lost.
     if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) {
       index.cancelled = true;
       return index;
     }
-    hook.Tick(i, source.units);
   }
   // A cancel asked at the last report still stands: the caller no longer wants this table.
   if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) {

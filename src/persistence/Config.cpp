@@ -5,6 +5,7 @@
 
 #include "persistence/IniFile.h"
 #include "persistence/SpecialFolder.h"
+#include "platform/FileName.h"
 
 namespace norvalis {
 
@@ -13,9 +14,9 @@ namespace {
 constexpr int kAppDataFolder = 1;
 constexpr std::u16string_view kStartup = u"STARTUP";
 
-// The folder part of the path: everything before its last "/".
+// The folder part of the path: everything before its last folder separator.
 std::filesystem::path folderOf(const UnicodeString& path) {
-  const std::size_t slash = path.rfind(u'/');
+  const std::size_t slash = path.find_last_of(platform::PathDelimiters);
   if (slash == UnicodeString::npos) return {};
   if (slash == 0) return "/";
   return std::filesystem::path(ToUtf8(path.substr(0, slash)));
@@ -33,8 +34,11 @@ bool ensureFolder(const std::filesystem::path& folder) {
 
 UnicodeString GetSettingsFilePath() {
   UnicodeString path = TSpecialFolder::GetSpecialFolderPath(kAppDataFolder);
-  if (path.empty() || path.back() != u'/') path += u'/';
-  return path + u"Kestrune/Norvalis/Norvalis.ini";
+  const auto delimiter = static_cast<char16_t>(platform::PathDelimiter);
+  if (path.empty() || platform::PathDelimiters.find(path.back()) == std::u16string_view::npos) {
+    path += delimiter;
+  }
+  return path + u"Kestrune" + delimiter + u"Norvalis" + delimiter + u"Norvalis.ini";
 }
 
 void TConfig::Load(const UnicodeString& path) {

@@ -9,7 +9,7 @@
 namespace norvalis {
 
 // The full path of the per-user settings file: the application data folder followed by
-// "Kestrune/Norvalis/Norvalis.ini".
+// "Kestrune/Norvalis/Norvalis.ini" (with the system's folder separator).
 UnicodeString GetSettingsFilePath();
 
 // The per-user settings, kept in the settings file (sections "SYSTEM" and "STARTUP").

@@ -24,7 +24,7 @@ class File {
   // not even for the writer of a FIFO.
   static int Open(std::string_view path, File& file);
 
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpen() const { return handle_ != InvalidHandle; }
   // How the open file stands now (through the descriptor, whatever its name names since).
   int Status(FileStatus& status) const;
 
@@ -35,12 +35,16 @@ class File {
   std::int64_t Read(char* buffer, std::size_t count, const std::atomic<bool>* cancel,
                     int& error) const;
 
-  // The descriptor, for the mapping of this room.
-  int Descriptor() const { return fd_; }
+  // The system's handle (Linux: the descriptor; Windows: the HANDLE), for the mapping of this
+  // room. Both systems use -1 for none.
+  using Handle = std::intptr_t;
+  static constexpr Handle InvalidHandle = -1;
+  Handle NativeHandle() const { return handle_; }
 
  private:
-  int fd_ = -1;
+  Handle handle_ = InvalidHandle;
   bool regular_ = true;
+  bool owned_ = true;  // false for a standard handle the process keeps (Windows)
 };
 
 }  // namespace norvalis::platform

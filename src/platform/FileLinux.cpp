@@ -22,6 +22,10 @@ int systemOpen(const char* path, int flags) {
 
 FileTesting::OpenFunction openFunction = systemOpen;
 
+int descriptor(File::Handle handle) {
+  return static_cast<int>(handle);
+}
+
 // How long a wait for a pipe goes without a look at the cancel flag.
 constexpr int CancelPollMilliseconds = 40;
 
@@ -32,16 +36,20 @@ void FileTesting::SetOpenFunction(OpenFunction open) {
 }
 
 File::~File() {
-  if (fd_ >= 0) ::close(fd_);
+  if (IsOpen()) ::close(descriptor(handle_));
 }
 
-File::File(File&& other) noexcept : fd_(std::exchange(other.fd_, -1)), regular_(other.regular_) {}
+File::File(File&& other) noexcept
+    : handle_(std::exchange(other.handle_, InvalidHandle)),
+      regular_(other.regular_),
+      owned_(other.owned_) {}
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = std::exchange(other.fd_, -1);
+    if (IsOpen()) ::close(descriptor(handle_));
+    handle_ = std::exchange(other.handle_, InvalidHandle);
     regular_ = other.regular_;
+    owned_ = other.owned_;
   }
   return *this;
 }
@@ -51,7 +59,7 @@ int File::Open(std::string_view path, File& file) {
   const int fd = openFunction(ToNativeFileName(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return errno;
   File opened;
-  opened.fd_ = fd;
+  opened.handle_ = fd;
   FileStatus status;
   if (const int error = opened.Status(status); error != 0) return error;
   if (status.kind == FileKind::Folder) return EISDIR;
@@ -62,7 +70,7 @@ int File::Open(std::string_view path, File& file) {
 
 int File::Status(FileStatus& status) const {
   struct stat info {};
-  if (::fstat(fd_, &info) != 0) return errno;
+  if (::fstat(descriptor(handle_), &info) != 0) return errno;
   status = StatusOf(info);
   return 0;
 }
@@ -77,7 +85,7 @@ std::int64_t File::Read(char* buffer, std::size_t count, const std::atomic<bool>
       }
       // A FIFO reads as ended before its first writer came: read only once poll says there is
       // something (data, or the end after a writer left).
-      pollfd ready{fd_, POLLIN, 0};
+      pollfd ready{descriptor(handle_), POLLIN, 0};
       const int polled = ::poll(&ready, 1, CancelPollMilliseconds);
       if (polled < 0 && errno != EINTR) {
         error = errno;
@@ -85,7 +93,7 @@ std::int64_t File::Read(char* buffer, std::size_t count, const std::atomic<bool>
       }
       if (polled <= 0) continue;
     }
-    const ssize_t got = ::read(fd_, buffer, count);
+    const ssize_t got = ::read(descriptor(handle_), buffer, count);
     if (got >= 0) return got;
     if (errno == EINTR || (!regular_ && errno == EAGAIN)) continue;
     error = errno;

@@ -10,8 +10,19 @@ namespace norvalis::platform {
 
 // A file name as the system calls of this platform take it: on Linux the UTF-8 bytes
 // themselves (a path is bytes); on Windows UTF-16 for the wide API.
+#if defined(_WIN32)
+using NativeFileName = std::wstring;
+// The separator the system writes between folders; either is read.
+inline constexpr char PathDelimiter = '\\';
+inline constexpr std::u16string_view PathDelimiters = u"\\/";
+#else
 using NativeFileName = std::string;
+inline constexpr char PathDelimiter = '/';
+inline constexpr std::u16string_view PathDelimiters = u"/";
+#endif
 
 NativeFileName ToNativeFileName(std::string_view fileName);
+// A name the system gave back, as UTF-8.
+std::string FromNativeFileName(const NativeFileName& fileName);
 
 }  // namespace norvalis::platform

@@ -109,7 +109,8 @@ void unregisterMapping(int index) {
 
 std::unique_ptr<MappedFile> MappedFile::Map(const File& file, std::uint64_t size, int& error) {
   error = 0;
-  void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, file.Descriptor(), 0);
+  void* data =
+      ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, static_cast<int>(file.NativeHandle()), 0);
   if (data == MAP_FAILED) {
     error = errno;
     return nullptr;

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+
+#include "platform/SaveFile.h"
 
 namespace norvalis::platform {
 
@@ -31,12 +34,9 @@ class ReplacingFile {
   int Flush();
   int WriteDirect(const char* data, std::size_t size);
 
-  std::string target_;
-  std::string temporary_;
-  int fd_ = -1;
+  std::unique_ptr<SaveFile> file_;
   std::string buffer_;
   std::uint64_t written_ = 0;
-  std::uint64_t synced_ = 0;  // bytes whose write-back has been started
 };
 
 }  // namespace norvalis::platform

@@ -7,6 +7,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "platform/FileTesting.h"
 #include "platform/Memory.h"
@@ -217,10 +218,8 @@ UnicodeString LoadFileToUnicodeString(const UnicodeString& fileName, std::uint16
       const bool last = done == size;
       std::size_t cut = held;
       if (!last) {
-        const void* lf = ::memrchr(buffer.data(), '\n', held);
-        cut = lf == nullptr
-                  ? 0
-                  : static_cast<std::size_t>(static_cast<const char*>(lf) - buffer.data()) + 1;
+        const std::size_t lf = std::string_view(buffer.data(), held).rfind('\n');
+        cut = lf == std::string_view::npos ? 0 : lf + 1;
       }
       if (cut != 0) {
         TStringUtility::AppendConvertedPiece(std::string_view(buffer.data(), cut), codePage, first,

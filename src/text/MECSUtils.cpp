@@ -13,122 +13,16 @@
 #endif
 
 #include "text/CodePage.h"
-#include "text/Iconv.h"
+#include "text/CodePageTables.h"
 
 namespace norvalis::MECSUtils {
 
 namespace {
 
 constexpr char16_t Replacement = u'\uFFFD';
-// Marks a table cell that glibc does not map (no Japanese code page maps to U+0000 in a
-// multi-byte cell, so zero is free for that).
-constexpr char16_t Unmapped = 0;
-
-// Decodes one short sequence through glibc; Unmapped unless it yields exactly one BMP code
-// unit and consumes every byte. Used only while the tables are built.
-class IconvProbe {
- public:
-  explicit IconvProbe(const char* from) : iconv_("UTF-16LE", from) {}
-
-  char16_t Decode(const unsigned char* bytes, std::size_t length) {
-    const std::optional<std::string> out =
-        iconv_.Convert(std::string_view(reinterpret_cast<const char*>(bytes), length), 8);
-    if (!out || out->size() != 2) return Unmapped;
-    const auto lo = static_cast<unsigned char>((*out)[0]);
-    const auto hi = static_cast<unsigned char>((*out)[1]);
-    const auto unit = static_cast<char16_t>(lo | (hi << 8));
-    if (unit >= 0xD800 && unit <= 0xDFFF) return Unmapped;
-    return unit;
-  }
-
- private:
-  Iconv iconv_;
-};
-
-constexpr bool isSjisLead(unsigned b) {
-  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-constexpr bool isSjisTrail(unsigned b) {
-  return b >= 0x40 && b <= 0xFC && b != 0x7F;
-}
-constexpr bool isEucByte(unsigned b) {
-  return b >= 0xA1 && b <= 0xFE;
-}
-
-struct Cp932Tables {
-  // Bytes that stand alone (lead bytes are looked up in pair instead).
-  std::array<char16_t, 256> single{};
-  std::array<bool, 256> lead{};
-  // Indexed by lead << 8 | trail.
-  std::array<char16_t, 65536> pair{};
-};
-
-const Cp932Tables& cp932() {
-  static const std::unique_ptr<Cp932Tables> tables = [] {
-    auto t = std::make_unique<Cp932Tables>();
-    IconvProbe probe("CP932");
-    for (unsigned b = 0; b < 256; ++b) {
-      const auto byte = static_cast<unsigned char>(b);
-      t->lead[b] = isSjisLead(b);
-      t->single[b] = t->lead[b] ? Unmapped : probe.Decode(&byte, 1);
-      if (t->lead[b]) {
-        for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
-          if (!isSjisTrail(trail)) continue;
-          const unsigned char seq[2] = {byte, static_cast<unsigned char>(trail)};
-          t->pair[b << 8 | trail] = probe.Decode(seq, 2);
-        }
-      }
-    }
-    // Single bytes that Windows maps but glibc rejects.
-    t->single[0x80] = u'\u0080';
-    t->single[0xA0] = u'\uF8F0';
-    t->single[0xFD] = u'\uF8F1';
-    t->single[0xFE] = u'\uF8F2';
-    t->single[0xFF] = u'\uF8F3';
-    for (unsigned b = 1; b < 256; ++b) {
-      if (!t->lead[b] && t->single[b] == Unmapped) t->single[b] = Replacement;
-    }
-    return t;
-  }();
-  return *tables;
-}
-
-struct EucTables {
-  // Single bytes; Unmapped for bytes that start a sequence or map to nothing.
-  std::array<char16_t, 256> single{};
-  // 0x8E followed by 0xA1-0xFE.
-  std::array<char16_t, 94> kana{};
-  // Two bytes 0xA1-0xFE, index (lead - 0xA1) * 94 + (trail - 0xA1).
-  std::array<char16_t, 94 * 94> pair{};
-  // 0x8F followed by two bytes 0xA1-0xFE, indexed like pair.
-  std::array<char16_t, 94 * 94> triple{};
-};
-
-const EucTables& eucJpMs() {
-  static const std::unique_ptr<EucTables> tables = [] {
-    auto t = std::make_unique<EucTables>();
-    IconvProbe probe("EUC-JP-MS");
-    for (unsigned b = 1; b < 256; ++b) {
-      const auto byte = static_cast<unsigned char>(b);
-      if (b == 0x8E || b == 0x8F || isEucByte(b)) continue;
-      t->single[b] = probe.Decode(&byte, 1);
-    }
-    for (unsigned i = 0; i < 94; ++i) {
-      const auto first = static_cast<unsigned char>(0xA1 + i);
-      const unsigned char kana[2] = {0x8E, first};
-      t->kana[i] = probe.Decode(kana, 2);
-      for (unsigned j = 0; j < 94; ++j) {
-        const auto second = static_cast<unsigned char>(0xA1 + j);
-        const unsigned char pair[2] = {first, second};
-        t->pair[i * 94 + j] = probe.Decode(pair, 2);
-        const unsigned char triple[3] = {0x8F, first, second};
-        t->triple[i * 94 + j] = probe.Decode(triple, 3);
-      }
-    }
-    return t;
-  }();
-  return *tables;
-}
+using CodePageTables::IsEucByte;
+using CodePageTables::IsSjisTrail;
+using CodePageTables::Unmapped;
 
 // Decoding runs in blocks into a small buffer appended to the reserved result, so the result
 // is allocated once and never zero-filled. No code page here yields more code units than it
@@ -199,7 +93,7 @@ inline void copyAscii(const unsigned char* p, std::size_t end, std::size_t& i, c
 }
 
 void appendCp932(std::string_view bytes, MappingFix fix, UnicodeString& out) {
-  const Cp932Tables& t = cp932();
+  const CodePageTables::Cp932& t = CodePageTables::ShiftJis();
   appendInBlocks(
       bytes, fix, out,
       [&t](const unsigned char* p, std::size_t n, std::size_t end, std::size_t& i, char16_t*& d) {
@@ -213,7 +107,7 @@ void appendCp932(std::string_view bytes, MappingFix fix, UnicodeString& out) {
           ++i;
           return;
         }
-        if (i + 1 < n && isSjisTrail(p[i + 1])) {
+        if (i + 1 < n && IsSjisTrail(p[i + 1])) {
           const char16_t u = t.pair[b << 8 | p[i + 1]];
           *d++ = u == Unmapped ? Replacement : u;
           i += 2;
@@ -226,7 +120,7 @@ void appendCp932(std::string_view bytes, MappingFix fix, UnicodeString& out) {
 }
 
 void appendEucJp(std::string_view bytes, MappingFix fix, UnicodeString& out) {
-  const EucTables& t = eucJpMs();
+  const CodePageTables::EucJp& t = CodePageTables::EucJpMs();
   appendInBlocks(
       bytes, fix, out,
       [&t](const unsigned char* p, std::size_t n, std::size_t end, std::size_t& i, char16_t*& d) {
@@ -235,8 +129,8 @@ void appendEucJp(std::string_view bytes, MappingFix fix, UnicodeString& out) {
           copyAscii(p, end, i, d);
           return;
         }
-        const bool second = i + 1 < n && isEucByte(p[i + 1]);
-        if (isEucByte(b) || b == 0x8E) {
+        const bool second = i + 1 < n && IsEucByte(p[i + 1]);
+        if (IsEucByte(b) || b == 0x8E) {
           if (!second) {
             *d++ = Replacement;
             ++i;
@@ -254,7 +148,7 @@ void appendEucJp(std::string_view bytes, MappingFix fix, UnicodeString& out) {
             ++i;
             return;
           }
-          if (i + 2 >= n || !isEucByte(p[i + 2])) {
+          if (i + 2 >= n || !IsEucByte(p[i + 2])) {
             // The valid start 8F xx counts as one bad sequence; the byte after it is decoded anew.
             *d++ = Replacement;
             i += 2;
@@ -274,7 +168,7 @@ void appendEucJp(std::string_view bytes, MappingFix fix, UnicodeString& out) {
 // ISO-2022-JP as Windows reads it: JIS X 0208 with the CP932 extensions, looked up in the
 // EUC-JP-MS table (JIS bytes + 0x80), and half-width katakana after ESC ( I.
 void appendIso2022Jp(std::string_view bytes, MappingFix fix, UnicodeString& out) {
-  const EucTables& t = eucJpMs();
+  const CodePageTables::EucJp& t = CodePageTables::EucJpMs();
   enum class Mode { Ascii, Kana, Kanji, Supplement };
   Mode mode = Mode::Ascii;
   appendInBlocks(bytes, fix, out,
@@ -573,6 +467,20 @@ UnicodeString AnsiToUTF16(std::string_view bytes, std::uint16_t codePage) {
   if (bytes.empty()) return out;
   out.reserve(bytes.size());
   AppendAnsiToUTF16(bytes, codePage, MappingFix::None, out);
+  return out;
+}
+
+std::optional<std::string> UTF16ToAnsi(std::u16string_view text, std::uint16_t codePage) {
+  if (codePage != CodePage::ShiftJis) return std::nullopt;
+  const auto& codes = CodePageTables::ShiftJisCodes();
+  std::string out;
+  out.reserve(text.size() * 2);
+  for (const char16_t unit : text) {
+    const std::uint16_t code = codes[unit];
+    if (code == CodePageTables::NoCode) return std::nullopt;
+    if (code > 0xFF) out += static_cast<char>(code >> 8);
+    out += static_cast<char>(code & 0xFF);
+  }
   return out;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "PersistenceTestSupport.h"
+#include "ScopedEnv.h"
 #include "persistence/Config.h"
 #include "text/Exception.h"
 

@@ -49,9 +49,10 @@ inline std::string ReadBytes(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// Whether the path names anything, a dangling link included.
 inline bool PathExists(const std::string& path) {
-  struct stat st {};
-  return lstat(path.c_str(), &st) == 0;
+  std::error_code error;
+  return std::filesystem::exists(std::filesystem::symlink_status(path, error));
 }
 
 // Names in a folder, without "." and "..".
@@ -91,28 +92,5 @@ inline std::string FieldsOf(const TConfig& c) {
 // What loading a file without settings gives.
 inline const std::string kLoadDefaults =
     "Restore=0 Left=0 Top=0 Right=434 Bottom=420 State=0 History[0]= ProjectRestore=0 Last=";
-
-// Sets or unsets an environment variable for the lifetime of the guard.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    Set(value);
-  }
-  ~ScopedEnv() { Set(old_); }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  void Set(const std::optional<std::string>& value) const {
-    if (value) {
-      setenv(name_, value->c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 }  // namespace norvalis::testing

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "PersistenceTestSupport.h"
+#include "ScopedEnv.h"
 #include "persistence/SpecialFolder.h"
 #include "text/Exception.h"
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "csv/Csv.h"
-#include "text/Iconv.h"
+#include "Iconv.h"
 #include "text/StringUtility.h"
 #include "text/UnicodeString.h"
 

@@ -15,6 +15,12 @@
 
 namespace norvalis::test {
 
+// A UTF-8 file name as the standard library's streams take it on every system (a narrow name
+// would be read in the ANSI code page on Windows).
+inline std::filesystem::path FileSystemPath(std::string_view utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
 // A fresh folder of its own, removed with everything in it when the object goes; the one
 // scratch folder of every test program.
 class TempDir {
@@ -56,7 +62,7 @@ class TempDir {
   std::string WriteRepeated(std::string_view name, std::string_view head, std::string_view pattern,
                             std::uint64_t count, std::string_view tail) const {
     const std::string path = Path(name);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(FileSystemPath(path), std::ios::binary | std::ios::trunc);
     out.write(head.data(), static_cast<std::streamsize>(head.size()));
     const std::uint64_t perBlock =
         std::max<std::uint64_t>(1, (4u << 20) / std::max<std::size_t>(1, pattern.size()));

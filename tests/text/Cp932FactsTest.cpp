@@ -8,7 +8,7 @@
 #include <string>
 
 #include "text/Cp932Facts.h"
-#include "text/Iconv.h"
+#include "../support/Iconv.h"
 
 namespace norvalis {
 namespace {
