@@ -313,11 +313,6 @@ Index buildIndex(const Source& source, YieldHook& hook, const std::atomic<bool>*
       return index;
     }
   }
-  // A cancel asked at the last report still stands: the caller no longer wants this table.
-  if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) {
-    index.cancelled = true;
-    return index;
-  }
   ScanState& s = scanner.state;
   if (source.trailingReplacement) {
     // The odd last byte reads as U+FFFD, text in whatever field is open.
