@@ -81,18 +81,16 @@ TFormMain::TFormMain(QWidget* parent)
   grid_->setObjectName(QStringLiteral("Grid"));
   ui_.PlaceGrid(grid_);
   progress_ = new TProgressOwner(ui_.ProgressBar1, document_, this);
-  connect(document_, &TDocument::loadStarted, this, &TFormMain::OnLoadStarted);
+  connect(document_, &TDocument::started, this, &TFormMain::OnStarted);
   // Another program may cut, overwrite, append to, delete or replace the file at any time.
   diskWatch_ = new QTimer(this);
   diskWatch_->setInterval(std::chrono::seconds(1));
   connect(diskWatch_, &QTimer::timeout, this,
           [this] { RunCommand([this] { CheckFileOnDisk(); }); });
   diskWatch_->start();
-  connect(document_, &TDocument::loadFinished, this, &TFormMain::OnLoadFinished);
-  // A search shares the check's bar but is no check.
-  connect(progress_, &TProgressOwner::checkShown, this, [this] {
-    if (!searching_) SetStatusText(CheckingText);
-  });
+  connect(document_, &TDocument::finished, this, &TFormMain::OnFinished);
+  connect(document_, &TDocument::ended, this, &TFormMain::OnEnded);
+  connect(progress_, &TProgressOwner::checkShown, this, [this] { SetStatusText(CheckingText); });
   ConnectCommands();
   CreateToolWidgets();
 
@@ -146,44 +144,70 @@ void TFormMain::SetDiskWatchInterval(std::chrono::milliseconds interval) {
   diskWatch_->setInterval(interval);
 }
 
-void TFormMain::OpenCsvFile(const UnicodeString& fileName) {
-  TCursorHourGlass cursor;
-  const std::uint64_t request = ++openRequest_;
+void TFormMain::OpenCsvFile(const UnicodeString& fileName, std::function<void()> then) {
   const QString name = QString::fromStdU16String(fileName);
   ui_.EditFilename->setText(name);
   if (name.isEmpty()) {
-    grid_->Clear();
+    Await(document_->Clear(), {});
+    if (then) then();
     return;
   }
-  // The document says "読み込んでいます" when the load starts. The grid lets events run while
-  // it loads; another open may come and go meanwhile.
-  const CsvLoadResult result = grid_->LoadFromFile(fileName, csvCodePage_);
-  if (request != openRequest_ || document_->IsLoading()) return;
-  if (result.error == CsvLoadError::Cancelled) {
-    SetStatusText(LoadCancelledText);
-    return;
-  }
-  if (!FoundNoFile(result)) {
-    SetStatusText(LoadedText);
-    return;
-  }
-  grid_->Clear();
-  Dialogs::Current().Warning(this, NotFoundText + QLatin1Char('\n') + name);
-  SetStatusText(NotFoundText + name);
+  // The status says "読み込んでいます" as the load starts (OnStarted).
+  const TDocument::Request request = document_->StartLoad(fileName, csvCodePage_);
+  Await(request, [this, name, then = std::move(then)](const TDocument::Result& answer) {
+    const CsvLoadResult& result = std::get<CsvLoadResult>(answer);
+    if (result.error == CsvLoadError::Cancelled) {
+      SetStatusText(LoadCancelledText);
+      return;
+    }
+    if (FoundNoFile(result)) {
+      // A missing file changes the status only once its box is closed.
+      SetStatusText(statusBeforeLoad_);
+      document_->Clear();
+      Dialogs::Current().Warning(this, NotFoundText + QLatin1Char('\n') + name);
+      SetStatusText(NotFoundText + name);
+    } else {
+      SetStatusText(LoadedText);
+    }
+    if (then) then();
+  });
 }
 
-void TFormMain::OnLoadStarted() {
+void TFormMain::Await(TDocument::Request request, Continuation then) {
+  // Tokens grow: a request older than the awaited one (started by a handler of its start
+  // signal, say) has been replaced already.
+  if (request < awaited_) return;
+  awaited_ = request;
+  then_ = std::move(then);
+}
+
+bool TFormMain::AfterLoad(const std::function<void()>& command) {
+  if (!document_->IsLoading() || !then_) return false;
+  then_ = [first = std::move(then_), command](const TDocument::Result& result) {
+    first(result);
+    command();
+  };
+  return true;
+}
+
+void TFormMain::OnStarted(TDocument::Request, TDocument::Task task) {
+  if (!escape_) escape_ = std::make_unique<TEscapeCancels>([this] { document_->Cancel(); });
+  if (task != TDocument::Task::Load) return;
   statusBeforeLoad_ = StatusText();
   SetStatusText(LoadingText);
-  loadEscape_ = std::make_unique<TEscapeCancels>([this] { document_->CancelLoad(); });
 }
 
-void TFormMain::OnLoadFinished(const CsvLoadResult& result) {
-  loadEscape_.reset();
-  // A missing file changes the status only once its box is closed.
-  SetStatusText(FoundNoFile(result)                       ? statusBeforeLoad_
-                : result.error == CsvLoadError::Cancelled ? LoadCancelledText
-                                                          : LoadedText);
+void TFormMain::OnFinished(TDocument::Request request, const TDocument::Result& result) {
+  // The answer of a request the window no longer awaits goes nowhere.
+  // Esc goes to the boxes of the answer again.
+  escape_.reset();
+  if (request != awaited_) return;
+  const Continuation then = std::exchange(then_, {});
+  if (then) RunCommand([&] { then(result); });
+}
+
+void TFormMain::OnEnded(TDocument::Request) {
+  if (!document_->IsBusy()) escape_.reset();
 }
 
 void TFormMain::CheckBoxFirstLineIsTitleClick() {
@@ -221,27 +245,32 @@ bool TFormMain::event(QEvent* event) {
 }
 
 void TFormMain::ActionCsvCheckExecute() {
-  TCursorHourGlass cursor;
-  const TableRead reading(*this);
+  if (AfterLoad([this] { ActionCsvCheckExecute(); })) return;
   const std::shared_ptr<const CsvTable> table = Table();
   if (!FileInStep(table, true)) return;
   const bool title = ui_.CheckBoxFirstLineIsTitle->isChecked();
-  const int column = grid_->Col() - 1;
-  // The bar and "検証中..." appear at the check's first report, just before its loop.
-  const TProgressOwner::CheckRun run(*progress_);
-  const CheckResult result = document_->Check(title, column);
-  // A file changed under the run gives no result: what was compared is a mixture.
-  if (!FileInStep(table, true)) return;
-  RememberDifference(result, column);
-  if (result.outcome != CheckResult::Outcome::AllMatch) {
-    Dialogs::Current().Warning(this, QString::fromStdU16String(CheckMessageText(result)));
-  }
-  SetStatusText(QString::fromStdU16String(CheckStatusText(result)));
+  const std::int64_t column = grid_->Col() - 1;
+  // The bar and "検証中..." appear as it starts, just before its loop.
+  const TDocument::Request request = document_->StartCheck(title, column);
+  Await(request, [this, table, column](const TDocument::Result& answer) {
+    if (std::holds_alternative<TDocument::Cancelled>(answer)) {
+      SetStatusText(CheckCancelledText);
+      return;
+    }
+    const CheckResult& result = std::get<CheckResult>(answer);
+    // A file changed under the run gives no result: what was compared is a mixture.
+    if (!FileInStep(table, true)) return;
+    RememberDifference(table, result, column);
+    if (result.outcome != CheckResult::Outcome::AllMatch) {
+      Dialogs::Current().Warning(this, QString::fromStdU16String(CheckMessageText(result)));
+    }
+    SetStatusText(QString::fromStdU16String(CheckStatusText(result)));
+  });
 }
 
 void TFormMain::CheckFileOnDisk() {
   // Not while a command reads the table or a box is open: they look for themselves.
-  if (tableReaders_ > 0 || document_->IsLoading() || QApplication::activeModalWidget()) return;
+  if (document_->IsBusy() || QApplication::activeModalWidget()) return;
   FileInStep(Table(), false);
 }
 
@@ -267,20 +296,20 @@ bool TFormMain::FileInStep(const std::shared_ptr<const CsvTable>& table, bool co
   changeSaid_ = table;
   const QString question =
       QString::fromStdU16String(FileChangeText(change)) + QLatin1Char('\n') + ReloadQuestion;
-  if (Dialogs::Current().Question(this, question) && Table() == table) ReloadFile();
+  if (Dialogs::Current().Question(this, question)) ReloadFile();
   return false;
 }
 
 void TFormMain::ReloadFile() {
   const int col = grid_->Col();
-  OpenCsvFile(document_->FileName());
-  if (col >= grid_->FixedCols() && col < grid_->ColCount()) grid_->SetCol(col);
+  OpenCsvFile(document_->FileName(), [this, col] {
+    if (col >= grid_->FixedCols() && col < grid_->ColCount()) grid_->SetCol(col);
+  });
 }
 
 void TFormMain::ActionFileNewExecute() {
   Session.Project.Clear();
-  ApplyProject(Session.Project);
-  SetProjectFileName({});
+  ApplyProject(Session.Project, [this] { SetProjectFileName({}); });
 }
 
 void TFormMain::ActionFileOpenExecute() {
@@ -306,15 +335,17 @@ void TFormMain::ActionFileSaveAsExecute() {
   SetStatusText(ProjectSavedText);
 }
 
-void TFormMain::ApplyProject(const TProject& project) {
-  // A copy: loading the CSV file lets events run, which may change the project meanwhile.
+void TFormMain::ApplyProject(const TProject& project, std::function<void()> then) {
+  // A copy: the project may change while the CSV file loads.
   const TProject values = project;
   csvCodePage_ = values.CodePage;
-  OpenCsvFile(values.FileName);
-  ui_.CheckBoxFirstLineIsTitle->setChecked(values.Title);
-  CheckBoxFirstLineIsTitleClick();
-  // Last: loading and switching the title both make the first data column current.
-  SetGridCol(static_cast<long long>(values.Col) + 1);
+  OpenCsvFile(values.FileName, [this, values, then = std::move(then)] {
+    ui_.CheckBoxFirstLineIsTitle->setChecked(values.Title);
+    CheckBoxFirstLineIsTitleClick();
+    // Last: loading and switching the title both make the first data column current.
+    SetGridCol(static_cast<long long>(values.Col) + 1);
+    if (then) then();
+  });
 }
 
 void TFormMain::CollectProject(TProject& project) {
@@ -324,13 +355,16 @@ void TFormMain::CollectProject(TProject& project) {
   project.CodePage = csvCodePage_;
 }
 
-void TFormMain::OpenProject(const UnicodeString& fileName) {
-  TCursorHourGlass cursor;
+void TFormMain::OpenProject(const UnicodeString& fileName, std::function<void()> then) {
+  // Busy until the project is applied, or until another command replaces its load.
+  auto cursor = std::make_shared<TCursorHourGlass>();
   const UnicodeString name = fileName;  // may be a history entry, which changes below
   Session.Project.LoadFromFile(name);
-  ApplyProject(Session.Project);
-  SetProjectFileName(name);
-  SetStatusText(ProjectOpenedText);
+  ApplyProject(Session.Project, [this, name, cursor, then = std::move(then)] {
+    SetProjectFileName(name);
+    SetStatusText(ProjectOpenedText);
+    if (then) then();
+  });
 }
 
 void TFormMain::SetProjectFileName(const UnicodeString& fileName) {
@@ -387,24 +421,28 @@ void TFormMain::StartupIdle() {
   }
   // Also a single argument: a file manager opens a project or a CSV file with exactly one.
   if (!commandLine_.isEmpty()) {
-    const QStringList arguments = commandLine_;
-    for (const QString& argument : arguments)
-      HandleArgument(argument);
+    HandleArguments(commandLine_);
     return;
   }
   if (const std::optional<UnicodeString> last = Session.ProjectToReopen()) OpenProject(*last);
 }
 
+void TFormMain::HandleArguments(QStringList arguments) {
+  if (arguments.isEmpty()) return;
+  const QString first = arguments.takeFirst();
+  HandleArgument(first, [this, arguments] { HandleArguments(arguments); });
+}
+
 // Each argument acts on what the earlier ones left: "-c=" on the table "-f=" loaded.
-void TFormMain::HandleArgument(const QString& argument) {
+void TFormMain::HandleArgument(const QString& argument, const std::function<void()>& then) {
   const StartupArgument parsed = TCommandLine::ParseArgument(argument);
   switch (parsed.kind) {
     case StartupArgument::Kind::Project:
-      OpenProject(parsed.path.toStdU16String());
-      break;
+      OpenProject(parsed.path.toStdU16String(), then);
+      return;
     case StartupArgument::Kind::CsvFile:
-      OpenCsvFile(parsed.path.toStdU16String());
-      break;
+      OpenCsvFile(parsed.path.toStdU16String(), then);
+      return;
     case StartupArgument::Kind::Title:
       ui_.CheckBoxFirstLineIsTitle->setChecked(parsed.title);
       CheckBoxFirstLineIsTitleClick();
@@ -415,6 +453,7 @@ void TFormMain::HandleArgument(const QString& argument) {
     case StartupArgument::Kind::Ignored:
       break;
   }
+  then();
 }
 
 void TFormMain::ActionConfigGeneralExecute() {
@@ -454,8 +493,9 @@ void TFormMain::ActionHelpHelpExecute() {
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
-  // A load waiting for a FIFO's writer would keep the program from ending.
-  document_->CancelLoad();
+  // Whatever runs stops now and says nothing more (a FIFO may wait for its writer for ever).
+  then_ = nullptr;
+  document_->Cancel();
   // A settings file that cannot be written is shown; the window closes all the same.
   RunCommand([this] { FormClose(); });
   event->accept();

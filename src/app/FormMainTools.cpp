@@ -3,7 +3,6 @@
 // table through Table(), never through the grid's cells.
 
 #include <algorithm>
-#include <atomic>
 #include <climits>
 #include <vector>
 
@@ -20,7 +19,6 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPointer>
 #include <QStatusBar>
 #include <QVBoxLayout>
 
@@ -28,8 +26,6 @@
 #include "app/Application.h"
 #include "app/CommandLine.h"
 #include "check/CellSearch.h"
-#include "app/CursorHourGlass.h"
-#include "app/EscapeCancels.h"
 #include "app/FindBar.h"
 #include "app/FormMain.h"
 #include "app/GoToRowDialog.h"
@@ -249,10 +245,15 @@ void TFormMain::ReopenWithCodePage(std::uint16_t codePage) {
   csvCodePage_ = codePage;
   const int col = grid_->Col();
   const QString name = ui_.EditFilename->text();
-  if (!name.isEmpty()) OpenCsvFile(name.toStdU16String());
-  // Loading makes the first column current; the user's column stays where it still exists.
-  if (col >= grid_->FixedCols() && col < grid_->ColCount()) grid_->SetCol(col);
-  UpdateTableStatus();
+  if (name.isEmpty()) {
+    UpdateTableStatus();
+    return;
+  }
+  OpenCsvFile(name.toStdU16String(), [this, col] {
+    // Loading makes the first column current; the user's column stays where it still exists.
+    if (col >= grid_->FixedCols() && col < grid_->ColCount()) grid_->SetCol(col);
+    UpdateTableStatus();
+  });
 }
 
 bool TFormMain::GoToTableCell(std::int64_t tableRow, std::int64_t column, bool focusGrid) {
@@ -268,10 +269,11 @@ bool TFormMain::GoToTableCell(std::int64_t tableRow, std::int64_t column, bool f
   return true;
 }
 
-void TFormMain::RememberDifference(const CheckResult& result, std::int64_t column) {
+void TFormMain::RememberDifference(const std::shared_ptr<const CsvTable>& table,
+                                   const CheckResult& result, std::int64_t column) {
   lastDifference_.reset();
   if (result.outcome != CheckResult::Outcome::Differs) return;
-  lastDifference_ = Difference{Table(), static_cast<std::int64_t>(result.rowIndex), column};
+  lastDifference_ = Difference{table, static_cast<std::int64_t>(result.rowIndex), column};
 }
 
 void TFormMain::ActionEditGoToDifferenceExecute() {
@@ -336,14 +338,12 @@ void TFormMain::ActionEditFindPreviousExecute() {
 }
 
 void TFormMain::FindCell(bool forward) {
-  // One search at a time; a second request while one runs is dropped.
-  if (searching_) return;
   const QString text = FindBar->Text();
   if (text.isEmpty()) {
     FindBar->Open();
     return;
   }
-  const TableRead reading(*this);
+  if (AfterLoad([this, forward] { FindCell(forward); })) return;
   const std::shared_ptr<const CsvTable> table = Table();
   if (!FileInStep(table, true)) return;
   CellSearchRequest request;
@@ -353,28 +353,25 @@ void TFormMain::FindCell(bool forward) {
   request.firstRow = grid_->FirstLineIsTitle() ? 1 : 0;
   request.row = TableIndex(grid_->Row());
   request.col = TableIndex(grid_->Col());
-
-  CellSearchResult result;
-  if (table) {
-    searching_ = true;
-    std::atomic<bool> cancel{false};
-    QPointer<TFormMain> self(this);
-    {
-      const TEscapeCancels escape([&cancel] { cancel = true; });
-      const TProgressOwner::CheckRun run(*progress_);
-      YieldHook hook = document_->CheckProgressHook();
-      result = SearchCells(*table, request, &hook, &cancel);
+  // A search started while another runs replaces it.
+  const TDocument::Request search = document_->StartFind(request);
+  Await(search, [this, table, request, text](const TDocument::Result& answer) {
+    if (std::holds_alternative<TDocument::Cancelled>(answer)) {
+      SetStatusText(SearchCancelledText);
+      return;
     }
-    if (!self) return;
-    searching_ = false;
-    // Another file came while the search ran: its answer is about a table no longer shown.
-    if (Table() != table) return;
     if (!FileInStep(table, true)) return;
-  }
+    ShowFound(request, std::get<CellSearchResult>(answer), text);
+  });
+}
+
+void TFormMain::ShowFound(const CellSearchRequest& request, const CellSearchResult& result,
+                          const QString& text) {
   switch (result.outcome) {
     case CellSearchResult::Outcome::Found: {
       // The search went past the end (or the start) when it came back to the current cell
       // or before it.
+      const bool forward = request.forward;
       const auto at = std::make_pair(result.row, result.col);
       const auto from = std::make_pair(request.row, request.col);
       const bool wrapped = forward ? at <= from : at >= from;
@@ -399,19 +396,22 @@ void TFormMain::FindCell(bool forward) {
 }
 
 void TFormMain::ActionCsvCheckAllExecute() {
-  TCursorHourGlass cursor;
-  const TableRead reading(*this);
+  if (AfterLoad([this] { ActionCsvCheckAllExecute(); })) return;
   const std::shared_ptr<const CsvTable> table = Table();
   if (!FileInStep(table, true)) return;
   const bool title = ui_.CheckBoxFirstLineIsTitle->isChecked();
-  AllColumnsResult result;
-  {
-    const TProgressOwner::CheckRun run(*progress_);
-    SetStatusText(CheckingText);
-    YieldHook hook = document_->CheckProgressHook();
-    result = CheckAllColumns(table ? *table : CsvTable::Empty(), title, &hook);
-  }
-  if (!FileInStep(table, true)) return;
+  const TDocument::Request request = document_->StartCheckAll(title);
+  Await(request, [this, table](const TDocument::Result& answer) {
+    if (std::holds_alternative<TDocument::Cancelled>(answer)) {
+      SetStatusText(CheckCancelledText);
+      return;
+    }
+    if (!FileInStep(table, true)) return;
+    ShowAllColumns(std::get<AllColumnsResult>(answer));
+  });
+}
+
+void TFormMain::ShowAllColumns(const AllColumnsResult& result) {
   if (result.outcome == CheckResult::Outcome::NoRows) {
     Dialogs::Current().Warning(this, NoRowsText);
     SetStatusText(NoRowsText);

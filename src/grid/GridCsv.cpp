@@ -87,7 +87,7 @@ TGridCsv::TGridCsv(QWidget* parent, TDocument* document)
   SetColCount(2);
   columnLabels_ = TCsvUtility::MakeColumnLabels(ColCount() - FixedCols(), u"", u"");
   setAccessibleName(QStringLiteral("CSVデータ"));
-  connect(document_, &TDocument::loadStarted, this, &TGridCsv::OnLoadStarted);
+  connect(document_, &TDocument::started, this, &TGridCsv::OnStarted);
   connect(document_, &TDocument::tableChanged, this, &TGridCsv::LayOutForTable);
 }
 
@@ -96,15 +96,8 @@ TGridCsv::~TGridCsv() {
   if (document_) document_->disconnect(this);
 }
 
-CsvLoadResult TGridCsv::LoadFromFile(const UnicodeString& fileName, std::uint16_t codePage) {
-  return document_->LoadFromFile(fileName, codePage);
-}
-
-void TGridCsv::Clear() {
-  document_->Clear();
-}
-
-void TGridCsv::OnLoadStarted() {
+void TGridCsv::OnStarted(TDocument::Request, TDocument::Task task) {
+  if (task != TDocument::Task::Load) return;
   rows_.reset();
   SetColCount(2);
 }

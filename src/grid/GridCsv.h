@@ -29,12 +29,6 @@ class TGridCsv : public TCustomDrawGrid {
   // The document whose table the grid shows.
   TDocument& Document() const { return *document_; }
 
-  // Loads the file into the document, decoded by codePage (0: detected), and lays the grid out
-  // for it (an unreadable file gives the empty layout); returns once the load has ended,
-  // events running meanwhile, with why it failed.
-  CsvLoadResult LoadFromFile(const UnicodeString& fileName, std::uint16_t codePage = 0);
-  // Empties the document's table and lays the grid out for an empty table.
-  void Clear();
   // Shows table row 0 as a fixed title row, or not.
   void SetFirstLineIsTitle(bool flag);
   bool FirstLineIsTitle() const { return firstLineIsTitle_; }
@@ -72,7 +66,7 @@ class TGridCsv : public TCustomDrawGrid {
   std::u16string_view CellView(int col, std::int64_t row, UnicodeString& number) const;
   std::uint32_t TableRowCount() const;
   // A load began: nothing to show, two columns (the row count stays until the table comes).
-  void OnLoadStarted();
+  void OnStarted(TDocument::Request request, TDocument::Task task);
   void LayOutForTable();
   // Widens the row-number column to its largest number.
   void FitRowNumbers();

@@ -40,7 +40,7 @@ class CheckTest : public testing::WindowTest {
     Start();
     ProgressBar()->installEventFilter(&shows);
   }
-  void Check() { Find<QAction>(*form, "ActionCsvCheck")->trigger(); }
+  void Check() { Run("ActionCsvCheck"); }
 
   ShowCounter shows;
 };

@@ -93,15 +93,14 @@ TEST_F(FifoLoadTest, EscStopsTheWaitForAWriter) {
   Feed({});
   EscWhileLoading();
   Open(fifo);
+  ASSERT_TRUE(WaitLoaded());
   EXPECT_FALSE(rescued) << "the wait did not stop at Esc";
   EXPECT_EQ(form->StatusText(), TFormMain::LoadCancelledText);
   EXPECT_EQ(form->Document().Table(), nullptr);
   EXPECT_EQ(Warnings(), QStringList{});
 
   // Another open stops it as well.
-  QTimer::singleShot(0, form.get(), [this] {
-    Open(Write(QStringLiteral("t.csv"), "x\n"));
-  });
+  QTimer::singleShot(0, form.get(), [this] { Open(Write(QStringLiteral("t.csv"), "x\n")); });
   Open(fifo);
   ASSERT_TRUE(WaitLoaded());
   EXPECT_FALSE(rescued);

@@ -62,6 +62,8 @@ TEST_F(ProjectCommandsTest, OpenAppliesTheProjectAndPutsItFirstInTheHistory) {
 
   Find<QAction>(*form, "ActionFileOpen")->trigger();
 
+  ASSERT_TRUE(WaitIdle());
+
   ASSERT_EQ(dialogs.calls.size(), 1u);
   EXPECT_EQ(dialogs.calls[0].fileKind, TFileDialog::Kind::Open);
   EXPECT_EQ(dialogs.calls[0].defaultExt, QStringLiteral("NVS"));
@@ -112,6 +114,8 @@ TEST_F(ProjectCommandsTest, OpenThatFailsOrIsCancelledLeavesTheWindowAsDescribed
 
     Find<QAction>(*form, "ActionFileOpen")->trigger();
 
+    ASSERT_TRUE(WaitIdle());
+
     if (c.shown != nullptr) {
       ASSERT_EQ(Shown().size(), 1);
       EXPECT_TRUE(Shown()[0].startsWith(QString::fromUtf8(c.shown))) << Shown()[0].toStdString();
@@ -132,6 +136,7 @@ TEST_F(ProjectCommandsTest, ColumnBeyondTheTableKeepsTheProjectValuesAndTheLoade
   const QString csv = Write(QStringLiteral("x.csv"), ThreeColumns);
   dialogs.fileAnswers = {WriteProject(QStringLiteral("wide.NVS"), csv, 3, true)};
   Find<QAction>(*form, "ActionFileOpen")->trigger();
+  ASSERT_TRUE(WaitIdle());
   EXPECT_EQ(Shown(), QStringList{GridIndexError});
   EXPECT_EQ(form->Session.Project.FileName, csv.toStdU16String());
   EXPECT_EQ(form->Session.Project.Col, 3);
@@ -144,6 +149,7 @@ TEST_F(ProjectCommandsTest, NewKeepsTheTitleFlagAndEmptiesEverythingElse) {
   const QString csv = Write(QStringLiteral("x.csv"), ThreeColumns);
   const QString path = WriteProject(QStringLiteral("p.NVS"), csv, 1, true);
   form->OpenProject(path.toStdU16String());
+  ASSERT_TRUE(WaitIdle());
   form->SetStatusText(Before);
 
   Find<QAction>(*form, "ActionFileNew")->trigger();
@@ -263,6 +269,8 @@ TEST_F(ProjectCommandsTest, RecentProjectsFollowTheHistoryAndOpeningMovesOneToTh
   EXPECT_EQ(OpenFileMenu().size(), 3) << "rebuilt, not appended";
 
   Find<QMenu>(*form, "MenuFileReOpen")->actions().at(1)->trigger();
+
+  ASSERT_TRUE(WaitIdle());
 
   EXPECT_EQ(ProjectFileName(), paths[1]);
   EXPECT_EQ(form->StatusText(), Opened);

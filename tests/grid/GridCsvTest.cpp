@@ -29,7 +29,7 @@ class GridCsvTest : public test::FileTest {
     grid_.show();
   }
 
-  void Load(const std::string& path) { grid_.LoadFromFile(U16(path)); }
+  void Load(const std::string& path) { test::LoadAndWait(grid_, U16(path)); }
 
   // The part of a cell that text may use: 2 pixels inside its edges.
   QRect Inset(int col, std::int64_t row) const {
@@ -154,7 +154,7 @@ TEST_F(GridCsvTest, ClearGivesTheNewGridLayoutAndKeepsTheTitleFlag) {
   grid_.SetFirstLineIsTitle(true);
   Load(File("three.csv", ThreeByFour));
   grid_.SetCol(3);
-  grid_.Clear();
+  grid_.Document().Clear();
   EXPECT_TRUE(grid_.Document().Csv().IsEmpty());
   EXPECT_TRUE(grid_.FirstLineIsTitle());
   EXPECT_EQ(grid_.ColCount(), 2);
