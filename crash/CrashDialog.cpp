@@ -7,15 +7,19 @@
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStyle>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
 
 #include <cstdio>
+#include <memory>
 
 #include "CrashLog.h"
 
@@ -83,15 +87,15 @@ CrashDialog::CrashDialog(const Handover& handover, CrashReport report, QImage sc
     row->addWidget(button);
     connect(button, &QPushButton::clicked, this, slot);
   };
-  add("レポートをコピー", "ButtonCopy", options_.copy, &CrashDialog::CopyReport);
-  add("スクリーンショットを添付", "ButtonScreenshot", options_.screenshot,
+  add("レポートをコピー(&C)", "ButtonCopy", options_.copy, &CrashDialog::CopyReport);
+  add("スクリーンショットを添付(&A)", "ButtonScreenshot", options_.screenshot,
       &CrashDialog::AttachScreenshot);
-  add("ログを保存", "ButtonLog", options_.log, &CrashDialog::SaveLog);
-  add("送信", "ButtonSend", options_.send && !options_.mail.empty(), &CrashDialog::SendReport);
-  add("再起動", "ButtonRestart", options_.restart && !report_.executable.empty(),
+  add("ログを保存(&L)", "ButtonLog", options_.log, &CrashDialog::SaveLog);
+  add("送信(&S)", "ButtonSend", options_.send && !options_.mail.empty(), &CrashDialog::SendReport);
+  add("再起動(&R)", "ButtonRestart", options_.restart && !report_.executable.empty(),
       &CrashDialog::Restart);
   row->addStretch(1);
-  add("閉じる", "ButtonClose", true, &QDialog::reject);
+  add("閉じる(&X)", "ButtonClose", true, &QDialog::reject);
   buttons_.back()->setDefault(true);
   resize(820, 560);
 }
@@ -108,9 +112,28 @@ QPushButton* CrashDialog::AddButton(const QString& caption, const char* objectNa
 void CrashDialog::Answer(const QStringList& captions) {
   for (const QString& caption : captions) {
     if (!isVisible()) return;
+    // "?" lists the texts a user meets beyond the report: the buttons, the text box's menu, the
+    // tab bar's scroll buttons.
+    if (caption == QStringLiteral("?")) {
+      QStringList texts;
+      for (const QPushButton* button : buttons_)
+        texts << button->text();
+      if (auto* page = findChild<QPlainTextEdit*>()) {
+        const std::unique_ptr<QMenu> menu(page->createStandardContextMenu());
+        for (const QAction* action : menu->actions())
+          if (!action->isSeparator()) texts << action->text();
+      }
+      for (const QToolButton* scroll : findChild<QTabWidget*>()->findChildren<QToolButton*>())
+        texts << scroll->accessibleName();
+      std::fprintf(stderr, "norvalis-crash: texts\n%s\n", texts.join('\n').toUtf8().constData());
+      continue;
+    }
     QPushButton* pressed = nullptr;
     for (QPushButton* button : buttons_) {
-      if (button->text() == caption && !button->isHidden()) pressed = button;
+      // Answered by the caption without its mnemonic, as a user reads it.
+      QString text = button->text();
+      text.remove(QRegularExpression(QStringLiteral("\\(&.\\)$")));
+      if (text == caption && !button->isHidden()) pressed = button;
     }
     if (pressed == nullptr) {
       std::fprintf(stderr, "norvalis-crash: no button %s\n", caption.toLocal8Bit().constData());

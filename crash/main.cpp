@@ -10,6 +10,9 @@
 #include <string_view>
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
@@ -82,6 +85,14 @@ int main(int argc, char** argv) {
   QImage screenshot;
   if (dialog) {
     application = std::make_unique<QApplication>(argc, argv);
+    // The toolkit's own texts (a text box's menu, the tab bar's buttons) in Japanese, as the
+    // program's window has them.
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    auto* translator = new QTranslator(application.get());
+    if (translator->load(QStringLiteral("qtbase_ja"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+      QApplication::installTranslator(translator);
+    }
     // Still before the program's windows close.
     if (options.screenshot) screenshot = GrabScreen();
   }

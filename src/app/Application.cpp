@@ -5,12 +5,15 @@
 #include <string>
 #include <utility>
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QDir>
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 
+#include "app/AllColumnsWindow.h"
 #include "app/Dialogs.h"
 #include "app/HelpWindow.h"
 #include "app/ProgramIcon.h"
@@ -43,12 +46,23 @@ class MissingToolkitTexts : public QTranslator {
   }
 };
 
+// The help and the result window are windows of their own: without this, screen readers
+// find them as fillers with no name.
+QAccessibleInterface* ToolWindowAccessible(const QString&, QObject* object) {
+  if (qobject_cast<HelpWindow*>(object) != nullptr ||
+      qobject_cast<TAllColumnsWindow*>(object) != nullptr) {
+    return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
   // Only the name: a display name would be appended to captions such as "Norvalis - a.NVS".
   setApplicationName(Title);
   setWindowIcon(ProgramIcon());
+  QAccessible::installFactory(ToolWindowAccessible);
 }
 
 Application::~Application() = default;
@@ -103,6 +117,7 @@ void Application::HelpShowTableOfContents() {
 
 void Application::HelpShowContext(int topic) {
   if (!help_) help_ = std::make_unique<HelpWindow>();
+  help_->SetContentsPage(helpFile_);
   help_->ShowPage(HelpTopicFile(helpFile_, topic));
 }
 

@@ -139,6 +139,8 @@ void TFormMainUi::SetupUi(QMainWindow* window) {
   StatusLabel = new QLabel(StatusBar1);
   StatusLabel->setObjectName(QStringLiteral("StatusLabel"));
   StatusLabel->setTextFormat(Qt::PlainText);
+  // A long text is cut rather than pushing the encoding and the size out of the bar.
+  StatusLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   StatusBar1->addWidget(StatusLabel, 1);
 }
 

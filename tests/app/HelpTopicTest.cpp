@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QDir>
 #include <QFile>
@@ -7,8 +8,12 @@
 #include <QMap>
 #include <QMenuBar>
 #include <QRegularExpression>
+#include <QTextBrowser>
+#include <QUrl>
 
+#include "app/AllColumnsWindow.h"
 #include "app/Application.h"
+#include "app/HelpWindow.h"
 #include "app/FormMain.h"
 
 namespace norvalis {
@@ -65,6 +70,46 @@ TEST(HelpTopics, AltKeysNameTheMenuTheyOpen) {
       }
     }
   }
+}
+
+// The help and the result window are windows to a screen reader, named by their captions; the
+// help's caption names its page, and back and 目次 lead through the pages.
+TEST(HelpTopics, HelpWindowNamesItsPageAndLeadsBackAndHome) {
+  Application* app = Application::Instance();
+  app->SetHelpFile(Contents);
+  app->HelpShowTableOfContents();
+  HelpWindow* help = app->Help();
+  ASSERT_NE(help, nullptr);
+  auto* browser = help->findChild<QTextBrowser*>(QStringLiteral("HelpBrowser"));
+  ASSERT_NE(browser, nullptr);
+  const auto expectPage = [&](const char* file, const QString& title) {
+    EXPECT_EQ(QFileInfo(help->Source().toLocalFile()).fileName(), QString::fromLatin1(file));
+    EXPECT_EQ(help->windowTitle(), title);
+    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(help);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->role(), QAccessible::Window);
+    EXPECT_EQ(window->text(QAccessible::Name), title);
+  };
+  const QString contents = QStringLiteral("Norvalis ヘルプ");
+  const QString commandLine = QStringLiteral("コマンドライン - Norvalis ヘルプ");
+  expectPage("index.html", contents);
+  auto* back = help->findChild<QAction*>(QStringLiteral("ActionHelpBack"));
+  auto* home = help->findChild<QAction*>(QStringLiteral("ActionHelpHome"));
+  ASSERT_TRUE(back != nullptr && home != nullptr);
+  browser->setSource(help->Source().resolved(QUrl(QStringLiteral("commandline.html"))));
+  expectPage("commandline.html", commandLine);
+  back->trigger();
+  expectPage("index.html", contents);
+  browser->setSource(help->Source().resolved(QUrl(QStringLiteral("commandline.html"))));
+  home->trigger();
+  expectPage("index.html", contents);
+  help->close();
+
+  TAllColumnsWindow result;
+  QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&result);
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(window->role(), QAccessible::Window);
+  EXPECT_EQ(window->text(QAccessible::Name), result.windowTitle());
 }
 
 }  // namespace

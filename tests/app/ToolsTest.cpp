@@ -120,6 +120,16 @@ TEST_F(ToolsTest, EncodingIsShownChosenAndKeptInTheProject) {
     rows += "x\n";
   Load(Write("bom.csv", rows));
   ExpectLabels(QStringLiteral("UTF-8 (BOM)"), QStringLiteral("1,234 行 × 1 列"));
+  // A long status text leaves the labels in view.
+  form->SetStatusText(QString(200, QChar(u'長')));
+  for (int i = 0; i < 5; ++i)  // the bar lays itself out over a few posted events
+    QCoreApplication::processEvents();
+  for (const char* name : {"LabelEncoding", "LabelTableSize"}) {
+    SCOPED_TRACE(name);
+    const QLabel* label = Label(name);
+    EXPECT_GE(label->width(), label->sizeHint().width());
+    EXPECT_LE(label->mapTo(form.get(), QPoint(label->width(), 0)).x(), form->width());
+  }
 
   // A file whose reading stopped at a NUL says where, beside the status text of a load.
   Load(Write("nul.csv", std::string("ab,c\0de", 7)));

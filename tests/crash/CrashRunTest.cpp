@@ -210,7 +210,7 @@ TEST_F(CrashRunTest, TheProgramsThemselvesHandleACrash) {
   ASSERT_EQ(pipe(unread), 0);
   const ProgramCrash programs[] = {
       {{NORVALIS_CHECK_EXE, "--dump", (dir_ / "large.csv").string()}, "", "シグナル: SIGSEGV"},
-      {{NORVALIS_EXE}, "ログを保存,閉じる", nullptr},
+      {{NORVALIS_EXE}, "?,ログを保存,閉じる", "norvalis-crash: texts"},
   };
   for (const ProgramCrash& program : programs) {
     SCOPED_TRACE(program.command.front());
@@ -225,8 +225,17 @@ TEST_F(CrashRunTest, TheProgramsThemselvesHandleACrash) {
     EXPECT_NE(summary.find("kill で送られた"), std::string::npos) << summary;
     EXPECT_EQ(LineAfter(summary, "バージョン: "), "0.1.0.0") << summary;
     EXPECT_NE(Page(report, "モジュール").find(program.command.front()), std::string::npos);
+    const std::string standardError = ReadFile(dir_ / "stderr.txt");
     if (program.onStandardError != nullptr) {
-      EXPECT_NE(ReadFile(dir_ / "stderr.txt").find(program.onStandardError), std::string::npos);
+      EXPECT_NE(standardError.find(program.onStandardError), std::string::npos);
+    }
+    if (program.answer[0] == '?') {
+      // The dialog's buttons take keys, and the toolkit's texts in it are Japanese.
+      for (const char* text : {"レポートをコピー(&C)", "ログを保存(&L)", "閉じる(&X)", "コピー"})
+        EXPECT_NE(standardError.find(text), std::string::npos) << text << "\n" << standardError;
+      for (const char* english : {"Copy", "Select All", "Scroll Left", "Scroll Right"})
+        EXPECT_EQ(standardError.find(english), std::string::npos) << english << "\n"
+                                                                  << standardError;
     }
   }
   close(unread[0]);
