@@ -1,6 +1,5 @@
 #include "app/FormMain.h"
 
-#include <climits>
 #include <cstdint>
 #include <utility>
 
@@ -249,7 +248,7 @@ void TFormMain::ActionCsvCheckExecute() {
   const std::shared_ptr<const CsvTable> table = Table();
   if (!FileInStep(table, true)) return;
   const bool title = ui_.CheckBoxFirstLineIsTitle->isChecked();
-  const std::int64_t column = grid_->Col() - 1;
+  const std::int64_t column = grid_->CurrentTableCell().col;
   // The bar and "検証中..." appear as it starts, just before its loop.
   const TDocument::Request request = document_->StartCheck(title, column);
   Await(request, [this, table, column](const TDocument::Result& answer) {
@@ -301,9 +300,9 @@ bool TFormMain::FileInStep(const std::shared_ptr<const CsvTable>& table, bool co
 }
 
 void TFormMain::ReloadFile() {
-  const int col = grid_->Col();
-  OpenCsvFile(document_->FileName(), [this, col] {
-    if (col >= grid_->FixedCols() && col < grid_->ColCount()) grid_->SetCol(col);
+  const std::int64_t column = grid_->CurrentTableCell().col;
+  OpenCsvFile(document_->FileName(), [this, column] {
+    if (grid_->HasColumn(column)) grid_->SetCurrentColumn(column);
   });
 }
 
@@ -343,7 +342,7 @@ void TFormMain::ApplyProject(const TProject& project, std::function<void()> then
     ui_.CheckBoxFirstLineIsTitle->setChecked(values.Title);
     CheckBoxFirstLineIsTitleClick();
     // Last: loading and switching the title both make the first data column current.
-    SetGridCol(static_cast<long long>(values.Col) + 1);
+    grid_->SetCurrentColumn(values.Col);
     if (then) then();
   });
 }
@@ -351,7 +350,7 @@ void TFormMain::ApplyProject(const TProject& project, std::function<void()> then
 void TFormMain::CollectProject(TProject& project) {
   project.FileName = ui_.EditFilename->text().toStdU16String();
   project.Title = ui_.CheckBoxFirstLineIsTitle->isChecked();
-  project.Col = grid_->Col() - 1;
+  project.Col = static_cast<std::int32_t>(grid_->CurrentTableCell().col);
   project.CodePage = csvCodePage_;
 }
 
@@ -370,11 +369,6 @@ void TFormMain::OpenProject(const UnicodeString& fileName, std::function<void()>
 void TFormMain::SetProjectFileName(const UnicodeString& fileName) {
   Session.SetProjectFileName(fileName);
   setWindowTitle(Session.Caption(Application::Title));
-}
-
-void TFormMain::SetGridCol(long long col) {
-  if (col < INT_MIN || col > INT_MAX) throw EInvalidGridOperation();
-  grid_->SetCol(static_cast<int>(col));
 }
 
 void TFormMain::MenuFileClick() {
@@ -448,7 +442,7 @@ void TFormMain::HandleArgument(const QString& argument, const std::function<void
       CheckBoxFirstLineIsTitleClick();
       break;
     case StartupArgument::Kind::Column:
-      SetGridCol(parsed.column);
+      grid_->SetCurrentColumn(parsed.column);
       break;
     case StartupArgument::Kind::Ignored:
       break;

@@ -162,7 +162,6 @@ class TFormMain : public QMainWindow {
   // Handles the arguments one after another, each once the one before has finished.
   void HandleArguments(QStringList arguments);
   void HandleArgument(const QString& argument, const std::function<void()>& then);
-  void SetGridCol(long long col);
   // Runs a command; what escapes it goes to the application's display, never through Qt.
   static void RunCommand(const std::function<void()>& command);
 

@@ -102,6 +102,37 @@ void TGridCsv::OnStarted(TDocument::Request, TDocument::Task task) {
   SetColCount(2);
 }
 
+TableCell TGridCsv::CurrentTableCell() const {
+  return {Row() - 1, static_cast<std::int64_t>(Col()) - 1};
+}
+
+bool TGridCsv::HasColumn(std::int64_t column) const {
+  return column >= -1 && column + 1 < ColCount();
+}
+
+bool TGridCsv::GoToTableCell(TableCell cell) {
+  const std::int64_t gridRow = cell.row + 1;
+  const std::int64_t gridCol = cell.col + 1;
+  if (gridCol < FixedCols() || gridCol >= ColCount() || gridRow < FixedRows() ||
+      gridRow >= RowCount()) {
+    return false;
+  }
+  SetCol(static_cast<int>(gridCol));
+  SetRow(gridRow);
+  return true;
+}
+
+bool TGridCsv::GoToTableRow(std::int64_t row) {
+  if (row + 1 < FixedRows() || row + 1 >= RowCount()) return false;
+  SetRow(row + 1);
+  return true;
+}
+
+void TGridCsv::SetCurrentColumn(long long column) {
+  if (!HasColumn(column)) throw EInvalidGridOperation();
+  SetCol(static_cast<int>(column + 1));
+}
+
 std::uint32_t TGridCsv::TableRowCount() const {
   return document_ ? document_->Csv().GetRowCount() : 0;
 }
