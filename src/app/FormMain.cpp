@@ -61,9 +61,9 @@ void TFormMain::RunCommand(const std::function<void()>& command) {
 
 TFormMain::TFormMain(QWidget* parent)
     : QMainWindow(parent),
-      OpenDialogCsv(TFileDialog::Kind::Open, CsvFilter, QStringLiteral("CSV")),
-      OpenDialogProject(TFileDialog::Kind::Open, ProjectFilter, QStringLiteral("NVS")),
-      SaveDialogProject(TFileDialog::Kind::Save, ProjectFilter, QStringLiteral("NVS"), true) {
+      openDialogCsv_(TFileDialog::Kind::Open, CsvFilter, QStringLiteral("CSV")),
+      openDialogProject_(TFileDialog::Kind::Open, ProjectFilter, QStringLiteral("NVS")),
+      saveDialogProject_(TFileDialog::Kind::Save, ProjectFilter, QStringLiteral("NVS"), true) {
   setWindowTitle(Application::Title);
   ui_.SetupUi(this);
   CreateToolActions();
@@ -103,7 +103,7 @@ TFormMain::TFormMain(QWidget* parent)
   // An empty untitled project, then the user's settings; the window's bounds, the command
   // line and the last project wait until the window is shown (StartupIdle).
   ActionFileNewExecute();
-  Session.Config.Load(GetSettingsFilePath());
+  session_.Config.Load(GetSettingsFilePath());
 }
 
 TFormMain::~TFormMain() {
@@ -307,29 +307,29 @@ void TFormMain::ReloadFile() {
 }
 
 void TFormMain::ActionFileNewExecute() {
-  Session.Project.Clear();
-  ApplyProject(Session.Project, [this] { SetProjectFileName({}); });
+  session_.Project.Clear();
+  ApplyProject(session_.Project, [this] { SetProjectFileName({}); });
 }
 
 void TFormMain::ActionFileOpenExecute() {
-  if (OpenDialogProject.Execute(this)) OpenProject(OpenDialogProject.FileName.toStdU16String());
+  if (openDialogProject_.Execute(this)) OpenProject(openDialogProject_.FileName.toStdU16String());
 }
 
 void TFormMain::ActionFileSaveExecute() {
-  if (Session.ProjectFileName.empty()) {
+  if (session_.ProjectFileName.empty()) {
     ActionFileSaveAsExecute();
     return;
   }
-  CollectProject(Session.Project);
-  Session.Project.SaveToFile(Session.ProjectFileName);
+  CollectProject(session_.Project);
+  session_.Project.SaveToFile(session_.ProjectFileName);
   SetStatusText(ProjectSavedText);
 }
 
 void TFormMain::ActionFileSaveAsExecute() {
-  if (!SaveDialogProject.Execute(this)) return;
-  const UnicodeString fileName = SaveDialogProject.FileName.toStdU16String();
-  CollectProject(Session.Project);
-  Session.Project.SaveToFile(fileName);
+  if (!saveDialogProject_.Execute(this)) return;
+  const UnicodeString fileName = saveDialogProject_.FileName.toStdU16String();
+  CollectProject(session_.Project);
+  session_.Project.SaveToFile(fileName);
   SetProjectFileName(fileName);
   SetStatusText(ProjectSavedText);
 }
@@ -358,8 +358,8 @@ void TFormMain::OpenProject(const UnicodeString& fileName, std::function<void()>
   // Busy until the project is applied, or until another command replaces its load.
   auto cursor = std::make_shared<TCursorHourGlass>();
   const UnicodeString name = fileName;  // may be a history entry, which changes below
-  Session.Project.LoadFromFile(name);
-  ApplyProject(Session.Project, [this, name, cursor, then = std::move(then)] {
+  session_.Project.LoadFromFile(name);
+  ApplyProject(session_.Project, [this, name, cursor, then = std::move(then)] {
     SetProjectFileName(name);
     SetStatusText(ProjectOpenedText);
     if (then) then();
@@ -367,8 +367,8 @@ void TFormMain::OpenProject(const UnicodeString& fileName, std::function<void()>
 }
 
 void TFormMain::SetProjectFileName(const UnicodeString& fileName) {
-  Session.SetProjectFileName(fileName);
-  setWindowTitle(Session.Caption(Application::Title));
+  session_.SetProjectFileName(fileName);
+  setWindowTitle(session_.Caption(Application::Title));
 }
 
 void TFormMain::MenuFileClick() {
@@ -377,7 +377,7 @@ void TFormMain::MenuFileClick() {
     ui_.MenuFileReOpen->removeAction(item);
     item->deleteLater();
   }
-  const QStringList captions = Session.RecentCaptions();
+  const QStringList captions = session_.RecentCaptions();
   for (int i = 0; i < captions.size(); ++i) {
     auto* item = new QAction(captions[i], this);
     item->setData(i);
@@ -393,20 +393,20 @@ void TFormMain::MenuFileReOpenItemClick(QObject* sender) {
   bool isNumber = false;
   const int tag = item->data().toInt(&isNumber);
   const std::optional<UnicodeString> path =
-      isNumber ? Session.HistoryEntry(tag) : std::optional<UnicodeString>();
+      isNumber ? session_.HistoryEntry(tag) : std::optional<UnicodeString>();
   if (!path) return;
   if (QFileInfo(QString::fromStdU16String(*path)).isFile()) {
     OpenProject(*path);
     return;
   }
   // A project that has gone leaves the history without a word.
-  Session.ForgetHistoryEntry(*path);
+  session_.ForgetHistoryEntry(*path);
 }
 
 void TFormMain::StartupIdle() {
   if (!startupPending_) return;
   startupPending_ = false;
-  const TConfig& config = Session.Config;
+  const TConfig& config = session_.Config;
   if (config.WindowPositionRestore) {
     setGeometry(config.WindowPositionLeft, config.WindowPositionTop, config.WindowPositionRight,
                 config.WindowPositionBottom);
@@ -418,7 +418,7 @@ void TFormMain::StartupIdle() {
     HandleArguments(commandLine_);
     return;
   }
-  if (const std::optional<UnicodeString> last = Session.ProjectToReopen()) OpenProject(*last);
+  if (const std::optional<UnicodeString> last = session_.ProjectToReopen()) OpenProject(*last);
 }
 
 void TFormMain::HandleArguments(QStringList arguments) {
@@ -451,7 +451,7 @@ void TFormMain::HandleArgument(const QString& argument, const std::function<void
 }
 
 void TFormMain::ActionConfigGeneralExecute() {
-  ExecuteConfigGeneral(this, Session.Config);
+  ExecuteConfigGeneral(this, session_.Config);
 }
 
 void TFormMain::ActionHelpVersionExecute() {
@@ -464,10 +464,10 @@ void TFormMain::FormClose() {
   QRect bounds = normalGeometry();
   if (bounds.isNull()) bounds = geometry();
   hide();
-  Session.RecordClose(bounds, state.testFlag(Qt::WindowMinimized)   ? 1
-                              : state.testFlag(Qt::WindowMaximized) ? 2
-                                                                    : 0);
-  Session.Config.Save(GetSettingsFilePath(), [this](const UnicodeString& message) {
+  session_.RecordClose(bounds, state.testFlag(Qt::WindowMinimized)   ? 1
+                               : state.testFlag(Qt::WindowMaximized) ? 2
+                                                                     : 0);
+  session_.Config.Save(GetSettingsFilePath(), [this](const UnicodeString& message) {
     Dialogs::Current().Warning(this, QString::fromStdU16String(message));
   });
 }
@@ -477,9 +477,9 @@ void TFormMain::ActionFileCloseExecute() {
 }
 
 void TFormMain::ActionCsvRefferExecute() {
-  if (!OpenDialogCsv.Execute(this)) return;
+  if (!openDialogCsv_.Execute(this)) return;
   csvCodePage_ = 0;  // another file starts with detection again
-  OpenCsvFile(OpenDialogCsv.FileName.toStdU16String());
+  OpenCsvFile(openDialogCsv_.FileName.toStdU16String());
 }
 
 void TFormMain::ActionHelpHelpExecute() {

@@ -68,12 +68,13 @@ class TFormMain : public QMainWindow {
   static constexpr int MinimumClientWidth = 320;
   static constexpr int MinimumClientHeight = 200;
 
-  TFileDialog OpenDialogCsv;
-  TFileDialog OpenDialogProject;
-  TFileDialog SaveDialogProject;
+  // The file dialogs, which remember the file last chosen.
+  const TFileDialog& OpenDialogCsv() const { return openDialogCsv_; }
+  const TFileDialog& OpenDialogProject() const { return openDialogProject_; }
+  const TFileDialog& SaveDialogProject() const { return saveDialogProject_; }
 
   // The project, the settings and the current project file.
-  TProjectSession Session;
+  TProjectSession& Session() { return session_; }
 
   // The CSV document the grid shows and the check reads.
   TDocument& Document() const { return *document_; }
@@ -94,6 +95,30 @@ class TFormMain : public QMainWindow {
   QString StatusText() const;
   void SetStatusText(const QString& text);
 
+  // Puts the project's values into the window (the column last, once the file is loaded),
+  // then runs `then`.
+  void ApplyProject(const TProject& project, std::function<void()> then = {});
+  // Takes the window's values into the project.
+  void CollectProject(TProject& project);
+  // Reads the project file into the project and applies it; `then` runs when it is applied.
+  void OpenProject(const UnicodeString& fileName, std::function<void()> then = {});
+  // Makes the file the current project file: caption and history.
+  void SetProjectFileName(const UnicodeString& fileName);
+
+  // The command-line arguments (without the program name) the start-up work obeys.
+  void SetCommandLine(const QStringList& arguments) { commandLine_ = arguments; }
+  // Whether the start-up work is still to run.
+  bool StartupPending() const { return startupPending_; }
+
+ protected:
+  bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
   // Commands of the window.
   void ActionFileNewExecute();
   void ActionFileOpenExecute();
@@ -111,38 +136,12 @@ class TFormMain : public QMainWindow {
   void MenuFileReOpenItemClick(QObject* sender);
   // The window closing: records bounds, state and the last project, saves the settings.
   void FormClose();
-
-  // Puts the project's values into the window (the column last, once the file is loaded),
-  // then runs `then`.
-  void ApplyProject(const TProject& project, std::function<void()> then = {});
-  // Takes the window's values into the project.
-  void CollectProject(TProject& project);
-  // Reads the project file into the project and applies it; `then` runs when it is applied.
-  void OpenProject(const UnicodeString& fileName, std::function<void()> then = {});
-  // Makes the file the current project file: caption and history.
-  void SetProjectFileName(const UnicodeString& fileName);
-
-  // The command-line arguments (without the program name) the start-up work obeys.
-  void SetCommandLine(const QStringList& arguments) { commandLine_ = arguments; }
   // The start-up work, once after the window was first shown: window bounds, command line
   // or the last project.
   void StartupIdle();
-  // Whether the start-up work is still to run.
-  bool StartupPending() const { return startupPending_; }
-
   // The idle look at the file on disk: a changed file is said and offered to be read again,
   // a file that went is said; each once per table.
   void CheckFileOnDisk();
-
- protected:
-  bool event(QEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
-  void closeEvent(QCloseEvent* event) override;
-  void showEvent(QShowEvent* event) override;
-  void dragEnterEvent(QDragEnterEvent* event) override;
-  void dropEvent(QDropEvent* event) override;
-
- private:
   void ConnectCommands();
   // Compares the table's file on disk with what was loaded, before and after a command reads
   // the table: says a file that went (once) and goes on; says a changed file and offers to
@@ -195,6 +194,10 @@ class TFormMain : public QMainWindow {
   std::shared_ptr<const CsvTable> Table() const;
 
   TFormMainUi ui_;
+  TFileDialog openDialogCsv_;
+  TFileDialog openDialogProject_;
+  TFileDialog saveDialogProject_;
+  TProjectSession session_;
   TDocument* document_;
   TGridCsv* grid_;
   TProgressOwner* progress_;

@@ -53,7 +53,8 @@ class ChangedFileTest : public testing::WindowTest {
       Trigger(name);
       statuses << form->StatusText();
     }
-    Find<TFindBar>(*form, "FindBar")->EditFindText->setText(QStringLiteral("b"));
+    Find<QLineEdit>(*Find<TFindBar>(*form, "FindBar"), "EditFindText")
+        ->setText(QStringLiteral("b"));
     Trigger("ActionEditFindNext");
     statuses << form->StatusText();
     return statuses;

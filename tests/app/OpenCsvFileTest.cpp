@@ -204,7 +204,7 @@ TEST_F(OpenCsvFileTest, BrowseOpensTheChosenFile) {
             QStringLiteral("CSVファイル(*.CSV)|*.CSV|テキストファイル(*.TXT;*.TSV)|*.TXT;*.TSV|"
                            "すべてのファイル(*.*)|*.*"));
   EXPECT_EQ(files[0].defaultExt, QStringLiteral("CSV"));
-  EXPECT_EQ(form->OpenDialogCsv.FileName, path);
+  EXPECT_EQ(form->OpenDialogCsv().FileName, path);
   EXPECT_EQ(EditFilename()->text(), path);
   EXPECT_EQ(form->StatusText(), Loaded);
   EXPECT_EQ(form->Document().Csv().GetRowCount(), 3u);

@@ -54,7 +54,7 @@ class ToolsTest : public testing::WindowTest {
     return QString::fromStdU16String(form->Document().Csv().GetCell(row, col));
   }
   void FindText(const QString& text, bool forward = true) {
-    Bar()->EditFindText->setText(text);
+    Find<QLineEdit>(*Bar(), "EditFindText")->setText(text);
     Action(forward ? "ActionEditFindNext" : "ActionEditFindPrevious")->trigger();
     ASSERT_TRUE(WaitIdle());
   }
@@ -101,7 +101,7 @@ TEST_F(ToolsTest, EncodingIsShownChosenAndKeptInTheProject) {
   dialogs.fileAnswers.push_back(project);
   Action("ActionFileSaveAs")->trigger();
   ASSERT_TRUE(WaitIdle());
-  form->ActionFileNewExecute();
+  Find<QAction>(*form, "ActionFileNew")->trigger();
   EXPECT_TRUE(Encoding(0)->isChecked());
   EXPECT_FALSE(Label("LabelEncoding")->isVisible());
   ExpectLabels({}, {});
@@ -210,7 +210,7 @@ TEST_F(ToolsTest, FindRunsAlongTheRowsWrapsOnceAndSaysWhenNothingIsThere) {
   };
   for (const auto& s : steps) {
     SCOPED_TRACE(::testing::Message() << s.text << " " << s.row << "," << s.col);
-    Bar()->CheckBoxCaseSensitive->setChecked(s.caseSensitive);
+    Find<QCheckBox>(*Bar(), "CheckBoxCaseSensitive")->setChecked(s.caseSensitive);
     FindText(QString::fromUtf8(s.text), s.forward);
     EXPECT_EQ(Current(), std::make_pair(s.row, s.col));
     EXPECT_EQ(form->StatusText(), s.status);
@@ -218,8 +218,8 @@ TEST_F(ToolsTest, FindRunsAlongTheRowsWrapsOnceAndSaysWhenNothingIsThere) {
   // The found cell is current, the bar keeps its keys: Enter goes on, Esc closes it.
   form->activateWindow();
   ASSERT_TRUE(testing::WaitUntil([&] { return form->isActiveWindow(); }));
-  Bar()->EditFindText->setFocus();
-  Bar()->EditFindText->setText(QStringLiteral("ab"));
+  Find<QLineEdit>(*Bar(), "EditFindText")->setFocus();
+  Find<QLineEdit>(*Bar(), "EditFindText")->setText(QStringLiteral("ab"));
   for (const auto& [key, modifiers, row] :
        {std::tuple{Qt::Key_Return, Qt::NoModifier, std::int64_t{2}},
         std::tuple{Qt::Key_Return, Qt::ShiftModifier, std::int64_t{1}}}) {
@@ -227,7 +227,7 @@ TEST_F(ToolsTest, FindRunsAlongTheRowsWrapsOnceAndSaysWhenNothingIsThere) {
     QApplication::sendEvent(QApplication::focusWidget(), &press);
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(Current().first, row);
-    EXPECT_EQ(QApplication::focusWidget(), Bar()->EditFindText);
+    EXPECT_EQ(QApplication::focusWidget(), Find<QLineEdit>(*Bar(), "EditFindText"));
   }
   QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
   QApplication::sendEvent(QApplication::focusWidget(), &esc);
@@ -320,7 +320,7 @@ TEST_F(ToolsTest, EveryColumnCheckedShowsAWindowThatGoesToTheCellAndCopies) {
   EXPECT_TRUE(window->isVisible());
   EXPECT_FALSE(window->isModal());
   EXPECT_EQ(form->StatusText(), QStringLiteral("3 列中 2 列で値が異なります。"));
-  QTreeWidget* list = window->ListResult;
+  QTreeWidget* list = Find<QTreeWidget>(*window, "ListResult");
   ASSERT_EQ(list->topLevelItemCount(), 3);
   EXPECT_EQ(list->topLevelItem(1)->text(2), QStringLiteral("4行目"));
   EXPECT_EQ(list->topLevelItem(1)->text(3), QStringLiteral("y"));
@@ -343,7 +343,7 @@ TEST_F(ToolsTest, EveryColumnCheckedShowsAWindowThatGoesToTheCellAndCopies) {
         ASSERT_TRUE(WaitIdle());
       },
       [&] { Load(Write("b.csv", "1,2,3\n4,5,6\n7,8,9\n1,2,3\n")); },
-      [&] { form->ActionFileNewExecute(); },
+      [&] { Find<QAction>(*form, "ActionFileNew")->trigger(); },
   };
   for (const auto& replace : replacements) {
     Load(dir.filePath(QStringLiteral("a.csv")));
@@ -385,7 +385,7 @@ TEST_F(ToolsTest, CommandsThatNeedATableWaitForOne) {
   EXPECT_TRUE(dialogs.Of(testing::DialogCall::Kind::Modal).empty()) << "asked for a row of none";
   Load(Write("t.csv", "a\n"));
   enabled(true);
-  form->ActionFileNewExecute();
+  Find<QAction>(*form, "ActionFileNew")->trigger();
   enabled(false);
 }
 

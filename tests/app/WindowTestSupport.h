@@ -96,7 +96,7 @@ class WindowTest : public ::testing::Test {
     form->CheckBoxFirstLineIsTitleClick();
   }
   QString ProjectFileName() const {
-    return QString::fromStdU16String(form->Session.ProjectFileName);
+    return QString::fromStdU16String(form->Session().ProjectFileName);
   }
   // What a screen reader reads as the status bar's name.
   QString StatusBarAccessibleName() const {
