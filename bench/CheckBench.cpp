@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QEvent>
 #include <QFile>
 #include <QProgressBar>
@@ -91,8 +92,13 @@ int main(int argc, char** argv) {
   paints.counting = true;
   const auto start = std::chrono::steady_clock::now();
   form.findChild<QAction*>(QStringLiteral("ActionCsvCheck"))->trigger();
-  // The check runs on a worker; its answer is shown when it comes.
-  WaitUntil([&] { return !form.Document().IsBusy(); });
+  // The check runs on a worker; its answer is shown when it comes. The loop sleeps between
+  // events, as the program's own does.
+  QEventLoop loop;
+  QObject::connect(&form.Document(), &norvalis::TDocument::ended, &loop, [&] {
+    if (!form.Document().IsBusy()) loop.quit();
+  });
+  if (form.Document().IsBusy()) loop.exec();
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   paints.counting = false;

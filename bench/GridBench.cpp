@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QImage>
 #include <QTemporaryDir>
 
@@ -51,10 +52,14 @@ double IconvSeconds(const std::string& path) {
 }
 
 // Median time of painting the whole viewport, after a warm-up.
-// Runs events until the document has no operation running.
+// Runs the event loop until the document has no operation running, sleeping between events
+// as the program's own loop does (a polling loop would take the worker's processor).
 void WaitIdle(const TDocument& document) {
-  while (document.IsBusy())
-    QApplication::processEvents(QEventLoop::AllEvents, 5);
+  QEventLoop loop;
+  QObject::connect(&document, &TDocument::ended, &loop, [&] {
+    if (!document.IsBusy()) loop.quit();
+  });
+  if (document.IsBusy()) loop.exec();
 }
 
 double PaintMillis(TGridCsv& grid) {
