@@ -174,6 +174,23 @@ TEST_F(OperationsTest, CommandsDuringAnOperation) {
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
+// Esc stops a running check, which then says so and shows no result.
+TEST_F(OperationsTest, EscStopsACheck) {
+  Load(Write(QStringLiteral("long.csv"), Rows(2'000'000, "a\n") + "b\n"));
+  for (const char* action : {"ActionCsvCheck", "ActionCsvCheckAll"}) {
+    SCOPED_TRACE(action);
+    dialogs.calls.clear();
+    Find<QAction>(*form, action)->trigger();
+    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(Grid(), &esc);
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(form->StatusText(), TFormMain::CheckCancelledText);
+    EXPECT_EQ(Warnings(), QStringList{});
+    EXPECT_TRUE(ProgressBar()->isHidden());
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+  }
+}
+
 // Closing the window stops whatever runs, also a load that waits for a pipe, and ends at once.
 TEST_F(OperationsTest, ClosingTheWindowStopsTheRunningLoad) {
   Open(fifo);  // no writer ever comes
