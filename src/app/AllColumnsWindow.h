@@ -31,14 +31,13 @@ class TAllColumnsWindow : public QWidget {
   // Copies CopyText() to the clipboard.
   void Copy() const;
 
-  QTreeWidget* ListResult;
-
  signals:
   // A line was double-clicked: its column and, when it differs, its first differing table row
   // (else -1).
   void cellRequested(std::int64_t tableRow, std::int64_t column);
 
  private:
+  QTreeWidget* ListResult;  // named as its object name
   QLabel* summary_;
   QString summaryText_;
   bool tableReplaced_ = false;

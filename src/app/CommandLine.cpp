@@ -21,7 +21,7 @@ StartupArgument ParseArgument(const QString& argument) {
     return {.kind = Kind::Title, .title = StrToBool(argument.mid(3))};
   }
   if (argument.startsWith(QStringLiteral("-c="))) {
-    return {.kind = Kind::Column, .column = StrToIntDef(argument.mid(3), 0) + 1LL};
+    return {.kind = Kind::Column, .column = StrToIntDef(argument.mid(3), 0)};
   }
   // "Open with" on a CSV file passes its bare path; a missing one is reported as for -f=.
   if (!argument.isEmpty() && !argument.startsWith(QLatin1Char('-'))) {

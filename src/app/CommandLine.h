@@ -10,7 +10,7 @@ struct StartupArgument {
   Kind kind = Kind::Ignored;
   QString path{};  // Project, CsvFile
   bool title = false;
-  long long column = 0;  // Column: the grid column (data column + 1)
+  long long column = 0;  // Column: the data column
 };
 
 // The start-up arguments and the toolkit conversions they are read with.

@@ -22,12 +22,6 @@ class TFindBar : public QWidget {
   // Shows the bar with its text selected and focused.
   void Open();
 
-  QLineEdit* EditFindText;
-  QCheckBox* CheckBoxCaseSensitive;
-  QToolButton* ButtonFindNext;
-  QToolButton* ButtonFindPrevious;
-  QToolButton* ButtonClose;
-
  signals:
   // The user asked for the next (forward) or the previous match.
   void findRequested(bool forward);
@@ -40,6 +34,13 @@ class TFindBar : public QWidget {
 
  private:
   void Close();
+
+  // Controls, named as their object names.
+  QLineEdit* EditFindText;
+  QCheckBox* CheckBoxCaseSensitive;
+  QToolButton* ButtonFindNext;
+  QToolButton* ButtonFindPrevious;
+  QToolButton* ButtonClose;
 };
 
 }  // namespace norvalis

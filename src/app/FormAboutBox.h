@@ -27,6 +27,10 @@ class TFormAboutBox : public QDialog {
   explicit TFormAboutBox(QWidget* owner,
                          std::span<const std::uint8_t> versionData = ExecutableVersionData());
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
   // Controls, named as their object names.
   QFrame* Panel1;
   QLabel* ProgramIcon;
@@ -35,11 +39,6 @@ class TFormAboutBox : public QDialog {
   QLabel* Copyright;
   QLabel* Comments;
   QPushButton* OKButton;
-
- protected:
-  void showEvent(QShowEvent* event) override;
-
- private:
   bool centred_ = false;
 };
 

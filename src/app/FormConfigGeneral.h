@@ -25,15 +25,6 @@ class TFormConfigGeneral : public QDialog {
   // Builds the dialog over owner with the first page active.
   explicit TFormConfigGeneral(QWidget* owner);
 
-  // Controls, named as their object names.
-  QTabWidget* PageControl1;
-  QWidget* TabSheet1;
-  QCheckBox* CheckBoxProjectFileRestore;
-  QCheckBox* CheckBoxWindowPositionRestore;
-  QWidget* Panel1;
-  QPushButton* BitBtn1;
-  QPushButton* BitBtn2;
-
   // Sets the check boxes from the settings.
   void LoadFromConfig(const TConfig& config);
   // Sets the settings from the check boxes.
@@ -44,6 +35,14 @@ class TFormConfigGeneral : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
+  // Controls, named as their object names.
+  QTabWidget* PageControl1;
+  QWidget* TabSheet1;
+  QCheckBox* CheckBoxProjectFileRestore;
+  QCheckBox* CheckBoxWindowPositionRestore;
+  QWidget* Panel1;
+  QPushButton* BitBtn1;
+  QPushButton* BitBtn2;
   bool centred_ = false;
 };
 

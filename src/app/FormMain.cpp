@@ -1,6 +1,5 @@
 #include "app/FormMain.h"
 
-#include <climits>
 #include <cstdint>
 #include <utility>
 
@@ -62,9 +61,9 @@ void TFormMain::RunCommand(const std::function<void()>& command) {
 
 TFormMain::TFormMain(QWidget* parent)
     : QMainWindow(parent),
-      OpenDialogCsv(TFileDialog::Kind::Open, CsvFilter, QStringLiteral("CSV")),
-      OpenDialogProject(TFileDialog::Kind::Open, ProjectFilter, QStringLiteral("NVS")),
-      SaveDialogProject(TFileDialog::Kind::Save, ProjectFilter, QStringLiteral("NVS"), true) {
+      openDialogCsv_(TFileDialog::Kind::Open, CsvFilter, QStringLiteral("CSV")),
+      openDialogProject_(TFileDialog::Kind::Open, ProjectFilter, QStringLiteral("NVS")),
+      saveDialogProject_(TFileDialog::Kind::Save, ProjectFilter, QStringLiteral("NVS"), true) {
   setWindowTitle(Application::Title);
   ui_.SetupUi(this);
   CreateToolActions();
@@ -81,18 +80,16 @@ TFormMain::TFormMain(QWidget* parent)
   grid_->setObjectName(QStringLiteral("Grid"));
   ui_.PlaceGrid(grid_);
   progress_ = new TProgressOwner(ui_.ProgressBar1, document_, this);
-  connect(document_, &TDocument::loadStarted, this, &TFormMain::OnLoadStarted);
+  connect(document_, &TDocument::started, this, &TFormMain::OnStarted);
   // Another program may cut, overwrite, append to, delete or replace the file at any time.
   diskWatch_ = new QTimer(this);
   diskWatch_->setInterval(std::chrono::seconds(1));
   connect(diskWatch_, &QTimer::timeout, this,
           [this] { RunCommand([this] { CheckFileOnDisk(); }); });
   diskWatch_->start();
-  connect(document_, &TDocument::loadFinished, this, &TFormMain::OnLoadFinished);
-  // A search shares the check's bar but is no check.
-  connect(progress_, &TProgressOwner::checkShown, this, [this] {
-    if (!searching_) SetStatusText(CheckingText);
-  });
+  connect(document_, &TDocument::finished, this, &TFormMain::OnFinished);
+  connect(document_, &TDocument::ended, this, &TFormMain::OnEnded);
+  connect(progress_, &TProgressOwner::checkShown, this, [this] { SetStatusText(CheckingText); });
   ConnectCommands();
   CreateToolWidgets();
 
@@ -106,7 +103,7 @@ TFormMain::TFormMain(QWidget* parent)
   // An empty untitled project, then the user's settings; the window's bounds, the command
   // line and the last project wait until the window is shown (StartupIdle).
   ActionFileNewExecute();
-  Session.Config.Load(GetSettingsFilePath());
+  session_.Config.Load(GetSettingsFilePath());
 }
 
 TFormMain::~TFormMain() {
@@ -146,44 +143,70 @@ void TFormMain::SetDiskWatchInterval(std::chrono::milliseconds interval) {
   diskWatch_->setInterval(interval);
 }
 
-void TFormMain::OpenCsvFile(const UnicodeString& fileName) {
-  TCursorHourGlass cursor;
-  const std::uint64_t request = ++openRequest_;
+void TFormMain::OpenCsvFile(const UnicodeString& fileName, std::function<void()> then) {
   const QString name = QString::fromStdU16String(fileName);
   ui_.EditFilename->setText(name);
   if (name.isEmpty()) {
-    grid_->Clear();
+    Await(document_->Clear(), {});
+    if (then) then();
     return;
   }
-  // The document says "読み込んでいます" when the load starts. The grid lets events run while
-  // it loads; another open may come and go meanwhile.
-  const CsvLoadResult result = grid_->LoadFromFile(fileName, csvCodePage_);
-  if (request != openRequest_ || document_->IsLoading()) return;
-  if (result.error == CsvLoadError::Cancelled) {
-    SetStatusText(LoadCancelledText);
-    return;
-  }
-  if (!FoundNoFile(result)) {
-    SetStatusText(LoadedText);
-    return;
-  }
-  grid_->Clear();
-  Dialogs::Current().Warning(this, NotFoundText + QLatin1Char('\n') + name);
-  SetStatusText(NotFoundText + name);
+  // The status says "読み込んでいます" as the load starts (OnStarted).
+  const TDocument::Request request = document_->StartLoad(fileName, csvCodePage_);
+  Await(request, [this, name, then = std::move(then)](const TDocument::Result& answer) {
+    const CsvLoadResult& result = std::get<CsvLoadResult>(answer);
+    if (result.error == CsvLoadError::Cancelled) {
+      SetStatusText(LoadCancelledText);
+      return;
+    }
+    if (FoundNoFile(result)) {
+      // A missing file changes the status only once its box is closed.
+      SetStatusText(statusBeforeLoad_);
+      document_->Clear();
+      Dialogs::Current().Warning(this, NotFoundText + QLatin1Char('\n') + name);
+      SetStatusText(NotFoundText + name);
+    } else {
+      SetStatusText(LoadedText);
+    }
+    if (then) then();
+  });
 }
 
-void TFormMain::OnLoadStarted() {
+void TFormMain::Await(TDocument::Request request, Continuation then) {
+  // Tokens grow: a request older than the awaited one (started by a handler of its start
+  // signal, say) has been replaced already.
+  if (request < awaited_) return;
+  awaited_ = request;
+  then_ = std::move(then);
+}
+
+bool TFormMain::AfterLoad(const std::function<void()>& command) {
+  if (!document_->IsLoading() || !then_) return false;
+  then_ = [first = std::move(then_), command](const TDocument::Result& result) {
+    first(result);
+    command();
+  };
+  return true;
+}
+
+void TFormMain::OnStarted(TDocument::Request, TDocument::Task task) {
+  if (!escape_) escape_ = std::make_unique<TEscapeCancels>([this] { document_->Cancel(); });
+  if (task != TDocument::Task::Load) return;
   statusBeforeLoad_ = StatusText();
   SetStatusText(LoadingText);
-  loadEscape_ = std::make_unique<TEscapeCancels>([this] { document_->CancelLoad(); });
 }
 
-void TFormMain::OnLoadFinished(const CsvLoadResult& result) {
-  loadEscape_.reset();
-  // A missing file changes the status only once its box is closed.
-  SetStatusText(FoundNoFile(result)                       ? statusBeforeLoad_
-                : result.error == CsvLoadError::Cancelled ? LoadCancelledText
-                                                          : LoadedText);
+void TFormMain::OnFinished(TDocument::Request request, const TDocument::Result& result) {
+  // The answer of a request the window no longer awaits goes nowhere.
+  // Esc goes to the boxes of the answer again.
+  escape_.reset();
+  if (request != awaited_) return;
+  const Continuation then = std::exchange(then_, {});
+  if (then) RunCommand([&] { then(result); });
+}
+
+void TFormMain::OnEnded(TDocument::Request) {
+  if (!document_->IsBusy()) escape_.reset();
 }
 
 void TFormMain::CheckBoxFirstLineIsTitleClick() {
@@ -221,27 +244,32 @@ bool TFormMain::event(QEvent* event) {
 }
 
 void TFormMain::ActionCsvCheckExecute() {
-  TCursorHourGlass cursor;
-  const TableRead reading(*this);
+  if (AfterLoad([this] { ActionCsvCheckExecute(); })) return;
   const std::shared_ptr<const CsvTable> table = Table();
   if (!FileInStep(table, true)) return;
   const bool title = ui_.CheckBoxFirstLineIsTitle->isChecked();
-  const int column = grid_->Col() - 1;
-  // The bar and "検証中..." appear at the check's first report, just before its loop.
-  const TProgressOwner::CheckRun run(*progress_);
-  const CheckResult result = document_->Check(title, column);
-  // A file changed under the run gives no result: what was compared is a mixture.
-  if (!FileInStep(table, true)) return;
-  RememberDifference(result, column);
-  if (result.outcome != CheckResult::Outcome::AllMatch) {
-    Dialogs::Current().Warning(this, QString::fromStdU16String(CheckMessageText(result)));
-  }
-  SetStatusText(QString::fromStdU16String(CheckStatusText(result)));
+  const std::int64_t column = grid_->CurrentTableCell().col;
+  // The bar and "検証中..." appear as it starts, just before its loop.
+  const TDocument::Request request = document_->StartCheck(title, column);
+  Await(request, [this, table, column](const TDocument::Result& answer) {
+    if (std::holds_alternative<TDocument::Cancelled>(answer)) {
+      SetStatusText(CheckCancelledText);
+      return;
+    }
+    const CheckResult& result = std::get<CheckResult>(answer);
+    // A file changed under the run gives no result: what was compared is a mixture.
+    if (!FileInStep(table, true)) return;
+    RememberDifference(table, result, column);
+    if (result.outcome != CheckResult::Outcome::AllMatch) {
+      Dialogs::Current().Warning(this, QString::fromStdU16String(CheckMessageText(result)));
+    }
+    SetStatusText(QString::fromStdU16String(CheckStatusText(result)));
+  });
 }
 
 void TFormMain::CheckFileOnDisk() {
   // Not while a command reads the table or a box is open: they look for themselves.
-  if (tableReaders_ > 0 || document_->IsLoading() || QApplication::activeModalWidget()) return;
+  if (document_->IsBusy() || QApplication::activeModalWidget()) return;
   FileInStep(Table(), false);
 }
 
@@ -267,80 +295,80 @@ bool TFormMain::FileInStep(const std::shared_ptr<const CsvTable>& table, bool co
   changeSaid_ = table;
   const QString question =
       QString::fromStdU16String(FileChangeText(change)) + QLatin1Char('\n') + ReloadQuestion;
-  if (Dialogs::Current().Question(this, question) && Table() == table) ReloadFile();
+  if (Dialogs::Current().Question(this, question)) ReloadFile();
   return false;
 }
 
 void TFormMain::ReloadFile() {
-  const int col = grid_->Col();
-  OpenCsvFile(document_->FileName());
-  if (col >= grid_->FixedCols() && col < grid_->ColCount()) grid_->SetCol(col);
+  const std::int64_t column = grid_->CurrentTableCell().col;
+  OpenCsvFile(document_->FileName(), [this, column] {
+    if (grid_->HasColumn(column)) grid_->SetCurrentColumn(column);
+  });
 }
 
 void TFormMain::ActionFileNewExecute() {
-  Session.Project.Clear();
-  ApplyProject(Session.Project);
-  SetProjectFileName({});
+  session_.Project.Clear();
+  ApplyProject(session_.Project, [this] { SetProjectFileName({}); });
 }
 
 void TFormMain::ActionFileOpenExecute() {
-  if (OpenDialogProject.Execute(this)) OpenProject(OpenDialogProject.FileName.toStdU16String());
+  if (openDialogProject_.Execute(this)) OpenProject(openDialogProject_.FileName.toStdU16String());
 }
 
 void TFormMain::ActionFileSaveExecute() {
-  if (Session.ProjectFileName.empty()) {
+  if (session_.ProjectFileName.empty()) {
     ActionFileSaveAsExecute();
     return;
   }
-  CollectProject(Session.Project);
-  Session.Project.SaveToFile(Session.ProjectFileName);
+  CollectProject(session_.Project);
+  session_.Project.SaveToFile(session_.ProjectFileName);
   SetStatusText(ProjectSavedText);
 }
 
 void TFormMain::ActionFileSaveAsExecute() {
-  if (!SaveDialogProject.Execute(this)) return;
-  const UnicodeString fileName = SaveDialogProject.FileName.toStdU16String();
-  CollectProject(Session.Project);
-  Session.Project.SaveToFile(fileName);
+  if (!saveDialogProject_.Execute(this)) return;
+  const UnicodeString fileName = saveDialogProject_.FileName.toStdU16String();
+  CollectProject(session_.Project);
+  session_.Project.SaveToFile(fileName);
   SetProjectFileName(fileName);
   SetStatusText(ProjectSavedText);
 }
 
-void TFormMain::ApplyProject(const TProject& project) {
-  // A copy: loading the CSV file lets events run, which may change the project meanwhile.
+void TFormMain::ApplyProject(const TProject& project, std::function<void()> then) {
+  // A copy: the project may change while the CSV file loads.
   const TProject values = project;
   csvCodePage_ = values.CodePage;
-  OpenCsvFile(values.FileName);
-  ui_.CheckBoxFirstLineIsTitle->setChecked(values.Title);
-  CheckBoxFirstLineIsTitleClick();
-  // Last: loading and switching the title both make the first data column current.
-  SetGridCol(static_cast<long long>(values.Col) + 1);
+  OpenCsvFile(values.FileName, [this, values, then = std::move(then)] {
+    ui_.CheckBoxFirstLineIsTitle->setChecked(values.Title);
+    CheckBoxFirstLineIsTitleClick();
+    // Last: loading and switching the title both make the first data column current.
+    grid_->SetCurrentColumn(values.Col);
+    if (then) then();
+  });
 }
 
 void TFormMain::CollectProject(TProject& project) {
   project.FileName = ui_.EditFilename->text().toStdU16String();
   project.Title = ui_.CheckBoxFirstLineIsTitle->isChecked();
-  project.Col = grid_->Col() - 1;
+  project.Col = static_cast<std::int32_t>(grid_->CurrentTableCell().col);
   project.CodePage = csvCodePage_;
 }
 
-void TFormMain::OpenProject(const UnicodeString& fileName) {
-  TCursorHourGlass cursor;
+void TFormMain::OpenProject(const UnicodeString& fileName, std::function<void()> then) {
+  // Busy until the project is applied, or until another command replaces its load.
+  auto cursor = std::make_shared<TCursorHourGlass>();
   const UnicodeString name = fileName;  // may be a history entry, which changes below
-  Session.Project.LoadFromFile(name);
-  ApplyProject(Session.Project);
-  SetProjectFileName(name);
-  SetStatusText(ProjectOpenedText);
+  session_.Project.LoadFromFile(name);
+  ApplyProject(session_.Project, [this, name, cursor, then = std::move(then)] {
+    SetProjectFileName(name);
+    SetStatusText(ProjectOpenedText);
+    if (then) then();
+  });
 }
 
 void TFormMain::SetProjectFileName(const UnicodeString& fileName) {
-  Session.SetProjectFileName(fileName);
-  setWindowTitle(Session.Caption(Application::Title));
-}
-
-void TFormMain::SetGridCol(long long col) {
-  if (col < INT_MIN || col > INT_MAX) throw EInvalidGridOperation();
-  grid_->SetCol(static_cast<int>(col));
+  session_.SetProjectFileName(fileName);
+  setWindowTitle(session_.Caption(Application::Title));
 }
 
 void TFormMain::MenuFileClick() {
@@ -349,7 +377,7 @@ void TFormMain::MenuFileClick() {
     ui_.MenuFileReOpen->removeAction(item);
     item->deleteLater();
   }
-  const QStringList captions = Session.RecentCaptions();
+  const QStringList captions = session_.RecentCaptions();
   for (int i = 0; i < captions.size(); ++i) {
     auto* item = new QAction(captions[i], this);
     item->setData(i);
@@ -365,20 +393,20 @@ void TFormMain::MenuFileReOpenItemClick(QObject* sender) {
   bool isNumber = false;
   const int tag = item->data().toInt(&isNumber);
   const std::optional<UnicodeString> path =
-      isNumber ? Session.HistoryEntry(tag) : std::optional<UnicodeString>();
+      isNumber ? session_.HistoryEntry(tag) : std::optional<UnicodeString>();
   if (!path) return;
   if (QFileInfo(QString::fromStdU16String(*path)).isFile()) {
     OpenProject(*path);
     return;
   }
   // A project that has gone leaves the history without a word.
-  Session.ForgetHistoryEntry(*path);
+  session_.ForgetHistoryEntry(*path);
 }
 
 void TFormMain::StartupIdle() {
   if (!startupPending_) return;
   startupPending_ = false;
-  const TConfig& config = Session.Config;
+  const TConfig& config = session_.Config;
   if (config.WindowPositionRestore) {
     setGeometry(config.WindowPositionLeft, config.WindowPositionTop, config.WindowPositionRight,
                 config.WindowPositionBottom);
@@ -387,38 +415,43 @@ void TFormMain::StartupIdle() {
   }
   // Also a single argument: a file manager opens a project or a CSV file with exactly one.
   if (!commandLine_.isEmpty()) {
-    const QStringList arguments = commandLine_;
-    for (const QString& argument : arguments)
-      HandleArgument(argument);
+    HandleArguments(commandLine_);
     return;
   }
-  if (const std::optional<UnicodeString> last = Session.ProjectToReopen()) OpenProject(*last);
+  if (const std::optional<UnicodeString> last = session_.ProjectToReopen()) OpenProject(*last);
+}
+
+void TFormMain::HandleArguments(QStringList arguments) {
+  if (arguments.isEmpty()) return;
+  const QString first = arguments.takeFirst();
+  HandleArgument(first, [this, arguments] { HandleArguments(arguments); });
 }
 
 // Each argument acts on what the earlier ones left: "-c=" on the table "-f=" loaded.
-void TFormMain::HandleArgument(const QString& argument) {
+void TFormMain::HandleArgument(const QString& argument, const std::function<void()>& then) {
   const StartupArgument parsed = TCommandLine::ParseArgument(argument);
   switch (parsed.kind) {
     case StartupArgument::Kind::Project:
-      OpenProject(parsed.path.toStdU16String());
-      break;
+      OpenProject(parsed.path.toStdU16String(), then);
+      return;
     case StartupArgument::Kind::CsvFile:
-      OpenCsvFile(parsed.path.toStdU16String());
-      break;
+      OpenCsvFile(parsed.path.toStdU16String(), then);
+      return;
     case StartupArgument::Kind::Title:
       ui_.CheckBoxFirstLineIsTitle->setChecked(parsed.title);
       CheckBoxFirstLineIsTitleClick();
       break;
     case StartupArgument::Kind::Column:
-      SetGridCol(parsed.column);
+      grid_->SetCurrentColumn(parsed.column);
       break;
     case StartupArgument::Kind::Ignored:
       break;
   }
+  then();
 }
 
 void TFormMain::ActionConfigGeneralExecute() {
-  ExecuteConfigGeneral(this, Session.Config);
+  ExecuteConfigGeneral(this, session_.Config);
 }
 
 void TFormMain::ActionHelpVersionExecute() {
@@ -431,10 +464,10 @@ void TFormMain::FormClose() {
   QRect bounds = normalGeometry();
   if (bounds.isNull()) bounds = geometry();
   hide();
-  Session.RecordClose(bounds, state.testFlag(Qt::WindowMinimized)   ? 1
-                              : state.testFlag(Qt::WindowMaximized) ? 2
-                                                                    : 0);
-  Session.Config.Save(GetSettingsFilePath(), [this](const UnicodeString& message) {
+  session_.RecordClose(bounds, state.testFlag(Qt::WindowMinimized)   ? 1
+                               : state.testFlag(Qt::WindowMaximized) ? 2
+                                                                     : 0);
+  session_.Config.Save(GetSettingsFilePath(), [this](const UnicodeString& message) {
     Dialogs::Current().Warning(this, QString::fromStdU16String(message));
   });
 }
@@ -444,9 +477,9 @@ void TFormMain::ActionFileCloseExecute() {
 }
 
 void TFormMain::ActionCsvRefferExecute() {
-  if (!OpenDialogCsv.Execute(this)) return;
+  if (!openDialogCsv_.Execute(this)) return;
   csvCodePage_ = 0;  // another file starts with detection again
-  OpenCsvFile(OpenDialogCsv.FileName.toStdU16String());
+  OpenCsvFile(openDialogCsv_.FileName.toStdU16String());
 }
 
 void TFormMain::ActionHelpHelpExecute() {
@@ -454,8 +487,9 @@ void TFormMain::ActionHelpHelpExecute() {
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
-  // A load waiting for a FIFO's writer would keep the program from ending.
-  document_->CancelLoad();
+  // Whatever runs stops now and says nothing more (a FIFO may wait for its writer for ever).
+  then_ = nullptr;
+  document_->Cancel();
   // A settings file that cannot be written is shown; the window closes all the same.
   RunCommand([this] { FormClose(); });
   event->accept();

@@ -7,15 +7,17 @@
 #include <optional>
 
 #include <QMainWindow>
-#include <QPointer>
 #include <QString>
 #include <QStringList>
 
 #include "app/Dialogs.h"
 #include "app/FormMainUi.h"
 #include "app/ProjectSession.h"
+#include "check/CellSearch.h"
 #include "check/ColumnCheck.h"
+#include "check/ColumnCheckAll.h"
 #include "csv/Csv.h"
+#include "grid/Document.h"
 #include "text/UnicodeString.h"
 
 class QActionGroup;
@@ -53,6 +55,7 @@ class TFormMain : public QMainWindow {
   static inline const QString ReloadQuestion = QStringLiteral("読み込み直しますか？");
   // Status texts of the check and of the project commands.
   static inline const QString CheckingText = QStringLiteral("検証中...");
+  static inline const QString CheckCancelledText = QStringLiteral("検証を中止しました。");
   static inline const QString ProjectOpenedText =
       QStringLiteral("プロジェクトファイルを開きました。");
   static inline const QString ProjectSavedText =
@@ -65,12 +68,13 @@ class TFormMain : public QMainWindow {
   static constexpr int MinimumClientWidth = 320;
   static constexpr int MinimumClientHeight = 200;
 
-  TFileDialog OpenDialogCsv;
-  TFileDialog OpenDialogProject;
-  TFileDialog SaveDialogProject;
+  // The file dialogs, which remember the file last chosen.
+  const TFileDialog& OpenDialogCsv() const { return openDialogCsv_; }
+  const TFileDialog& OpenDialogProject() const { return openDialogProject_; }
+  const TFileDialog& SaveDialogProject() const { return saveDialogProject_; }
 
   // The project, the settings and the current project file.
-  TProjectSession Session;
+  TProjectSession& Session() { return session_; }
 
   // The CSV document the grid shows and the check reads.
   TDocument& Document() const { return *document_; }
@@ -80,9 +84,10 @@ class TFormMain : public QMainWindow {
   // How often the file on disk is compared with the table while the window is idle.
   void SetDiskWatchInterval(std::chrono::milliseconds interval);
 
-  // Shows the file's name, then loads it into the grid, clears the grid for an empty name,
-  // or reports a missing file.
-  void OpenCsvFile(const UnicodeString& fileName);
+  // Shows the file's name, then starts loading it into the grid, clears the grid for an empty
+  // name; when the load's answer comes, says it was read or reports a missing file, then runs
+  // `then` (dropped when another command replaced the load).
+  void OpenCsvFile(const UnicodeString& fileName, std::function<void()> then = {});
   // Lets the grid follow the title check box.
   void CheckBoxFirstLineIsTitleClick();
 
@@ -90,6 +95,30 @@ class TFormMain : public QMainWindow {
   QString StatusText() const;
   void SetStatusText(const QString& text);
 
+  // Puts the project's values into the window (the column last, once the file is loaded),
+  // then runs `then`.
+  void ApplyProject(const TProject& project, std::function<void()> then = {});
+  // Takes the window's values into the project.
+  void CollectProject(TProject& project);
+  // Reads the project file into the project and applies it; `then` runs when it is applied.
+  void OpenProject(const UnicodeString& fileName, std::function<void()> then = {});
+  // Makes the file the current project file: caption and history.
+  void SetProjectFileName(const UnicodeString& fileName);
+
+  // The command-line arguments (without the program name) the start-up work obeys.
+  void SetCommandLine(const QStringList& arguments) { commandLine_ = arguments; }
+  // Whether the start-up work is still to run.
+  bool StartupPending() const { return startupPending_; }
+
+ protected:
+  bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
   // Commands of the window.
   void ActionFileNewExecute();
   void ActionFileOpenExecute();
@@ -107,37 +136,12 @@ class TFormMain : public QMainWindow {
   void MenuFileReOpenItemClick(QObject* sender);
   // The window closing: records bounds, state and the last project, saves the settings.
   void FormClose();
-
-  // Puts the project's values into the window (the column last).
-  void ApplyProject(const TProject& project);
-  // Takes the window's values into the project.
-  void CollectProject(TProject& project);
-  // Reads the project file into the project and applies it.
-  void OpenProject(const UnicodeString& fileName);
-  // Makes the file the current project file: caption and history.
-  void SetProjectFileName(const UnicodeString& fileName);
-
-  // The command-line arguments (without the program name) the start-up work obeys.
-  void SetCommandLine(const QStringList& arguments) { commandLine_ = arguments; }
   // The start-up work, once after the window was first shown: window bounds, command line
   // or the last project.
   void StartupIdle();
-  // Whether the start-up work is still to run.
-  bool StartupPending() const { return startupPending_; }
-
   // The idle look at the file on disk: a changed file is said and offered to be read again,
   // a file that went is said; each once per table.
   void CheckFileOnDisk();
-
- protected:
-  bool event(QEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
-  void closeEvent(QCloseEvent* event) override;
-  void showEvent(QShowEvent* event) override;
-  void dragEnterEvent(QDragEnterEvent* event) override;
-  void dropEvent(QDropEvent* event) override;
-
- private:
   void ConnectCommands();
   // Compares the table's file on disk with what was loaded, before and after a command reads
   // the table: says a file that went (once) and goes on; says a changed file and offers to
@@ -145,10 +149,18 @@ class TFormMain : public QMainWindow {
   bool FileInStep(const std::shared_ptr<const CsvTable>& table, bool command);
   // Reads the open file again, keeping the current column where the new table has it.
   void ReloadFile();
-  void OnLoadStarted();
-  void OnLoadFinished(const CsvLoadResult& result);
-  void HandleArgument(const QString& argument);
-  void SetGridCol(long long col);
+  void OnStarted(TDocument::Request request, TDocument::Task task);
+  void OnFinished(TDocument::Request request, const TDocument::Result& result);
+  void OnEnded(TDocument::Request request);
+  // What the window does when the answer of its request comes; replaces what it awaited.
+  using Continuation = std::function<void(const TDocument::Result&)>;
+  void Await(TDocument::Request request, Continuation then);
+  // A command that reads the table, given while a load runs, runs once the table is there;
+  // true when it was put off.
+  bool AfterLoad(const std::function<void()>& command);
+  // Handles the arguments one after another, each once the one before has finished.
+  void HandleArguments(QStringList arguments);
+  void HandleArgument(const QString& argument, const std::function<void()>& then);
   // Runs a command; what escapes it goes to the application's display, never through Qt.
   static void RunCommand(const std::function<void()>& command);
 
@@ -173,40 +185,34 @@ class TFormMain : public QMainWindow {
   // when it is not there.
   bool GoToTableCell(std::int64_t tableRow, std::int64_t column, bool focusGrid = true);
   void UpdateTableStatus();
-  void RememberDifference(const CheckResult& result, std::int64_t column);
+  void RememberDifference(const std::shared_ptr<const CsvTable>& table, const CheckResult& result,
+                          std::int64_t column);
+  void ShowAllColumns(const AllColumnsResult& result);
+  void ShowFound(const CellSearchRequest& request, const CellSearchResult& result,
+                 const QString& text);
   void FindCell(bool forward);
   std::shared_ptr<const CsvTable> Table() const;
 
   TFormMainUi ui_;
+  TFileDialog openDialogCsv_;
+  TFileDialog openDialogProject_;
+  TFileDialog saveDialogProject_;
+  TProjectSession session_;
   TDocument* document_;
   TGridCsv* grid_;
   TProgressOwner* progress_;
   bool centred_ = false;
-  // Counts OpenCsvFile calls, so a call that returns after a later one says nothing.
-  std::uint64_t openRequest_ = 0;
+  // The request whose answer the window awaits, and what it does then.
+  TDocument::Request awaited_ = 0;
+  Continuation then_;
   // The status text before the running load, for a load that finds no file.
   QString statusBeforeLoad_;
   // The tables whose change or loss the idle look has said, so each is said once.
   std::weak_ptr<const CsvTable> changeSaid_;
   std::weak_ptr<const CsvTable> goneSaid_;
-  // Commands reading the table now (events run meanwhile): the idle look waits for them.
-  int tableReaders_ = 0;
-  // While it lives, a command reads the table.
-  class TableRead {
-   public:
-    explicit TableRead(TFormMain& form) : form_(&form) { ++form.tableReaders_; }
-    ~TableRead() {
-      if (form_) --form_->tableReaders_;
-    }
-    TableRead(const TableRead&) = delete;
-    TableRead& operator=(const TableRead&) = delete;
-
-   private:
-    QPointer<TFormMain> form_;  // the window may go while events run
-  };
   QTimer* diskWatch_ = nullptr;
-  // While a load runs, Esc stops it (a FIFO may wait for its writer for ever).
-  std::unique_ptr<TEscapeCancels> loadEscape_;
+  // While an operation runs, Esc stops it (a FIFO may wait for its writer for ever).
+  std::unique_ptr<TEscapeCancels> escape_;
   QStringList commandLine_;
   bool startupPending_ = true;
 
@@ -235,7 +241,6 @@ class TFormMain : public QMainWindow {
     std::int64_t column = 0;
   };
   std::optional<Difference> lastDifference_;
-  bool searching_ = false;
 };
 
 }  // namespace norvalis

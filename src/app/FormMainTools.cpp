@@ -3,7 +3,6 @@
 // table through Table(), never through the grid's cells.
 
 #include <algorithm>
-#include <atomic>
 #include <climits>
 #include <vector>
 
@@ -20,7 +19,6 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPointer>
 #include <QStatusBar>
 #include <QVBoxLayout>
 
@@ -28,8 +26,6 @@
 #include "app/Application.h"
 #include "app/CommandLine.h"
 #include "check/CellSearch.h"
-#include "app/CursorHourGlass.h"
-#include "app/EscapeCancels.h"
 #include "app/FindBar.h"
 #include "app/FormMain.h"
 #include "app/GoToRowDialog.h"
@@ -76,10 +72,9 @@ QString TableSizeText(std::uint32_t rows, std::uint32_t cols) {
            grouping.toString(static_cast<qulonglong>(cols)));
 }
 
-std::uint32_t TableIndex(std::int64_t gridIndex) {
-  return gridIndex < 1
-             ? 0
-             : static_cast<std::uint32_t>(std::min<std::int64_t>(gridIndex - 1, UINT32_MAX));
+// A table row or column as the table reads it; the row-number column reads as the first.
+std::uint32_t TableIndex(std::int64_t index) {
+  return static_cast<std::uint32_t>(std::clamp<std::int64_t>(index, 0, UINT32_MAX));
 }
 
 }  // namespace
@@ -247,31 +242,32 @@ void TFormMain::UpdateTableStatus() {
 
 void TFormMain::ReopenWithCodePage(std::uint16_t codePage) {
   csvCodePage_ = codePage;
-  const int col = grid_->Col();
+  const std::int64_t column = grid_->CurrentTableCell().col;
   const QString name = ui_.EditFilename->text();
-  if (!name.isEmpty()) OpenCsvFile(name.toStdU16String());
-  // Loading makes the first column current; the user's column stays where it still exists.
-  if (col >= grid_->FixedCols() && col < grid_->ColCount()) grid_->SetCol(col);
-  UpdateTableStatus();
+  if (name.isEmpty()) {
+    UpdateTableStatus();
+    return;
+  }
+  OpenCsvFile(name.toStdU16String(), [this, column] {
+    // Loading makes the first column current; the user's column stays where it still exists.
+    if (grid_->HasColumn(column)) grid_->SetCurrentColumn(column);
+    UpdateTableStatus();
+  });
 }
 
 bool TFormMain::GoToTableCell(std::int64_t tableRow, std::int64_t column, bool focusGrid) {
-  const std::int64_t gridRow = tableRow < 0 ? grid_->Row() : tableRow + 1;
-  const std::int64_t gridCol = column + 1;
-  if (gridCol < grid_->FixedCols() || gridCol >= grid_->ColCount() ||
-      gridRow < grid_->FixedRows() || gridRow >= grid_->RowCount()) {
-    return false;
-  }
-  grid_->SetCol(static_cast<int>(gridCol));
-  grid_->SetRow(gridRow);
+  // A row below 0 keeps the current row.
+  const TableCell cell{tableRow < 0 ? grid_->CurrentTableCell().row : tableRow, column};
+  if (!grid_->GoToTableCell(cell)) return false;
   if (focusGrid) grid_->setFocus();
   return true;
 }
 
-void TFormMain::RememberDifference(const CheckResult& result, std::int64_t column) {
+void TFormMain::RememberDifference(const std::shared_ptr<const CsvTable>& table,
+                                   const CheckResult& result, std::int64_t column) {
   lastDifference_.reset();
   if (result.outcome != CheckResult::Outcome::Differs) return;
-  lastDifference_ = Difference{Table(), static_cast<std::int64_t>(result.rowIndex), column};
+  lastDifference_ = Difference{table, static_cast<std::int64_t>(result.rowIndex), column};
 }
 
 void TFormMain::ActionEditGoToDifferenceExecute() {
@@ -284,14 +280,14 @@ void TFormMain::ActionEditGoToDifferenceExecute() {
 }
 
 void TFormMain::ActionEditGoToRowExecute() {
-  // Rows are asked for by their line in the file, the number the check reports; grid row r
-  // shows table row r - 1, which is line r of the file.
-  const std::int64_t lastLine = grid_->RowCount() - 1;
-  TGoToRowDialog dialog(grid_->Row(), grid_->FixedRows(), lastLine, this);
+  // Rows are asked for by their line in the file, the number the check reports.
+  const TableCell current = grid_->CurrentTableCell();
+  TGoToRowDialog dialog(current.Line(), TableCell{grid_->FirstDataRow(), 0}.Line(),
+                        TableCell{grid_->LastDataRow(), 0}.Line(), this);
   if (Dialogs::Current().Exec(dialog) != QDialog::Accepted) return;
   const std::optional<std::int64_t> number = dialog.RowNumber();
   if (!number) return;
-  grid_->SetRow(*number);
+  grid_->GoToTableRow(TableCell::AtLine(*number, current.col).row);
   grid_->setFocus();
 }
 
@@ -299,7 +295,8 @@ void TFormMain::ActionEditCopyCellExecute() {
   const std::shared_ptr<const CsvTable> table = Table();
   if (!FileInStep(table, true)) return;
   const UnicodeString text =
-      table ? UnicodeString(table->Cell(TableIndex(grid_->Row()), TableIndex(grid_->Col())))
+      table ? UnicodeString(table->Cell(TableIndex(grid_->CurrentTableCell().row),
+                                        TableIndex(grid_->CurrentTableCell().col)))
             : UnicodeString();
   // A cell read while the file changed may be part old, part new.
   if (!FileInStep(table, true)) return;
@@ -311,7 +308,7 @@ void TFormMain::ActionEditCopyRowExecute() {
   const std::shared_ptr<const CsvTable> table = Table();
   if (!FileInStep(table, true)) return;
   std::vector<UnicodeString> cells;
-  if (table) table->RowCells(TableIndex(grid_->Row()), cells);
+  if (table) table->RowCells(TableIndex(grid_->CurrentTableCell().row), cells);
   if (!FileInStep(table, true)) return;
   QApplication::clipboard()->setText(QString::fromStdU16String(TsvLine(cells)));
   SetStatusText(RowCopiedText);
@@ -336,14 +333,12 @@ void TFormMain::ActionEditFindPreviousExecute() {
 }
 
 void TFormMain::FindCell(bool forward) {
-  // One search at a time; a second request while one runs is dropped.
-  if (searching_) return;
   const QString text = FindBar->Text();
   if (text.isEmpty()) {
     FindBar->Open();
     return;
   }
-  const TableRead reading(*this);
+  if (AfterLoad([this, forward] { FindCell(forward); })) return;
   const std::shared_ptr<const CsvTable> table = Table();
   if (!FileInStep(table, true)) return;
   CellSearchRequest request;
@@ -351,37 +346,34 @@ void TFormMain::FindCell(bool forward) {
   request.caseSensitive = FindBar->CaseSensitive();
   request.forward = forward;
   request.firstRow = grid_->FirstLineIsTitle() ? 1 : 0;
-  request.row = TableIndex(grid_->Row());
-  request.col = TableIndex(grid_->Col());
-
-  CellSearchResult result;
-  if (table) {
-    searching_ = true;
-    std::atomic<bool> cancel{false};
-    QPointer<TFormMain> self(this);
-    {
-      const TEscapeCancels escape([&cancel] { cancel = true; });
-      const TProgressOwner::CheckRun run(*progress_);
-      YieldHook hook = document_->CheckProgressHook();
-      result = SearchCells(*table, request, &hook, &cancel);
+  request.row = TableIndex(grid_->CurrentTableCell().row);
+  request.col = TableIndex(grid_->CurrentTableCell().col);
+  // A search started while another runs replaces it.
+  const TDocument::Request search = document_->StartFind(request);
+  Await(search, [this, table, request, text](const TDocument::Result& answer) {
+    if (std::holds_alternative<TDocument::Cancelled>(answer)) {
+      SetStatusText(SearchCancelledText);
+      return;
     }
-    if (!self) return;
-    searching_ = false;
-    // Another file came while the search ran: its answer is about a table no longer shown.
-    if (Table() != table) return;
     if (!FileInStep(table, true)) return;
-  }
+    ShowFound(request, std::get<CellSearchResult>(answer), text);
+  });
+}
+
+void TFormMain::ShowFound(const CellSearchRequest& request, const CellSearchResult& result,
+                          const QString& text) {
   switch (result.outcome) {
     case CellSearchResult::Outcome::Found: {
       // The search went past the end (or the start) when it came back to the current cell
       // or before it.
+      const bool forward = request.forward;
       const auto at = std::make_pair(result.row, result.col);
       const auto from = std::make_pair(request.row, request.col);
       const bool wrapped = forward ? at <= from : at >= from;
       // The bar keeps the focus, so Enter, Shift+Enter and Esc go on working there.
       GoToTableCell(result.row, result.col, !FindBar->isVisible());
       // The grid marks the column; the status says which row, as the check numbers it.
-      QString status = FoundText.arg(static_cast<qulonglong>(result.row) + 1)
+      QString status = FoundText.arg(TableCell{result.row, result.col}.Line())
                            .arg(QString::fromStdU16String(TCsvUtility::ColumnIndexToLetters(
                                static_cast<std::int32_t>(result.col))));
       if (wrapped)
@@ -399,19 +391,22 @@ void TFormMain::FindCell(bool forward) {
 }
 
 void TFormMain::ActionCsvCheckAllExecute() {
-  TCursorHourGlass cursor;
-  const TableRead reading(*this);
+  if (AfterLoad([this] { ActionCsvCheckAllExecute(); })) return;
   const std::shared_ptr<const CsvTable> table = Table();
   if (!FileInStep(table, true)) return;
   const bool title = ui_.CheckBoxFirstLineIsTitle->isChecked();
-  AllColumnsResult result;
-  {
-    const TProgressOwner::CheckRun run(*progress_);
-    SetStatusText(CheckingText);
-    YieldHook hook = document_->CheckProgressHook();
-    result = CheckAllColumns(table ? *table : CsvTable::Empty(), title, &hook);
-  }
-  if (!FileInStep(table, true)) return;
+  const TDocument::Request request = document_->StartCheckAll(title);
+  Await(request, [this, table](const TDocument::Result& answer) {
+    if (std::holds_alternative<TDocument::Cancelled>(answer)) {
+      SetStatusText(CheckCancelledText);
+      return;
+    }
+    if (!FileInStep(table, true)) return;
+    ShowAllColumns(std::get<AllColumnsResult>(answer));
+  });
+}
+
+void TFormMain::ShowAllColumns(const AllColumnsResult& result) {
   if (result.outcome == CheckResult::Outcome::NoRows) {
     Dialogs::Current().Warning(this, NoRowsText);
     SetStatusText(NoRowsText);

@@ -20,9 +20,8 @@ class TGoToRowDialog : public QDialog {
   // The number typed, held to firstRow … lastRow; nothing when the text is no number.
   std::optional<std::int64_t> RowNumber() const;
 
-  QLineEdit* EditRowNumber;
-
  private:
+  QLineEdit* EditRowNumber;
   std::int64_t firstRow_;
   std::int64_t lastRow_;
 };

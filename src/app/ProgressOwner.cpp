@@ -18,25 +18,20 @@ TProgressOwner::TProgressOwner(QProgressBar* bar, TDocument* document, QObject* 
     : QObject(parent), bar_(bar) {
   delayTimer_.setSingleShot(true);
   connect(&delayTimer_, &QTimer::timeout, this, &TProgressOwner::ShowLoad);
-  connect(document, &TDocument::loadStarted, this, &TProgressOwner::OnLoadStarted);
+  connect(document, &TDocument::started, this, &TProgressOwner::OnStarted);
   connect(document, &TDocument::progress, this, &TProgressOwner::OnProgress);
-  connect(document, &TDocument::loadFinished, this, &TProgressOwner::OnLoadFinished);
+  connect(document, &TDocument::ended, this, &TProgressOwner::OnEnded);
 }
 
-TProgressOwner::CheckRun::CheckRun(TProgressOwner& owner) : owner_(&owner) {
-  owner.checking_ = true;
-  owner.checkShown_ = false;
-}
-
-TProgressOwner::CheckRun::~CheckRun() {
-  if (!owner_) return;
-  owner_->checking_ = false;
-  if (owner_->checkShown_) owner_->Hide();
-}
-
-void TProgressOwner::OnLoadStarted() {
-  loading_ = true;
-  if (!loadCursor_) loadCursor_.emplace();
+void TProgressOwner::OnStarted(TDocument::Request request, TDocument::Task task) {
+  // The bar of a replaced operation goes; the cursor stays busy.
+  if (bar_) bar_->hide();
+  running_ = request;
+  task_ = task;
+  rowsShown_ = false;
+  if (!cursor_) cursor_.emplace();
+  delayTimer_.stop();
+  if (task != TDocument::Task::Load) return;
   loadClock_.start();
   loadDone_ = 0;
   loadTotal_ = 0;
@@ -44,18 +39,18 @@ void TProgressOwner::OnLoadStarted() {
 }
 
 void TProgressOwner::OnProgress(TDocument::Task task, qint64 done, qint64 total) {
-  if (task == TDocument::Task::Check) {
-    if (checking_) ShowCheck(done, total);
+  if (running_ == 0 || task != task_) return;
+  if (task != TDocument::Task::Load) {
+    ShowRows(task, done, total);
     return;
   }
-  if (!loading_) return;
   loadDone_ = done;
   loadTotal_ = total;
   if ((bar_ && !bar_->isHidden()) || loadClock_.elapsed() >= Delay.count()) ShowLoad();
 }
 
 void TProgressOwner::ShowLoad() {
-  if (!loading_ || !bar_) return;
+  if (running_ == 0 || task_ != TDocument::Task::Load || !bar_) return;
   if (loadTotal_ > 0) {
     bar_->setRange(0, LoadSteps);
     const qint64 done = std::clamp<qint64>(loadDone_, 0, loadTotal_);
@@ -67,9 +62,9 @@ void TProgressOwner::ShowLoad() {
 }
 
 // Maximum and position in rows; scaled down only beyond the bar's int range.
-void TProgressOwner::ShowCheck(qint64 done, qint64 total) {
-  const bool first = !checkShown_;
-  checkShown_ = true;
+void TProgressOwner::ShowRows(TDocument::Task task, qint64 done, qint64 total) {
+  const bool first = !rowsShown_;
+  rowsShown_ = true;
   if (bar_) {
     const auto rows = static_cast<std::uint64_t>(std::max<qint64>(total, 0));
     const std::uint64_t scale = rows / INT_MAX + 1;
@@ -78,19 +73,21 @@ void TProgressOwner::ShowCheck(qint64 done, qint64 total) {
     bar_->setValue(static_cast<int>(position / scale));
     bar_->show();
   }
-  if (first) emit checkShown();
+  // A search shares the check's bar but is no check.
+  if (first && task != TDocument::Task::Find) emit checkShown();
 }
 
-void TProgressOwner::OnLoadFinished() {
-  loading_ = false;
+void TProgressOwner::OnEnded(TDocument::Request request) {
+  // An operation that a handler of the last answer started is still running.
+  if (request != running_) return;
+  const bool wasLoad = task_ == TDocument::Task::Load;
+  running_ = 0;
   delayTimer_.stop();
-  Hide();
-  if (bar_) bar_->reset();
-  loadCursor_.reset();
-}
-
-void TProgressOwner::Hide() {
-  if (bar_) bar_->hide();
+  if (bar_) {
+    bar_->hide();
+    if (wasLoad) bar_->reset();
+  }
+  cursor_.reset();
 }
 
 }  // namespace norvalis

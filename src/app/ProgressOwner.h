@@ -15,9 +15,10 @@ class QProgressBar;
 
 namespace norvalis {
 
-// The one owner of the window's progress bar, fed by the document's progress. A load shows
-// the bar once it has run Delay (in thousandths, or busy while nothing is measured) and keeps
-// the busy cursor; a check shows it at its first report, in rows, until its run ends.
+// The one owner of the window's progress bar, fed by the document's operations, and of the
+// busy cursor they show. A load shows the bar once it has run Delay (in thousandths, or busy
+// while nothing is measured); a check or a search shows it at its first report, in rows. The
+// bar goes when the operation has ended, after its answer was handled.
 class TProgressOwner : public QObject {
   Q_OBJECT
 
@@ -27,36 +28,22 @@ class TProgressOwner : public QObject {
   // How long a load runs before the bar shows it.
   std::chrono::milliseconds Delay{500};
 
-  // One run of the check: the bar follows the check's reports until the run goes, and is
-  // hidden then on every way out.
-  class CheckRun {
-   public:
-    explicit CheckRun(TProgressOwner& owner);
-    ~CheckRun();
-    CheckRun(const CheckRun&) = delete;
-    CheckRun& operator=(const CheckRun&) = delete;
-
-   private:
-    QPointer<TProgressOwner> owner_;
-  };
-
  signals:
   // A check's first report put the bar up.
   void checkShown();
 
  private:
-  void OnLoadStarted();
+  void OnStarted(TDocument::Request request, TDocument::Task task);
   void OnProgress(TDocument::Task task, qint64 done, qint64 total);
-  void OnLoadFinished();
+  void OnEnded(TDocument::Request request);
   void ShowLoad();
-  void ShowCheck(qint64 done, qint64 total);
-  void Hide();
+  void ShowRows(TDocument::Task task, qint64 done, qint64 total);
 
   QPointer<QProgressBar> bar_;
-  bool loading_ = false;
-  bool checking_ = false;
-  bool checkShown_ = false;
-  std::optional<TCursorHourGlass> loadCursor_;
+  TDocument::Request running_ = 0;
+  TDocument::Task task_ = TDocument::Task::Load;
+  bool rowsShown_ = false;
+  std::optional<TCursorHourGlass> cursor_;
   QElapsedTimer loadClock_;
   QTimer delayTimer_;
   qint64 loadDone_ = 0;

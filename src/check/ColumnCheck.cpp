@@ -33,7 +33,7 @@ CheckRows CheckRowsOf(std::uint32_t rowCount, bool firstLineIsTitle) {
 }
 
 CheckResult CheckColumn(const CsvTable& table, bool firstLineIsTitle, std::int64_t column,
-                        YieldHook* hook) {
+                        YieldHook* hook, const std::atomic<bool>* cancel) {
   CheckResult result;
   const CheckRows rows = CheckRowsOf(table.RowCount(), firstLineIsTitle);
   if (!rows.HasReference()) return result;
@@ -52,8 +52,9 @@ CheckResult CheckColumn(const CsvTable& table, bool firstLineIsTitle, std::int64
       return result;
     }
     ++result.compared;
-    if (hook != nullptr && (result.compared % RowsPerTick) == 0) {
-      hook->Tick(result.compared, result.toCompare);
+    if ((result.compared % RowsPerTick) == 0) {
+      if (cancel != nullptr && cancel->load()) return result;
+      if (hook != nullptr) hook->Tick(result.compared, result.toCompare);
     }
   }
   result.outcome = CheckResult::Outcome::AllMatch;

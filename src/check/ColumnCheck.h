@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string_view>
 
@@ -44,9 +45,10 @@ inline bool SameCellText(std::u16string_view a, std::u16string_view b) {
 
 // Compares the cell of every data row in `column` with the first data row's, exactly by
 // UTF-16 code units, and stops at the first difference. A column outside the table reads as
-// empty cells. The hook gets (rows compared, rows to compare) on elapsed time.
+// empty cells. The hook gets (rows compared, rows to compare) on elapsed time; the run stops
+// soon after *cancel becomes true, with what it had compared so far.
 CheckResult CheckColumn(const CsvTable& table, bool firstLineIsTitle, std::int64_t column,
-                        YieldHook* hook = nullptr);
+                        YieldHook* hook = nullptr, const std::atomic<bool>* cancel = nullptr);
 
 // "検証する行がありません。", "すべての値が一致しました。" or the one-line difference text.
 UnicodeString CheckStatusText(const CheckResult& result);

@@ -19,7 +19,8 @@ constexpr char16_t RowText[] = u"%d行目";
 
 }  // namespace
 
-AllColumnsResult CheckAllColumns(const CsvTable& table, bool firstLineIsTitle, YieldHook* hook) {
+AllColumnsResult CheckAllColumns(const CsvTable& table, bool firstLineIsTitle, YieldHook* hook,
+                                 const std::atomic<bool>* cancel) {
   AllColumnsResult result;
   const CheckRows rows = CheckRowsOf(table.RowCount(), firstLineIsTitle);
   if (!rows.HasReference()) return result;
@@ -53,7 +54,10 @@ AllColumnsResult CheckAllColumns(const CsvTable& table, bool firstLineIsTitle, Y
     };
     open.erase(std::remove_if(open.begin(), open.end(), differs), open.end());
     ++done;
-    if (hook != nullptr && (done % RowsPerTick) == 0) hook->Tick(done, rows.ToCompare());
+    if ((done % RowsPerTick) == 0) {
+      if (cancel != nullptr && cancel->load()) return result;
+      if (hook != nullptr) hook->Tick(done, rows.ToCompare());
+    }
   }
   for (const std::uint32_t col : open)
     result.columns[col].compared = rows.ToCompare();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -22,9 +23,11 @@ struct AllColumnsResult {
 
 // The column check of every column in one pass over the rows: each row's cells are read
 // once, a column stops being compared at its first difference, and the pass ends early when
-// every column has differed. The hook gets (rows compared, rows to compare) on elapsed time.
+// every column has differed. The hook gets (rows compared, rows to compare) on elapsed time;
+// the pass stops soon after *cancel becomes true.
 AllColumnsResult CheckAllColumns(const CsvTable& table, bool firstLineIsTitle,
-                                 YieldHook* hook = nullptr);
+                                 YieldHook* hook = nullptr,
+                                 const std::atomic<bool>* cancel = nullptr);
 
 // One column of the report, as the window lists it and norvalis-check prints it.
 struct AllColumnsLine {

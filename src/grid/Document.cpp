@@ -2,49 +2,34 @@
 
 #include <algorithm>
 #include <atomic>
+#include <exception>
+#include <functional>
 #include <utility>
 
-#include <QAbstractEventDispatcher>
-#include <QCoreApplication>
-#include <QEventLoop>
-#include <QPointer>
+#include <QMetaObject>
 
 #include "grid/Worker.h"
+#include "text/YieldHook.h"
 
 namespace norvalis {
 
-namespace {
-
-// Runs a nested event loop. Opened from inside a posted event's handler, a loop would
-// otherwise sleep on events already queued (the glib dispatcher only looks at the queue
-// again after a wake-up), so it starts with one.
-void RunNestedLoop(QEventLoop& loop) {
-  if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance()) {
-    dispatcher->wakeUp();
-  }
-  loop.exec();
-}
-
-CsvLoadResult CancelledResult() {
-  return {CsvLoadError::Cancelled, {}};
-}
-
-}  // namespace
-
-// One load. The worker reads into `csv` and `result`; the GUI thread joins it before it
-// looks at them or lets go of the job.
-struct TDocument::LoadJob {
-  UnicodeString fileName;
-  std::uint16_t codePage = 0;
-  TCsv csv;
-  CsvLoadResult result;
+// One operation. The worker writes `result` (and a load's `csv`); the GUI thread joins it
+// before it reads them or lets go of the job.
+struct TDocument::Job {
+  Task task = Task::Load;
+  Request request = 0;
+  // The work itself, run on the worker with its progress hook and cancel flag.
+  std::function<Result(Job&, YieldHook&)> work;
   std::atomic<bool> cancel{false};
   std::atomic<std::uint64_t> done{0};
   std::atomic<std::uint64_t> total{0};
   std::atomic<bool> progressPosted{false};
-  // GUI thread only:
-  QEventLoop* loop = nullptr;
-  bool completed = false;
+  Result result;
+  std::exception_ptr error;
+  // A load's file and the table it reads into.
+  UnicodeString fileName;
+  std::uint16_t codePage = 0;
+  TCsv csv;
   // Last, so it is joined before anything it writes goes.
   TWorker worker;
 };
@@ -52,158 +37,187 @@ struct TDocument::LoadJob {
 TDocument::TDocument(QObject* parent) : QObject(parent) {}
 
 TDocument::~TDocument() {
-  if (job_) {
-    // The worker writes into the job; it must have stopped before anything goes.
-    job_->cancel = true;
-    job_->worker.Join();
-    if (job_->loop) job_->loop->quit();
-    job_.reset();
+  // The workers write into their jobs; they must have stopped before the jobs go.
+  if (current_) {
+    current_->cancel = true;
+    current_->worker.Join();
   }
-  WakeWaiters();
+  for (const std::shared_ptr<Job>& job : replaced_)
+    job->worker.Join();
 }
 
-CsvLoadResult TDocument::LoadFromFile(const UnicodeString& fileName, std::uint16_t codePage) {
-  const UnicodeString name = fileName;  // the caller's text may change while we wait
-  if (!WaitForTurn()) return CancelledResult();
-  QPointer<TDocument> self(this);
+void TDocument::Replace() {
+  if (!current_) return;
+  current_->cancel = true;
+  const Request request = current_->request;
+  replaced_.push_back(std::move(current_));
+  current_.reset();
+  emit ended(request);
+}
 
-  // Before the load, so a repaint meanwhile finds an empty table.
-  core_.Clear();
-
-  auto job = std::make_shared<LoadJob>();
-  job->fileName = name;
-  job->codePage = codePage;
-  QEventLoop loop;
-  job->loop = &loop;
-  LoadJob* raw = job.get();
-  const std::weak_ptr<LoadJob> weak = job;
-  YieldHook report([this, raw, weak](std::uint64_t done, std::uint64_t total) {
-    raw->done = done;
-    raw->total = total;
-    if (!raw->progressPosted.exchange(true)) {
-      QMetaObject::invokeMethod(
-          this,
-          [this, weak] {
-            if (auto current = weak.lock()) ShowProgress(current);
-          },
-          Qt::QueuedConnection);
-    }
-  });
-  job_ = job;
-  try {
-    raw->worker.Run(
-        [raw, report = std::move(report)] {
-          raw->result =
-              CsvDocument::Read(raw->csv, raw->fileName, raw->codePage, report, &raw->cancel);
-        },
-        this,
-        [this, weak] {
-          if (auto finished = weak.lock()) FinishLoad(finished);
+TDocument::Request TDocument::Start(std::shared_ptr<Job> job) {
+  Replace();
+  job->request = ++requests_;
+  const Request request = job->request;
+  const Task task = job->task;
+  Job* raw = job.get();
+  current_ = job;
+  raw->worker.Run(
+      [this, raw] {
+        YieldHook hook([this, raw](std::uint64_t done, std::uint64_t total) {
+          raw->done = done;
+          raw->total = total;
+          PostProgress(*raw);
         });
-  } catch (...) {
-    job_.reset();
-    job->loop = nullptr;
-    emit tableChanged();
-    WakeWaiters();
-    throw;
-  }
-
-  emit loadStarted();
-  if (!self) return CancelledResult();
-  if (!job->completed) RunNestedLoop(loop);
-  if (!self) return CancelledResult();  // destroyed meanwhile; the destructor stopped the worker
-  job->loop = nullptr;
-  if (!job->completed) {
-    // The event loops were told to end (the application quits): stop and finish here.
-    job->cancel = true;
-    FinishLoad(job);
-  }
-  return job->result;
+        try {
+          raw->result = raw->work(*raw, hook);
+        } catch (...) {
+          raw->error = std::current_exception();
+        }
+      },
+      this, [this, request] { Finish(request); });
+  emit started(request, task);
+  return request;
 }
 
-bool TDocument::WaitForTurn() {
-  const std::uint64_t request = ++lastRequest_;
-  if (!job_) return true;
-  job_->cancel = true;  // its result would be replaced at once
-  QPointer<TDocument> self(this);
-  while (job_) {
-    QEventLoop loop;
-    waiters_.push_back(&loop);
-    RunNestedLoop(loop);
-    if (!self) return false;
-    waiters_.erase(std::find(waiters_.begin(), waiters_.end(), &loop));
-    if (job_) {
-      // The loop ended with the load still running: the event loops were told to end (the
-      // application quits), so waiting would spin. Stop the load and finish it here.
-      job_->cancel = true;
-      FinishLoad(job_);
+// At most one report is on its way at a time, so a fast worker cannot flood the queue.
+void TDocument::PostProgress(Job& job) {
+  if (job.progressPosted.exchange(true)) return;
+  const Request request = job.request;
+  QMetaObject::invokeMethod(
+      this,
+      [this, request] {
+        if (!current_ || current_->request != request) return;
+        current_->progressPosted = false;
+        emit progress(current_->task, static_cast<qint64>(current_->done.load()),
+                      static_cast<qint64>(current_->total.load()));
+      },
+      Qt::QueuedConnection);
+}
+
+void TDocument::Finish(Request request) {
+  if (!current_ || current_->request != request) {
+    // A replaced request: its answer is dropped here, and only here.
+    const auto gone = std::find_if(replaced_.begin(), replaced_.end(),
+                                   [request](const auto& job) { return job->request == request; });
+    if (gone != replaced_.end()) {
+      (*gone)->worker.Join();
+      replaced_.erase(gone);
+    }
+    return;
+  }
+  const std::shared_ptr<Job> job = std::move(current_);
+  current_.reset();
+  job->worker.Join();
+  if (job->error) {
+    if (job->task == Task::Load) {
+      core_.Clear();
+      emit tableChanged();
+    }
+    emit ended(request);
+    std::rethrow_exception(job->error);
+  }
+  Result result = std::move(job->result);
+  if (job->task == Task::Load) {
+    auto& loaded = std::get<CsvLoadResult>(result);
+    if (job->cancel) loaded = {CsvLoadError::Cancelled, {}};
+    core_.Take(job->fileName, job->codePage, job->csv, loaded);
+    emit tableChanged();
+  } else if (job->cancel) {
+    result = Cancelled{};
+  } else if (const auto* check = std::get_if<CheckResult>(&result)) {
+    // The bar ends where the run ended: all compared rows, or up to the difference.
+    if (check->outcome != CheckResult::Outcome::NoRows) {
+      emit progress(job->task, static_cast<qint64>(check->compared),
+                    static_cast<qint64>(check->toCompare));
     }
   }
-  return request == lastRequest_;
+  // Ended also when a handler of the answer throws: the bar and the cursor go back.
+  struct EndOnExit {
+    TDocument* document;
+    Request request;
+    ~EndOnExit() { emit document->ended(request); }
+  } end{this, request};
+  emit finished(request, result);
 }
 
-void TDocument::WakeWaiters() {
-  for (QEventLoop* loop : waiters_)
-    loop->quit();
+std::optional<TDocument::Task> TDocument::Running() const {
+  if (!current_) return std::nullopt;
+  return current_->task;
 }
 
-void TDocument::ShowProgress(const std::shared_ptr<LoadJob>& job) {
-  if (job != job_) return;
-  job->progressPosted = false;
-  emit progress(Task::Load, static_cast<qint64>(job->done.load()),
-                static_cast<qint64>(job->total.load()));
+void TDocument::Cancel() {
+  if (current_) current_->cancel = true;
 }
 
-void TDocument::FinishLoad(std::shared_ptr<LoadJob> job) {
-  if (!job || job != job_ || job->completed) return;
-  job->worker.Join();
-  job->completed = true;
-  if (job->cancel) job->result = CancelledResult();
-  const auto endLoad = [this, &job] {
-    job_.reset();
-    if (job->loop) job->loop->quit();
-    WakeWaiters();
-  };
-  try {
-    core_.Take(job->fileName, job->codePage, job->csv, job->result);
-    emit tableChanged();
-  } catch (...) {
-    endLoad();
-    emit loadFinished(job->result);
-    throw;
-  }
-  endLoad();
-  emit loadFinished(job->result);
-}
-
-void TDocument::CancelLoad() {
-  if (job_) job_->cancel = true;
-}
-
-void TDocument::Clear() {
-  if (!WaitForTurn()) return;
+TDocument::Request TDocument::Clear() {
+  Replace();
   core_.Clear();
   emit tableChanged();
+  return ++requests_;
 }
 
-YieldHook TDocument::CheckProgressHook() {
-  return YieldHook([this](std::uint64_t done, std::uint64_t total) {
-    emit progress(Task::Check, static_cast<qint64>(done), static_cast<qint64>(total));
-    QCoreApplication::processEvents();
-  });
+TDocument::Request TDocument::StartLoad(const UnicodeString& fileName, std::uint16_t codePage) {
+  auto job = std::make_shared<Job>();
+  job->task = Task::Load;
+  job->fileName = fileName;
+  job->codePage = codePage;
+  job->work = [](Job& self, YieldHook& hook) -> Result {
+    return CsvDocument::Read(self.csv, self.fileName, self.codePage, hook, &self.cancel);
+  };
+  // Before the load, so a repaint meanwhile finds an empty table.
+  Replace();
+  core_.Clear();
+  return Start(std::move(job));
 }
 
-CheckResult TDocument::Check(bool firstLineIsTitle, std::int64_t column) {
-  YieldHook hook = CheckProgressHook();
-  // Held for the run: a load that events start meanwhile does not change what is checked.
-  const std::shared_ptr<const CsvTable> table = core_.Table();
-  const CheckResult result =
-      CheckColumn(table ? *table : CsvTable::Empty(), firstLineIsTitle, column, &hook);
-  if (result.outcome != CheckResult::Outcome::NoRows) {
-    emit progress(Task::Check, static_cast<qint64>(result.compared),
-                  static_cast<qint64>(result.toCompare));
+TDocument::Request TDocument::StartCheck(bool firstLineIsTitle, std::int64_t column) {
+  auto job = std::make_shared<Job>();
+  job->task = Task::Check;
+  // Held for the run: a load meanwhile does not change what is checked.
+  const std::shared_ptr<const CsvTable> table = Table();
+  job->work = [table, firstLineIsTitle, column](Job& self, YieldHook& hook) -> Result {
+    return CheckColumn(table ? *table : CsvTable::Empty(), firstLineIsTitle, column, &hook,
+                       &self.cancel);
+  };
+  const Request request = Start(std::move(job));
+  // The bar shows from the start, before the worker's first report.
+  const CheckRows rows = CheckRowsOf(table ? table->RowCount() : 0, firstLineIsTitle);
+  if (rows.HasReference()) emit progress(Task::Check, 0, static_cast<qint64>(rows.ToCompare()));
+  return request;
+}
+
+TDocument::Request TDocument::StartCheckAll(bool firstLineIsTitle) {
+  auto job = std::make_shared<Job>();
+  job->task = Task::CheckAll;
+  const std::shared_ptr<const CsvTable> table = Table();
+  job->work = [table, firstLineIsTitle](Job& self, YieldHook& hook) -> Result {
+    return CheckAllColumns(table ? *table : CsvTable::Empty(), firstLineIsTitle, &hook,
+                           &self.cancel);
+  };
+  const Request request = Start(std::move(job));
+  const CheckRows rows = CheckRowsOf(table ? table->RowCount() : 0, firstLineIsTitle);
+  if (rows.HasReference()) {
+    emit progress(Task::CheckAll, 0, static_cast<qint64>(rows.ToCompare()));
   }
-  return result;
+  return request;
+}
+
+TDocument::Request TDocument::StartFind(const CellSearchRequest& request) {
+  auto job = std::make_shared<Job>();
+  job->task = Task::Find;
+  const std::shared_ptr<const CsvTable> table = Table();
+  job->work = [table, request](Job& self, YieldHook& hook) -> Result {
+    if (!table) return CellSearchResult{};
+    return SearchCells(*table, request, &hook, &self.cancel);
+  };
+  const TDocument::Request started = Start(std::move(job));
+  // The bar shows from the start: the rows after the title, and the start row once more.
+  if (table && !request.text.empty() && table->ColCount() > 0 &&
+      request.firstRow < table->RowCount()) {
+    emit progress(Task::Find, 0, static_cast<qint64>(table->RowCount() - request.firstRow) + 1);
+  }
+  return started;
 }
 
 }  // namespace norvalis

@@ -1,84 +1,100 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
+#include <optional>
+#include <variant>
 #include <vector>
 
 #include <QObject>
 #include <QtGlobal>
 
+#include "check/CellSearch.h"
 #include "check/ColumnCheck.h"
+#include "check/ColumnCheckAll.h"
 #include "csv/CsvDocument.h"
 #include "text/UnicodeString.h"
-#include "text/YieldHook.h"
-
-class QEventLoop;
 
 namespace norvalis {
 
-// The window's CSV document: the Qt owner of a CsvDocument. It loads on a worker while the
-// GUI thread goes on processing events, runs the check, and is the one source of progress for
-// both, so the progress bar has one owner.
+// The window's CSV document: the Qt owner of a CsvDocument and of every long operation on it.
+// Load, check, every-column check and find each run on a worker: starting one returns at
+// once with its request token, progress comes through progress(), and the answer comes once
+// through finished() with that token, followed by ended().
 //
-// A load or a clear asked for while a load runs is queued: the running load is cancelled and,
-// of the requests that came meanwhile, only the latest runs (each call returns once its turn
-// has passed). Destroying the document cancels a running load and waits for its worker.
+// One operation runs at a time. Starting one (or Clear) replaces the running one: that one
+// is told to stop and its answer is dropped here, so no caller ever sees it. Cancel() stops
+// the running one and lets its answer say so. Destroying the document stops the running
+// operation and waits for its worker, which stops soon after being told.
 class TDocument : public QObject {
   Q_OBJECT
 
  public:
-  // What a progress report is about.
-  enum class Task { Load, Check };
+  // What an operation does.
+  enum class Task { Load, Check, CheckAll, Find };
   Q_ENUM(Task)
+  // Tells the answers of the requests apart; 0 is no request.
+  using Request = std::uint64_t;
+  // The answer of an operation stopped by Cancel() (a stopped load says so in its own result).
+  struct Cancelled {};
+  using Result =
+      std::variant<CsvLoadResult, CheckResult, AllColumnsResult, CellSearchResult, Cancelled>;
 
   explicit TDocument(QObject* parent = nullptr);
   ~TDocument() override;
 
-  // Loads the file (codePage 0: detected); returns when the load, or the request that replaced
-  // it, has ended. A replaced load gives CsvLoadError::Cancelled.
-  CsvLoadResult LoadFromFile(const UnicodeString& fileName, std::uint16_t codePage = 0);
-  // Empties the table.
-  void Clear();
-  bool IsLoading() const { return job_ != nullptr; }
-  // Stops the running load soon (also one waiting for a pipe's writer); it ends as Cancelled.
-  void CancelLoad();
+  // Starts loading the file (codePage 0: detected); the table is empty until the answer.
+  Request StartLoad(const UnicodeString& fileName, std::uint16_t codePage = 0);
+  // Starts the column check on the table as it is now.
+  Request StartCheck(bool firstLineIsTitle, std::int64_t column);
+  // Starts the check of every column on the table as it is now.
+  Request StartCheckAll(bool firstLineIsTitle);
+  // Starts a search of the table as it is now.
+  Request StartFind(const CellSearchRequest& request);
+  // Asks the running operation to stop; its answer comes soon after and says it stopped.
+  void Cancel();
+  // Replaces the running operation by an empty table, at once; the request has no answer.
+  Request Clear();
+
+  // The running operation, if any.
+  std::optional<Task> Running() const;
+  bool IsBusy() const { return current_ != nullptr; }
+  bool IsLoading() const { return Running() == Task::Load; }
 
   const TCsv& Csv() const { return core_.Csv(); }
   std::shared_ptr<const CsvTable> Table() const { return core_.Table(); }
   const UnicodeString& FileName() const { return core_.FileName(); }
   const CsvLoadResult& LastResult() const { return core_.LastResult(); }
 
-  // The column check on the GUI thread, letting events run on each report of its progress.
-  CheckResult Check(bool firstLineIsTitle, std::int64_t column);
-  // A hook for another run over the table on the GUI thread (every column, a search): it
-  // reports as the check does and lets events run.
-  YieldHook CheckProgressHook();
-
  signals:
-  // A load began; the table is empty until it ends.
-  void loadStarted();
-  // How far a load (in the loader's own units) or a check (in rows) has come.
+  // An operation began; for a load the table is empty from now until its answer.
+  void started(norvalis::TDocument::Request request, norvalis::TDocument::Task task);
+  // How far the running operation has come (a load in the loader's units, the rest in rows).
   void progress(norvalis::TDocument::Task task, qint64 done, qint64 total);
-  // A load ended; the table is the new one (empty when it failed).
-  void loadFinished(const norvalis::CsvLoadResult& result);
+  // The answer of a request that was not replaced (for a load, after tableChanged()).
+  void finished(norvalis::TDocument::Request request, const norvalis::TDocument::Result& result);
+  // The operation is over: after its answer was handled, or when it was replaced.
+  void ended(norvalis::TDocument::Request request);
   // The table was replaced or emptied: views lay themselves out again.
   void tableChanged();
 
  private:
-  struct LoadJob;
+  struct Job;
 
-  // Waits until no load runs; false when a later request took over or the document was
-  // destroyed meanwhile.
-  bool WaitForTurn();
-  void ShowProgress(const std::shared_ptr<LoadJob>& job);
-  void FinishLoad(std::shared_ptr<LoadJob> job);  // by value: callers may pass job_
-  void WakeWaiters();
+  Request Start(std::shared_ptr<Job> job);
+  // Tells the running operation to stop and forgets it (its worker ends on its own), and says
+  // it ended.
+  void Replace();
+  void PostProgress(Job& job);
+  void Finish(Request request);
 
   CsvDocument core_;
-  std::shared_ptr<LoadJob> job_;
-  std::uint64_t lastRequest_ = 0;
-  std::vector<QEventLoop*> waiters_;
+  std::shared_ptr<Job> current_;
+  // Replaced operations whose workers have not yet returned.
+  std::vector<std::shared_ptr<Job>> replaced_;
+  Request requests_ = 0;
 };
 
 }  // namespace norvalis
+
+Q_DECLARE_METATYPE(norvalis::TDocument::Result)

@@ -87,7 +87,7 @@ TGridCsv::TGridCsv(QWidget* parent, TDocument* document)
   SetColCount(2);
   columnLabels_ = TCsvUtility::MakeColumnLabels(ColCount() - FixedCols(), u"", u"");
   setAccessibleName(QStringLiteral("CSVデータ"));
-  connect(document_, &TDocument::loadStarted, this, &TGridCsv::OnLoadStarted);
+  connect(document_, &TDocument::started, this, &TGridCsv::OnStarted);
   connect(document_, &TDocument::tableChanged, this, &TGridCsv::LayOutForTable);
 }
 
@@ -96,17 +96,41 @@ TGridCsv::~TGridCsv() {
   if (document_) document_->disconnect(this);
 }
 
-CsvLoadResult TGridCsv::LoadFromFile(const UnicodeString& fileName, std::uint16_t codePage) {
-  return document_->LoadFromFile(fileName, codePage);
-}
-
-void TGridCsv::Clear() {
-  document_->Clear();
-}
-
-void TGridCsv::OnLoadStarted() {
+void TGridCsv::OnStarted(TDocument::Request, TDocument::Task task) {
+  if (task != TDocument::Task::Load) return;
   rows_.reset();
   SetColCount(2);
+}
+
+TableCell TGridCsv::CurrentTableCell() const {
+  return {Row() - 1, static_cast<std::int64_t>(Col()) - 1};
+}
+
+bool TGridCsv::HasColumn(std::int64_t column) const {
+  return column >= -1 && column + 1 < ColCount();
+}
+
+bool TGridCsv::GoToTableCell(TableCell cell) {
+  const std::int64_t gridRow = cell.row + 1;
+  const std::int64_t gridCol = cell.col + 1;
+  if (gridCol < FixedCols() || gridCol >= ColCount() || gridRow < FixedRows() ||
+      gridRow >= RowCount()) {
+    return false;
+  }
+  SetCol(static_cast<int>(gridCol));
+  SetRow(gridRow);
+  return true;
+}
+
+bool TGridCsv::GoToTableRow(std::int64_t row) {
+  if (row + 1 < FixedRows() || row + 1 >= RowCount()) return false;
+  SetRow(row + 1);
+  return true;
+}
+
+void TGridCsv::SetCurrentColumn(long long column) {
+  if (!HasColumn(column)) throw EInvalidGridOperation();
+  SetCol(static_cast<int>(column + 1));
 }
 
 std::uint32_t TGridCsv::TableRowCount() const {

@@ -14,6 +14,18 @@
 
 namespace norvalis {
 
+// A cell of the table the grid shows, in the table's own terms: row 0 is the file's first line
+// (the title line too), column 0 its first column. Grid rows and columns count the header row
+// and the row-number column besides; only TGridCsv converts between the two.
+struct TableCell {
+  std::int64_t row = 0;
+  std::int64_t col = 0;  // -1 while the row-number column is current
+  // The line in the file, as the check numbers rows.
+  std::int64_t Line() const { return row + 1; }
+  static TableCell AtLine(std::int64_t line, std::int64_t col) { return {line - 1, col}; }
+  friend bool operator==(const TableCell&, const TableCell&) = default;
+};
+
 // The grid that shows one CSV table read-only: row numbers, column letters and, when the
 // first line is the title, that line as a second fixed row.
 //
@@ -29,12 +41,22 @@ class TGridCsv : public TCustomDrawGrid {
   // The document whose table the grid shows.
   TDocument& Document() const { return *document_; }
 
-  // Loads the file into the document, decoded by codePage (0: detected), and lays the grid out
-  // for it (an unreadable file gives the empty layout); returns once the load has ended,
-  // events running meanwhile, with why it failed.
-  CsvLoadResult LoadFromFile(const UnicodeString& fileName, std::uint16_t codePage = 0);
-  // Empties the document's table and lays the grid out for an empty table.
-  void Clear();
+  // The table cell of the grid's current cell.
+  TableCell CurrentTableCell() const;
+  // Makes the table cell current and scrolls it into view; false (nothing changed) when the
+  // grid shows no data cell there.
+  bool GoToTableCell(TableCell cell);
+  // Makes the table row current in the current column; false when it is no data row.
+  bool GoToTableRow(std::int64_t row);
+  // Makes the table column current (-1: the row-number column); one the grid does not have
+  // raises the grid's index error.
+  void SetCurrentColumn(long long column);
+  // Whether the grid has the table column (-1 counts: the row-number column).
+  bool HasColumn(std::int64_t column) const;
+  // The first and the last table row shown as data rows (below a title line).
+  std::int64_t FirstDataRow() const { return FixedRows() - 1; }
+  std::int64_t LastDataRow() const { return RowCount() - 2; }
+
   // Shows table row 0 as a fixed title row, or not.
   void SetFirstLineIsTitle(bool flag);
   bool FirstLineIsTitle() const { return firstLineIsTitle_; }
@@ -72,7 +94,7 @@ class TGridCsv : public TCustomDrawGrid {
   std::u16string_view CellView(int col, std::int64_t row, UnicodeString& number) const;
   std::uint32_t TableRowCount() const;
   // A load began: nothing to show, two columns (the row count stays until the table comes).
-  void OnLoadStarted();
+  void OnStarted(TDocument::Request request, TDocument::Task task);
   void LayOutForTable();
   // Widens the row-number column to its largest number.
   void FitRowNumbers();

@@ -44,7 +44,7 @@ class ChangedFileTest : public testing::WindowTest {
     return path;
   }
   QStringList Questions() const { return Texts(DialogCall::Kind::Question); }
-  void Trigger(const char* name) { Find<QAction>(*form, name)->trigger(); }
+  void Trigger(const char* name) { Run(name); }
   // Runs each command that reads the table; the status text each leaves.
   QStringList RunReadingCommands() {
     QStringList statuses;
@@ -53,7 +53,8 @@ class ChangedFileTest : public testing::WindowTest {
       Trigger(name);
       statuses << form->StatusText();
     }
-    Find<TFindBar>(*form, "FindBar")->EditFindText->setText(QStringLiteral("b"));
+    Find<QLineEdit>(*Find<TFindBar>(*form, "FindBar"), "EditFindText")
+        ->setText(QStringLiteral("b"));
     Trigger("ActionEditFindNext");
     statuses << form->StatusText();
     return statuses;

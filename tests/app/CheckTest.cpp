@@ -40,7 +40,7 @@ class CheckTest : public testing::WindowTest {
     Start();
     ProgressBar()->installEventFilter(&shows);
   }
-  void Check() { Find<QAction>(*form, "ActionCsvCheck")->trigger(); }
+  void Check() { Run("ActionCsvCheck"); }
 
   ShowCounter shows;
 };
@@ -86,7 +86,7 @@ TEST_F(CheckTest, ReportsTheFirstDifferingRowOrThatAllMatch) {
     SCOPED_TRACE(c.name);
     dialogs.calls.clear();
     shows.shows = 0;
-    form->ActionFileNewExecute();
+    Find<QAction>(*form, "ActionFileNew")->trigger();
     if (c.csv != nullptr) OpenCsv(Write(QStringLiteral("t.csv"), c.csv), c.title);
     ProgressBar()->setRange(0, 7);
     ProgressBar()->setValue(5);

@@ -93,6 +93,7 @@ TEST_F(FifoLoadTest, EscStopsTheWaitForAWriter) {
   Feed({});
   EscWhileLoading();
   Open(fifo);
+  ASSERT_TRUE(WaitLoaded());
   EXPECT_FALSE(rescued) << "the wait did not stop at Esc";
   EXPECT_EQ(form->StatusText(), TFormMain::LoadCancelledText);
   EXPECT_EQ(form->Document().Table(), nullptr);

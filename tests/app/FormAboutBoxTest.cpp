@@ -52,10 +52,10 @@ TEST(AboutBox, LabelsComeFromTheVersionBlock) {
     SCOPED_TRACE(c.name);
     TFormAboutBox box(nullptr, c.data);
     // The name is the application's title whatever the block says.
-    EXPECT_EQ(box.ProductName->text(), QStringLiteral("Norvalis"));
-    EXPECT_EQ(box.Version->text(), c.version);
-    EXPECT_EQ(box.Copyright->text(), c.copyright);
-    EXPECT_EQ(box.Comments->text(), c.comments);
+    EXPECT_EQ(Find<QLabel>(box, "ProductName")->text(), QStringLiteral("Norvalis"));
+    EXPECT_EQ(Find<QLabel>(box, "Version")->text(), c.version);
+    EXPECT_EQ(Find<QLabel>(box, "Copyright")->text(), c.copyright);
+    EXPECT_EQ(Find<QLabel>(box, "Comments")->text(), c.comments);
   }
 }
 
@@ -65,10 +65,13 @@ TEST(AboutBox, LayoutIsAsDesigned) {
   EXPECT_EQ(box.minimumSize(), QSize(273, 195));
   EXPECT_EQ(box.maximumSize(), QSize(273, 195));
   const std::pair<QWidget*, QRect> places[] = {
-      {box.Panel1, QRect(7, 7, 258, 148)},      {box.ProgramIcon, QRect(7, 7, 48, 48)},
-      {box.Comments, QRect(7, 95, 242, 42)},    {box.OKButton, QRect(102, 165, 69, 23)},
-      {box.ProductName, QRect(65, 15, -1, -1)}, {box.Version, QRect(65, 33, -1, -1)},
-      {box.Copyright, QRect(65, 56, -1, -1)},
+      {Find<QFrame>(box, "Panel1"), QRect(7, 7, 258, 148)},
+      {Find<QLabel>(box, "ProgramIcon"), QRect(7, 7, 48, 48)},
+      {Find<QLabel>(box, "Comments"), QRect(7, 95, 242, 42)},
+      {Find<QPushButton>(box, "OKButton"), QRect(102, 165, 69, 23)},
+      {Find<QLabel>(box, "ProductName"), QRect(65, 15, -1, -1)},
+      {Find<QLabel>(box, "Version"), QRect(65, 33, -1, -1)},
+      {Find<QLabel>(box, "Copyright"), QRect(65, 56, -1, -1)},
   };
   for (const auto& [widget, place] : places) {
     SCOPED_TRACE(widget->objectName().toStdString());
@@ -77,10 +80,10 @@ TEST(AboutBox, LayoutIsAsDesigned) {
       EXPECT_EQ(widget->size(), place.size());
     }
   }
-  EXPECT_EQ(box.ProgramIcon->pixmap().size(), QSize(48, 48));
-  EXPECT_TRUE(box.Comments->wordWrap());
-  EXPECT_EQ(box.OKButton->text(), QStringLiteral("OK"));
-  EXPECT_TRUE(box.OKButton->isDefault());
+  EXPECT_EQ(Find<QLabel>(box, "ProgramIcon")->pixmap().size(), QSize(48, 48));
+  EXPECT_TRUE(Find<QLabel>(box, "Comments")->wordWrap());
+  EXPECT_EQ(Find<QPushButton>(box, "OKButton")->text(), QStringLiteral("OK"));
+  EXPECT_TRUE(Find<QPushButton>(box, "OKButton")->isDefault());
   // The program icon is every window's icon.
   EXPECT_FALSE(QApplication::windowIcon().isNull());
   EXPECT_EQ(box.windowIcon().cacheKey(), QApplication::windowIcon().cacheKey());
@@ -94,8 +97,8 @@ TEST(AboutBox, CommandShowsAFreshBoxModallyEachTime) {
     auto& box = dynamic_cast<TFormAboutBox&>(dialog);
     EXPECT_EQ(box.parentWidget(), &form);
     EXPECT_TRUE(box.isVisible());
-    versions.push_back(box.Version->text());
-    box.OKButton->click();
+    versions.push_back(Find<QLabel>(box, "Version")->text());
+    Find<QPushButton>(box, "OKButton")->click();
   };
   Find<QAction>(form, "ActionHelpVersion")->trigger();
   Find<QAction>(form, "ActionHelpVersion")->trigger();

@@ -63,9 +63,9 @@ class ConfigGeneral : public ::testing::Test {
   std::pair<bool, bool> Shown() {
     std::pair<bool, bool> shown;
     Run([&](TFormConfigGeneral& d) {
-      shown = {d.CheckBoxProjectFileRestore->isChecked(),
-               d.CheckBoxWindowPositionRestore->isChecked()};
-      d.BitBtn2->click();
+      shown = {Find<QCheckBox>(d, "CheckBoxProjectFileRestore")->isChecked(),
+               Find<QCheckBox>(d, "CheckBoxWindowPositionRestore")->isChecked()};
+      Find<QPushButton>(d, "BitBtn2")->click();
     });
     return shown;
   }
@@ -79,23 +79,23 @@ TEST_F(ConfigGeneral, LayoutIsAsDesigned) {
   EXPECT_EQ(d.windowTitle(), QStringLiteral("全般設定"));
   EXPECT_EQ(d.minimumSize(), QSize(336, 208));
   EXPECT_EQ(d.maximumSize(), QSize(336, 208));
-  ASSERT_EQ(d.PageControl1->count(), 1);
-  EXPECT_EQ(d.PageControl1->currentWidget(), d.TabSheet1);
-  EXPECT_EQ(d.PageControl1->tabText(0), QStringLiteral("起動時(&1)"));
+  ASSERT_EQ(Find<QTabWidget>(d, "PageControl1")->count(), 1);
+  EXPECT_EQ(Find<QTabWidget>(d, "PageControl1")->currentWidget(), Find<QWidget>(d, "TabSheet1"));
+  EXPECT_EQ(Find<QTabWidget>(d, "PageControl1")->tabText(0), QStringLiteral("起動時(&1)"));
   struct Place {
     QWidget* widget;
     QRect rect;
     QString text;
   };
   const Place places[] = {
-      {d.PageControl1, QRect(0, 0, 336, 152), {}},
-      {d.CheckBoxProjectFileRestore, QRect(16, 16, 281, 17),
+      {Find<QTabWidget>(d, "PageControl1"), QRect(0, 0, 336, 152), {}},
+      {Find<QCheckBox>(d, "CheckBoxProjectFileRestore"), QRect(16, 16, 281, 17),
        QStringLiteral("前回の終了時に開いていたファイルを、起動時に開く")},
-      {d.CheckBoxWindowPositionRestore, QRect(16, 39, 297, 17),
+      {Find<QCheckBox>(d, "CheckBoxWindowPositionRestore"), QRect(16, 39, 297, 17),
        QStringLiteral("前回の終了時のウィンドウの状態を、起動時に復元する")},
-      {d.Panel1, QRect(0, 152, 336, 56), {}},
-      {d.BitBtn1, QRect(152, 16, 75, 25), QStringLiteral("OK")},
-      {d.BitBtn2, QRect(233, 16, 84, 25), QStringLiteral("キャンセル")},
+      {Find<QWidget>(d, "Panel1"), QRect(0, 152, 336, 56), {}},
+      {Find<QPushButton>(d, "BitBtn1"), QRect(152, 16, 75, 25), QStringLiteral("OK")},
+      {Find<QPushButton>(d, "BitBtn2"), QRect(233, 16, 84, 25), QStringLiteral("キャンセル")},
   };
   for (const Place& p : places) {
     SCOPED_TRACE(p.widget->objectName().toStdString());
@@ -104,12 +104,13 @@ TEST_F(ConfigGeneral, LayoutIsAsDesigned) {
       EXPECT_EQ(box->text(), p.text);
     }
   }
-  EXPECT_TRUE(d.BitBtn1->isDefault());
-  EXPECT_FALSE(d.BitBtn2->isDefault());
+  EXPECT_TRUE(Find<QPushButton>(d, "BitBtn1")->isDefault());
+  EXPECT_FALSE(Find<QPushButton>(d, "BitBtn2")->isDefault());
   // Tab order: the page tabs, the two boxes, OK, Cancel.
-  QWidget* tabs = d.PageControl1->findChild<QTabBar*>();
-  const QWidget* order[] = {d.CheckBoxProjectFileRestore, d.CheckBoxWindowPositionRestore,
-                            d.BitBtn1, d.BitBtn2};
+  QWidget* tabs = Find<QTabWidget>(d, "PageControl1")->findChild<QTabBar*>();
+  const QWidget* order[] = {Find<QCheckBox>(d, "CheckBoxProjectFileRestore"),
+                            Find<QCheckBox>(d, "CheckBoxWindowPositionRestore"),
+                            Find<QPushButton>(d, "BitBtn1"), Find<QPushButton>(d, "BitBtn2")};
   QWidget* at = tabs;
   for (const QWidget* expected : order) {
     at = NextTabStop(at);
@@ -135,7 +136,7 @@ struct AnswerCase {
 
 TEST_F(ConfigGeneral, OkSavesAtOnceAlsoWithoutAChange) {
   const AnswerCase oks[] = {
-      {"OkButton", [](TFormConfigGeneral& d) { d.BitBtn1->click(); }},
+      {"OkButton", [](TFormConfigGeneral& d) { Find<QPushButton>(d, "BitBtn1")->click(); }},
       {"Enter", [](TFormConfigGeneral& d) { Press(&d, Qt::Key_Return); }},
   };
   for (const AnswerCase& ok : oks) {
@@ -146,7 +147,7 @@ TEST_F(ConfigGeneral, OkSavesAtOnceAlsoWithoutAChange) {
       config.ProjectFileRestore = true;
       config.WindowPositionLeft = 123;  // as loaded at start-up; saved as held
       Run([&](TFormConfigGeneral& d) {
-        if (change) d.CheckBoxWindowPositionRestore->click();
+        if (change) Find<QCheckBox>(d, "CheckBoxWindowPositionRestore")->click();
         ok.answer(d);
       });
       EXPECT_EQ(config.WindowPositionRestore, change);
@@ -165,9 +166,11 @@ TEST_F(ConfigGeneral, OkSavesAtOnceAlsoWithoutAChange) {
 
 TEST_F(ConfigGeneral, EveryOtherAnswerChangesNothing) {
   const AnswerCase cancels[] = {
-      {"CancelButton", [](TFormConfigGeneral& d) { d.BitBtn2->click(); }},
+      {"CancelButton", [](TFormConfigGeneral& d) { Find<QPushButton>(d, "BitBtn2")->click(); }},
       {"Escape",
-       [](TFormConfigGeneral& d) { Press(d.CheckBoxProjectFileRestore, Qt::Key_Escape); }},
+       [](TFormConfigGeneral& d) {
+         Press(Find<QCheckBox>(d, "CheckBoxProjectFileRestore"), Qt::Key_Escape);
+       }},
       {"CloseBox", [](TFormConfigGeneral& d) { d.close(); }},
   };
   for (const AnswerCase& cancel : cancels) {
@@ -175,8 +178,8 @@ TEST_F(ConfigGeneral, EveryOtherAnswerChangesNothing) {
     config.ProjectFileRestore = false;
     config.WindowPositionRestore = true;
     Run([&](TFormConfigGeneral& d) {
-      d.CheckBoxProjectFileRestore->click();
-      d.CheckBoxWindowPositionRestore->click();
+      Find<QCheckBox>(d, "CheckBoxProjectFileRestore")->click();
+      Find<QCheckBox>(d, "CheckBoxWindowPositionRestore")->click();
       cancel.answer(d);
     });
     EXPECT_FALSE(config.ProjectFileRestore);
@@ -192,8 +195,8 @@ TEST_F(ConfigGeneral, FolderThatCannotBeMadeIsWarnedAbout) {
   const QByteArray previous = qgetenv("XDG_CONFIG_HOME");
   qputenv("XDG_CONFIG_HOME", blocker.toUtf8());
   Run([](TFormConfigGeneral& d) {
-    d.CheckBoxProjectFileRestore->click();
-    d.BitBtn1->click();
+    Find<QCheckBox>(d, "CheckBoxProjectFileRestore")->click();
+    Find<QPushButton>(d, "BitBtn1")->click();
   });
   qputenv("XDG_CONFIG_HOME", previous);
 
@@ -215,7 +218,9 @@ TEST_F(ConfigGeneral, F1OpensTheSettingsTopic) {
   testing::WriteFile(dir, QStringLiteral("settings.html"), "<html><body>全般設定</body></html>");
   const QString previous = app->HelpFile();
   app->SetHelpFile(contents);
-  Run([](TFormConfigGeneral& d) { Press(d.CheckBoxWindowPositionRestore, Qt::Key_F1); });
+  Run([](TFormConfigGeneral& d) {
+    Press(Find<QCheckBox>(d, "CheckBoxWindowPositionRestore"), Qt::Key_F1);
+  });
   app->SetHelpFile(previous);
 
   ASSERT_NE(app->Help(), nullptr);
@@ -229,12 +234,12 @@ TEST_F(ConfigGeneral, WindowCommandUsesItsSettingsAndCentresTheDialog) {
   TFormMain form;
   form.show();
   ASSERT_TRUE(testing::WaitUntil([&] { return !form.StartupPending(); }));
-  form.Session.Config.WindowPositionRestore = true;
+  form.Session().Config.WindowPositionRestore = true;
   dialogs.onExec = [&](QDialog& dialog) {
     EXPECT_EQ(dialog.parentWidget(), &form);
     EXPECT_LE((dialog.geometry().center() - form.geometry().center()).manhattanLength(), 2);
-    EXPECT_TRUE(Dialog(dialog).CheckBoxWindowPositionRestore->isChecked());
-    Dialog(dialog).BitBtn1->click();
+    EXPECT_TRUE(Find<QCheckBox>(Dialog(dialog), "CheckBoxWindowPositionRestore")->isChecked());
+    Find<QPushButton>(Dialog(dialog), "BitBtn1")->click();
   };
   Find<QAction>(form, "ActionConfigGeneral")->trigger();
   EXPECT_EQ(dialogs.Of(DialogCall::Kind::Modal).size(), 1u);

@@ -313,13 +313,13 @@ TEST_F(FormMainLayout, FileDialogsHaveFiltersAndDefaultExtensions) {
     bool overwritePrompt;
   };
   const DialogCase cases[] = {
-      {"OpenDialogCsv", &form->OpenDialogCsv, TFileDialog::Kind::Open,
+      {"OpenDialogCsv", &form->OpenDialogCsv(), TFileDialog::Kind::Open,
        "CSVファイル(*.CSV)|*.CSV|テキストファイル(*.TXT;*.TSV)|*.TXT;*.TSV|すべてのファイル(*.*)|*."
        "*",
        "CSV", false},
-      {"OpenDialogProject", &form->OpenDialogProject, TFileDialog::Kind::Open,
+      {"OpenDialogProject", &form->OpenDialogProject(), TFileDialog::Kind::Open,
        "Norvalisプロジェクトファイル(*.NVS)|*.NVS|すべてのファイル(*.*)|*.*", "NVS", false},
-      {"SaveDialogProject", &form->SaveDialogProject, TFileDialog::Kind::Save,
+      {"SaveDialogProject", &form->SaveDialogProject(), TFileDialog::Kind::Save,
        "Norvalisプロジェクトファイル(*.NVS)|*.NVS|すべてのファイル(*.*)|*.*", "NVS", true},
   };
   for (const DialogCase& c : cases) {

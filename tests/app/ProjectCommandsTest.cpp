@@ -57,10 +57,12 @@ class ProjectCommandsTest : public testing::WindowTest {
 TEST_F(ProjectCommandsTest, OpenAppliesTheProjectAndPutsItFirstInTheHistory) {
   const QString csv = Write(QStringLiteral("x.csv"), ThreeColumns);
   const QString path = WriteProject(QStringLiteral("p.NVS"), csv, 2, true);
-  form->Session.Config.AddHistory(u"/elsewhere/older.NVS");
+  form->Session().Config.AddHistory(u"/elsewhere/older.NVS");
   dialogs.fileAnswers = {path};
 
   Find<QAction>(*form, "ActionFileOpen")->trigger();
+
+  ASSERT_TRUE(WaitIdle());
 
   ASSERT_EQ(dialogs.calls.size(), 1u);
   EXPECT_EQ(dialogs.calls[0].fileKind, TFileDialog::Kind::Open);
@@ -74,7 +76,7 @@ TEST_F(ProjectCommandsTest, OpenAppliesTheProjectAndPutsItFirstInTheHistory) {
   EXPECT_EQ(Grid()->Col(), 3) << "the column is set after the load and the title";
   EXPECT_EQ(form->windowTitle(), QStringLiteral("Norvalis - p.NVS"));
   EXPECT_EQ(ProjectFileName(), path);
-  EXPECT_EQ(HistoryOf(form->Session.Config),
+  EXPECT_EQ(HistoryOf(form->Session().Config),
             (QStringList{path, QStringLiteral("/elsewhere/older.NVS")}));
   EXPECT_EQ(form->StatusText(), Opened);
 }
@@ -104,13 +106,15 @@ TEST_F(ProjectCommandsTest, OpenThatFailsOrIsCancelledLeavesTheWindowAsDescribed
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    form->ActionFileNewExecute();
+    Find<QAction>(*form, "ActionFileNew")->trigger();
     form->SetStatusText(Before);
-    form->Session.Config.History.Clear();
+    form->Session().Config.History.Clear();
     dialogs.calls.clear();
     dialogs.fileAnswers = {c.answer};
 
     Find<QAction>(*form, "ActionFileOpen")->trigger();
+
+    ASSERT_TRUE(WaitIdle());
 
     if (c.shown != nullptr) {
       ASSERT_EQ(Shown().size(), 1);
@@ -123,7 +127,7 @@ TEST_F(ProjectCommandsTest, OpenThatFailsOrIsCancelledLeavesTheWindowAsDescribed
     EXPECT_EQ(ProjectFileName(), c.titled ? *c.answer : QString());
     EXPECT_EQ(form->windowTitle(),
               c.titled ? "Norvalis - " + QFileInfo(*c.answer).fileName() : Title);
-    EXPECT_EQ(HistoryOf(form->Session.Config), c.titled ? QStringList{*c.answer} : QStringList{});
+    EXPECT_EQ(HistoryOf(form->Session().Config), c.titled ? QStringList{*c.answer} : QStringList{});
     EXPECT_EQ(form->StatusText() == Opened, c.titled);
   }
 }
@@ -132,10 +136,11 @@ TEST_F(ProjectCommandsTest, ColumnBeyondTheTableKeepsTheProjectValuesAndTheLoade
   const QString csv = Write(QStringLiteral("x.csv"), ThreeColumns);
   dialogs.fileAnswers = {WriteProject(QStringLiteral("wide.NVS"), csv, 3, true)};
   Find<QAction>(*form, "ActionFileOpen")->trigger();
+  ASSERT_TRUE(WaitIdle());
   EXPECT_EQ(Shown(), QStringList{GridIndexError});
-  EXPECT_EQ(form->Session.Project.FileName, csv.toStdU16String());
-  EXPECT_EQ(form->Session.Project.Col, 3);
-  EXPECT_TRUE(form->Session.Project.Title);
+  EXPECT_EQ(form->Session().Project.FileName, csv.toStdU16String());
+  EXPECT_EQ(form->Session().Project.Col, 3);
+  EXPECT_TRUE(form->Session().Project.Title);
   EXPECT_EQ(form->Document().Csv().GetRowCount(), 3u);
   EXPECT_TRUE(Grid()->FirstLineIsTitle());
 }
@@ -144,6 +149,7 @@ TEST_F(ProjectCommandsTest, NewKeepsTheTitleFlagAndEmptiesEverythingElse) {
   const QString csv = Write(QStringLiteral("x.csv"), ThreeColumns);
   const QString path = WriteProject(QStringLiteral("p.NVS"), csv, 1, true);
   form->OpenProject(path.toStdU16String());
+  ASSERT_TRUE(WaitIdle());
   form->SetStatusText(Before);
 
   Find<QAction>(*form, "ActionFileNew")->trigger();
@@ -155,7 +161,8 @@ TEST_F(ProjectCommandsTest, NewKeepsTheTitleFlagAndEmptiesEverythingElse) {
   EXPECT_EQ(Grid()->Col(), 1);
   EXPECT_EQ(form->windowTitle(), Title);
   EXPECT_EQ(ProjectFileName(), QString());
-  EXPECT_EQ(HistoryOf(form->Session.Config), QStringList{path}) << "New does not touch the history";
+  EXPECT_EQ(HistoryOf(form->Session().Config), QStringList{path})
+      << "New does not touch the history";
   EXPECT_EQ(form->StatusText(), Before);
 }
 
@@ -171,7 +178,7 @@ TEST_F(ProjectCommandsTest, SaveOnAnUntitledProjectAsksAndCancellingWritesNothin
     EXPECT_TRUE(dialogs.calls[0].overwritePrompt);
     EXPECT_EQ(dialogs.calls[0].defaultExt, QStringLiteral("NVS"));
     EXPECT_EQ(NvsFiles(), QStringList{});
-    EXPECT_EQ(form->Session.Project.FileName, u"") << "nothing collected";
+    EXPECT_EQ(form->Session().Project.FileName, u"") << "nothing collected";
     EXPECT_EQ(ProjectFileName(), QString());
     EXPECT_EQ(form->windowTitle(), Title);
     EXPECT_EQ(form->StatusText(), Before);
@@ -193,10 +200,10 @@ TEST_F(ProjectCommandsTest, SaveAsNamesTheProjectAndSaveWritesTheSameFile) {
   EXPECT_EQ(saved.Col, 2);
   EXPECT_TRUE(saved.Title);
   EXPECT_EQ(form->windowTitle(), QStringLiteral("Norvalis - b.NVS"));
-  EXPECT_EQ(HistoryOf(form->Session.Config), QStringList{path});
+  EXPECT_EQ(HistoryOf(form->Session().Config), QStringList{path});
   EXPECT_EQ(form->StatusText(), Saved);
 
-  form->Session.Config.AddHistory(u"/elsewhere/newer.NVS");
+  form->Session().Config.AddHistory(u"/elsewhere/newer.NVS");
   EditFilename()->setText(QStringLiteral("second.csv"));
   form->SetStatusText(Before);
   dialogs.calls.clear();
@@ -204,7 +211,7 @@ TEST_F(ProjectCommandsTest, SaveAsNamesTheProjectAndSaveWritesTheSameFile) {
 
   EXPECT_EQ(dialogs.calls.size(), 0u);
   EXPECT_EQ(ReadProject(path).FileName, u"second.csv");
-  EXPECT_EQ(HistoryOf(form->Session.Config),
+  EXPECT_EQ(HistoryOf(form->Session().Config),
             (QStringList{QStringLiteral("/elsewhere/newer.NVS"), path}));
   EXPECT_EQ(form->windowTitle(), QStringLiteral("Norvalis - b.NVS"));
   EXPECT_EQ(form->StatusText(), Saved);
@@ -242,7 +249,7 @@ TEST_F(ProjectCommandsTest, FailingSaveIsShownAndChangesNeitherCaptionNorHistory
     EXPECT_FALSE(QFileInfo::exists(other));
     EXPECT_EQ(ProjectFileName(), titled);
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Norvalis - t.NVS"));
-    EXPECT_EQ(HistoryOf(form->Session.Config), QStringList{titled});
+    EXPECT_EQ(HistoryOf(form->Session().Config), QStringList{titled});
     EXPECT_EQ(form->StatusText(), Before);
   }
 }
@@ -255,7 +262,7 @@ TEST_F(ProjectCommandsTest, RecentProjectsFollowTheHistoryAndOpeningMovesOneToTh
   }
   EXPECT_EQ(OpenFileMenu(), QStringList{}) << "empty history, empty submenu";
   for (qsizetype i = paths.size(); i-- > 0;)
-    form->Session.Config.AddHistory(paths[i].toStdU16String());
+    form->Session().Config.AddHistory(paths[i].toStdU16String());
 
   QString escaped = paths[2];
   escaped.replace(QStringLiteral("&"), QStringLiteral("&&"));
@@ -263,6 +270,8 @@ TEST_F(ProjectCommandsTest, RecentProjectsFollowTheHistoryAndOpeningMovesOneToTh
   EXPECT_EQ(OpenFileMenu().size(), 3) << "rebuilt, not appended";
 
   Find<QMenu>(*form, "MenuFileReOpen")->actions().at(1)->trigger();
+
+  ASSERT_TRUE(WaitIdle());
 
   EXPECT_EQ(ProjectFileName(), paths[1]);
   EXPECT_EQ(form->StatusText(), Opened);
@@ -272,8 +281,8 @@ TEST_F(ProjectCommandsTest, RecentProjectsFollowTheHistoryAndOpeningMovesOneToTh
 TEST_F(ProjectCommandsTest, VanishedOrStaleRecentProjectIsDroppedOrIgnoredSilently) {
   const QString kept = WriteProject(QStringLiteral("kept.NVS"), QString(), 0, false);
   const QString gone = dir.filePath(QStringLiteral("gone.NVS"));
-  form->Session.Config.AddHistory(gone.toStdU16String());
-  form->Session.Config.AddHistory(kept.toStdU16String());
+  form->Session().Config.AddHistory(gone.toStdU16String());
+  form->Session().Config.AddHistory(kept.toStdU16String());
   OpenFileMenu();
   QAction* goneItem = Find<QMenu>(*form, "MenuFileReOpen")->actions().at(1);
 
@@ -281,15 +290,14 @@ TEST_F(ProjectCommandsTest, VanishedOrStaleRecentProjectIsDroppedOrIgnoredSilent
 
   EXPECT_EQ(dialogs.calls.size(), 0u);
   EXPECT_EQ(form->StatusText(), Before);
-  EXPECT_EQ(HistoryOf(form->Session.Config), QStringList{kept});
+  EXPECT_EQ(HistoryOf(form->Session().Config), QStringList{kept});
   EXPECT_EQ(OpenFileMenu(), QStringList{"&0." + kept});
 
-  // An item whose index the history no longer reaches, and a sender that is no item.
+  // An item whose index the history no longer reaches.
   OpenFileMenu();
   QAction* staleItem = Find<QMenu>(*form, "MenuFileReOpen")->actions().at(0);
-  form->Session.Config.History.Clear();
+  form->Session().Config.History.Clear();
   staleItem->trigger();
-  form->MenuFileReOpenItemClick(form.get());
   EXPECT_EQ(dialogs.calls.size(), 0u);
   EXPECT_EQ(ProjectFileName(), QString());
 }

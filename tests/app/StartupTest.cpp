@@ -75,12 +75,12 @@ TEST_F(StartupTest, WindowBoundsAndStateAreRestoredWhenAsked) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Start({}, [&](TFormMain& f) {
-      f.Session.Config.WindowPositionRestore = c.restore;
-      f.Session.Config.WindowPositionLeft = stored.x();
-      f.Session.Config.WindowPositionTop = stored.y();
-      f.Session.Config.WindowPositionRight = stored.width();
-      f.Session.Config.WindowPositionBottom = stored.height();
-      f.Session.Config.WindowState = c.state;
+      f.Session().Config.WindowPositionRestore = c.restore;
+      f.Session().Config.WindowPositionLeft = stored.x();
+      f.Session().Config.WindowPositionTop = stored.y();
+      f.Session().Config.WindowPositionRight = stored.width();
+      f.Session().Config.WindowPositionBottom = stored.height();
+      f.Session().Config.WindowState = c.state;
     });
     EXPECT_EQ(form->windowState(), c.expected);
     if (c.restore) {
@@ -287,7 +287,7 @@ TEST_F(StartupTest, DroppedFilesOpenAsTheirKindOrAreRefused) {
   ASSERT_TRUE(form->acceptDrops());
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    form->ActionFileNewExecute();
+    Find<QAction>(*form, "ActionFileNew")->trigger();
     QMimeData data;
     QList<QUrl> urls;
     for (const QString& file : c.files)

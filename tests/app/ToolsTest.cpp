@@ -54,8 +54,9 @@ class ToolsTest : public testing::WindowTest {
     return QString::fromStdU16String(form->Document().Csv().GetCell(row, col));
   }
   void FindText(const QString& text, bool forward = true) {
-    Bar()->EditFindText->setText(text);
+    Find<QLineEdit>(*Bar(), "EditFindText")->setText(text);
     Action(forward ? "ActionEditFindNext" : "ActionEditFindPrevious")->trigger();
+    ASSERT_TRUE(WaitIdle());
   }
   // The status bar's labels show the values and screen readers hear them with their names.
   void ExpectLabels(const QString& encoding, const QString& size, const QString& tip = {}) {
@@ -88,6 +89,7 @@ TEST_F(ToolsTest, EncodingIsShownChosenAndKeptInTheProject) {
 
   Grid()->SetCol(3);
   Encoding(932)->trigger();
+  ASSERT_TRUE(WaitIdle());
   ASSERT_TRUE(WaitLoaded());
   EXPECT_EQ(Cell(0, 0), QStringLiteral("\uFF64\uFF62"));
   ExpectLabels(QStringLiteral("Shift_JIS"), QStringLiteral("2 行 × 3 列"));
@@ -98,7 +100,8 @@ TEST_F(ToolsTest, EncodingIsShownChosenAndKeptInTheProject) {
   const QString project = dir.filePath(QStringLiteral("p.NVS"));
   dialogs.fileAnswers.push_back(project);
   Action("ActionFileSaveAs")->trigger();
-  form->ActionFileNewExecute();
+  ASSERT_TRUE(WaitIdle());
+  Find<QAction>(*form, "ActionFileNew")->trigger();
   EXPECT_TRUE(Encoding(0)->isChecked());
   EXPECT_FALSE(Label("LabelEncoding")->isVisible());
   ExpectLabels({}, {});
@@ -109,6 +112,7 @@ TEST_F(ToolsTest, EncodingIsShownChosenAndKeptInTheProject) {
 
   // Back to automatic; a large table shows its size grouped.
   Encoding(0)->trigger();
+  ASSERT_TRUE(WaitIdle());
   ASSERT_TRUE(WaitLoaded());
   EXPECT_EQ(Cell(0, 0), QStringLiteral("あ"));
   std::string rows = "\xEF\xBB\xBF";
@@ -140,11 +144,14 @@ TEST_F(ToolsTest, CopyTakesTheCellOrTheRowAsSpreadsheetsPasteIt) {
   Load(Write("c.csv", "a,\"b\tc\",\"say \"\"hi\"\"\"\nd,\"two\nlines\",f\n"));
   Grid()->SetCol(2);
   Action("ActionEditCopyCell")->trigger();
+  ASSERT_TRUE(WaitIdle());
   EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("b\tc"));
   Action("ActionEditCopyRow")->trigger();
+  ASSERT_TRUE(WaitIdle());
   EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("a\t\"b\tc\"\t\"say \"\"hi\"\"\""));
   Grid()->SetRow(2);
   Action("ActionEditCopyRow")->trigger();
+  ASSERT_TRUE(WaitIdle());
   EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("d\t\"two\nlines\"\tf"));
   // The grid's context menu offers both, on the cell right-clicked.
   Grid()->SetCol(3);
@@ -154,6 +161,7 @@ TEST_F(ToolsTest, CopyTakesTheCellOrTheRowAsSpreadsheetsPasteIt) {
                     Qt::RightButton, Qt::RightButton, Qt::NoModifier);
   QCoreApplication::sendEvent(Grid()->viewport(), &press);
   Action("ActionEditCopyCell")->trigger();
+  ASSERT_TRUE(WaitIdle());
   EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("d"));
   EXPECT_TRUE(Grid()->actions().contains(Action("ActionEditCopyCell")));
   EXPECT_TRUE(Grid()->actions().contains(Action("ActionEditCopyRow")));
@@ -164,6 +172,7 @@ TEST_F(ToolsTest, FindRunsAlongTheRowsWrapsOnceAndSaysWhenNothingIsThere) {
   TitleBox()->setChecked(true);
   form->CheckBoxFirstLineIsTitleClick();
   Action("ActionEditFind")->trigger();
+  ASSERT_TRUE(WaitIdle());
   EXPECT_TRUE(Bar()->isVisible());
 
   const QString wrappedForward = QStringLiteral(" 先頭に戻って検索しました。");
@@ -201,7 +210,7 @@ TEST_F(ToolsTest, FindRunsAlongTheRowsWrapsOnceAndSaysWhenNothingIsThere) {
   };
   for (const auto& s : steps) {
     SCOPED_TRACE(::testing::Message() << s.text << " " << s.row << "," << s.col);
-    Bar()->CheckBoxCaseSensitive->setChecked(s.caseSensitive);
+    Find<QCheckBox>(*Bar(), "CheckBoxCaseSensitive")->setChecked(s.caseSensitive);
     FindText(QString::fromUtf8(s.text), s.forward);
     EXPECT_EQ(Current(), std::make_pair(s.row, s.col));
     EXPECT_EQ(form->StatusText(), s.status);
@@ -209,15 +218,16 @@ TEST_F(ToolsTest, FindRunsAlongTheRowsWrapsOnceAndSaysWhenNothingIsThere) {
   // The found cell is current, the bar keeps its keys: Enter goes on, Esc closes it.
   form->activateWindow();
   ASSERT_TRUE(testing::WaitUntil([&] { return form->isActiveWindow(); }));
-  Bar()->EditFindText->setFocus();
-  Bar()->EditFindText->setText(QStringLiteral("ab"));
+  Find<QLineEdit>(*Bar(), "EditFindText")->setFocus();
+  Find<QLineEdit>(*Bar(), "EditFindText")->setText(QStringLiteral("ab"));
   for (const auto& [key, modifiers, row] :
        {std::tuple{Qt::Key_Return, Qt::NoModifier, std::int64_t{2}},
         std::tuple{Qt::Key_Return, Qt::ShiftModifier, std::int64_t{1}}}) {
     QKeyEvent press(QEvent::KeyPress, key, modifiers);
     QApplication::sendEvent(QApplication::focusWidget(), &press);
+    ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(Current().first, row);
-    EXPECT_EQ(QApplication::focusWidget(), Bar()->EditFindText);
+    EXPECT_EQ(QApplication::focusWidget(), Find<QLineEdit>(*Bar(), "EditFindText"));
   }
   QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
   QApplication::sendEvent(QApplication::focusWidget(), &esc);
@@ -267,41 +277,50 @@ TEST_F(ToolsTest, GoToARowAndToTheDifferenceTheCheckReported) {
       dialog.accept();
     };
     Action("ActionEditGoToRow")->trigger();
+    ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(Grid()->Row(), c.gridRow);
     EXPECT_EQ(Grid()->Col(), 2) << "the column stays";
   }
   // Cancelled: nothing moves.
   dialogs.onExec = nullptr;
   Action("ActionEditGoToRow")->trigger();
+  ASSERT_TRUE(WaitIdle());
   EXPECT_EQ(Grid()->Row(), 2);
 
   Action("ActionEditGoToDifference")->trigger();
+
+  ASSERT_TRUE(WaitIdle());
   EXPECT_EQ(form->StatusText(), QStringLiteral("移動できる差異のあるセルがありません。"));
   Action("ActionCsvCheck")->trigger();
+  ASSERT_TRUE(WaitIdle());
   ASSERT_EQ(Warnings().size(), 1);
   Grid()->SetCol(1);
   Action("ActionEditGoToDifference")->trigger();
+  ASSERT_TRUE(WaitIdle());
   EXPECT_EQ(Current(), std::make_pair(std::int64_t{3}, 1));
   // Another file: the difference was about the old table.
   Load(Write("other.csv", "a\nb\nc\nd\n"));
   Action("ActionEditGoToDifference")->trigger();
+  ASSERT_TRUE(WaitIdle());
   EXPECT_EQ(form->StatusText(), QStringLiteral("移動できる差異のあるセルがありません。"));
 }
 
 TEST_F(ToolsTest, EveryColumnCheckedShowsAWindowThatGoesToTheCellAndCopies) {
   Action("ActionCsvCheckAll")->trigger();
+  ASSERT_TRUE(WaitIdle());
   EXPECT_EQ(Warnings(), QStringList{QStringLiteral("検証する行がありません。")});
 
   Load(Write("a.csv", "id,name,flag\n1,x,0\n2,x,0\n3,y,0\n"));
   TitleBox()->setChecked(true);
   form->CheckBoxFirstLineIsTitleClick();
   Action("ActionCsvCheckAll")->trigger();
+  ASSERT_TRUE(WaitIdle());
   TAllColumnsWindow* window = AllColumns();
   ASSERT_NE(window, nullptr);
   EXPECT_TRUE(window->isVisible());
   EXPECT_FALSE(window->isModal());
   EXPECT_EQ(form->StatusText(), QStringLiteral("3 列中 2 列で値が異なります。"));
-  QTreeWidget* list = window->ListResult;
+  QTreeWidget* list = Find<QTreeWidget>(*window, "ListResult");
   ASSERT_EQ(list->topLevelItemCount(), 3);
   EXPECT_EQ(list->topLevelItem(1)->text(2), QStringLiteral("4行目"));
   EXPECT_EQ(list->topLevelItem(1)->text(3), QStringLiteral("y"));
@@ -319,13 +338,17 @@ TEST_F(ToolsTest, EveryColumnCheckedShowsAWindowThatGoesToTheCellAndCopies) {
   const QString replaced =
       QStringLiteral("この結果の表は閉じられたか、読み込み直されました。セルへは移動できません。");
   const std::function<void()> replacements[] = {
-      [&] { Encoding(932)->trigger(); },
+      [&] {
+        Encoding(932)->trigger();
+        ASSERT_TRUE(WaitIdle());
+      },
       [&] { Load(Write("b.csv", "1,2,3\n4,5,6\n7,8,9\n1,2,3\n")); },
-      [&] { form->ActionFileNewExecute(); },
+      [&] { Find<QAction>(*form, "ActionFileNew")->trigger(); },
   };
   for (const auto& replace : replacements) {
     Load(dir.filePath(QStringLiteral("a.csv")));
     Action("ActionCsvCheckAll")->trigger();
+    ASSERT_TRUE(WaitIdle());
     ASSERT_FALSE(summary->text().contains(replaced));
     replace();
     ASSERT_TRUE(WaitLoaded());
@@ -355,12 +378,14 @@ TEST_F(ToolsTest, CommandsThatNeedATableWaitForOne) {
   enabled(false);
   form->SetStatusText(QStringLiteral("before"));
   Action("ActionEditCopyCell")->trigger();
+  ASSERT_TRUE(WaitIdle());
   Action("ActionEditGoToRow")->trigger();
+  ASSERT_TRUE(WaitIdle());
   EXPECT_EQ(form->StatusText(), QStringLiteral("before")) << "said it copied nothing";
   EXPECT_TRUE(dialogs.Of(testing::DialogCall::Kind::Modal).empty()) << "asked for a row of none";
   Load(Write("t.csv", "a\n"));
   enabled(true);
-  form->ActionFileNewExecute();
+  Find<QAction>(*form, "ActionFileNew")->trigger();
   enabled(false);
 }
 
@@ -389,6 +414,7 @@ TEST_F(ToolsTest, ASmallWindowKeepsItsControlsApartAndColumnsFitTheirText) {
   form->resize(600, 400);
   ASSERT_TRUE(Grid()->TextIsCut(1, 1));
   Action("ActionViewFitColumns")->trigger();
+  ASSERT_TRUE(WaitIdle());
   for (int col = 1; col <= 3; ++col) {
     SCOPED_TRACE(col);
     EXPECT_FALSE(Grid()->TextIsCut(col, 1));
@@ -442,6 +468,7 @@ TEST_F(ToolsTest, SmallThingsUsersReachFor) {
 
   // Esc closes the help window.
   Action("ActionHelpHelp")->trigger();
+  ASSERT_TRUE(WaitIdle());
   HelpWindow* help = Application::Instance()->Help();
   ASSERT_NE(help, nullptr);
   ASSERT_TRUE(testing::WaitUntil([&] { return help->isVisible(); }));

@@ -67,6 +67,15 @@ class WindowTest : public ::testing::Test {
   bool WaitLoaded() {
     return WaitUntil([&] { return !form->Document().IsLoading(); });
   }
+  // Waits until no operation runs: its answer has been shown.
+  bool WaitIdle() {
+    return WaitUntil([&] { return !form->Document().IsBusy(); });
+  }
+  // Triggers the command and waits until what it started has been answered.
+  void Run(const char* action) {
+    Find<QAction>(*form, action)->trigger();
+    ASSERT_TRUE(WaitIdle());
+  }
   QString Write(const QString& name, const std::string& bytes) {
     return WriteFile(dir, name, bytes);
   }
@@ -87,7 +96,7 @@ class WindowTest : public ::testing::Test {
     form->CheckBoxFirstLineIsTitleClick();
   }
   QString ProjectFileName() const {
-    return QString::fromStdU16String(form->Session.ProjectFileName);
+    return QString::fromStdU16String(form->Session().ProjectFileName);
   }
   // What a screen reader reads as the status bar's name.
   QString StatusBarAccessibleName() const {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <random>
 #include <string>
 #include <vector>
@@ -78,6 +79,37 @@ TEST(ColumnCheckAll, NoRowsWithoutATableOrWithOnlyTheTitle) {
   ASSERT_TRUE(csv.LoadFromText(u"h1,h2"));
   EXPECT_EQ(CheckAllColumns(csv.Table(), true).outcome, Outcome::NoRows);
   EXPECT_EQ(CheckAllColumns(csv.Table(), false).outcome, Outcome::AllMatch);
+}
+
+}  // namespace
+}  // namespace norvalis
+
+namespace norvalis {
+namespace {
+
+// Both checks stop at their cancel flag long before the end of a long equal column, and run
+// to the end without it.
+TEST(ColumnCheckCancel, BothChecksStopSoonAfterTheFlag) {
+  std::u16string text;
+  for (int r = 0; r < 200'000; ++r)
+    text += u"a,b\n";
+  TCsv csv;
+  ASSERT_TRUE(csv.LoadFromText(text));
+  for (const bool cancelled : {false, true}) {
+    SCOPED_TRACE(cancelled ? "cancelled" : "not cancelled");
+    const std::atomic<bool> cancel{cancelled};
+    const CheckResult one = CheckColumn(csv.Table(), false, 1, nullptr, &cancel);
+    const AllColumnsResult all = CheckAllColumns(csv.Table(), false, nullptr, &cancel);
+    if (cancelled) {
+      EXPECT_NE(one.outcome, CheckResult::Outcome::AllMatch);
+      EXPECT_LT(one.compared, 100'000u) << "the check ran on past its flag";
+      EXPECT_NE(all.outcome, CheckResult::Outcome::AllMatch);
+    } else {
+      EXPECT_EQ(one.outcome, CheckResult::Outcome::AllMatch);
+      EXPECT_EQ(one.compared, 199'999u);
+      EXPECT_EQ(all.outcome, CheckResult::Outcome::AllMatch);
+    }
+  }
 }
 
 }  // namespace

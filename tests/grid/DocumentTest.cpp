@@ -1,6 +1,7 @@
 #include "grid/Document.h"
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -23,12 +24,7 @@ namespace {
 using test::U16;
 using DocumentTest = test::FileTest;
 
-bool WaitFor(const std::function<bool()>& condition) {
-  QDeadlineTimer deadline(10000);
-  while (!condition() && !deadline.hasExpired())
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  return condition();
-}
+using test::WaitFor;
 
 TEST(Worker, ContinuesOnTheContextsThreadOrNotAtAllWhenItHasGone) {
   QObject context;
@@ -51,36 +47,37 @@ TEST(Worker, ContinuesOnTheContextsThreadOrNotAtAllWhenItHasGone) {
   EXPECT_FALSE(continued);
 }
 
-TEST_F(DocumentTest, LoadReportsItsReasonAndALaterRequestCancelsIt) {
+TEST_F(DocumentTest, LoadReportsItsReasonAndALaterRequestReplacesIt) {
   std::string big;
   for (int i = 0; i < 20000; ++i)
     big += "\"cell " + std::to_string(i) + "\",b\n";
   const std::string first = File("first.csv", big);
   const std::string second = File("second.csv", "x,y,z\n");
   TDocument document;
-  std::vector<CsvLoadError> finished;
-  QObject::connect(&document, &TDocument::loadFinished,
-                   [&](const CsvLoadResult& result) { finished.push_back(result.error); });
+  std::vector<std::pair<TDocument::Request, CsvLoadError>> finished;
+  QObject::connect(&document, &TDocument::finished,
+                   [&](TDocument::Request request, const TDocument::Result& result) {
+                     finished.emplace_back(request, std::get<CsvLoadResult>(result).error);
+                   });
 
-  const CsvLoadResult missing = document.LoadFromFile(U16(File("x", "")) + u".none");
-  EXPECT_EQ(missing.error, CsvLoadError::Missing);
-  EXPECT_FALSE(missing.message.empty());
+  const TDocument::Request missingRequest = document.StartLoad(U16(File("x", "")) + u".none");
+  const auto missing = test::AnswerOf(document, missingRequest);
+  ASSERT_TRUE(missing.has_value());
+  EXPECT_EQ(std::get<CsvLoadResult>(*missing).error, CsvLoadError::Missing);
+  EXPECT_FALSE(std::get<CsvLoadResult>(*missing).message.empty());
   EXPECT_EQ(document.LastResult().error, CsvLoadError::Missing);
   EXPECT_TRUE(document.Csv().IsEmpty());
 
-  CsvLoadResult later;
-  bool asked = false;
-  QObject::connect(&document, &TDocument::loadStarted, [&] {
-    if (std::exchange(asked, true)) return;
-    later = document.LoadFromFile(U16(second));
-  });
-  const CsvLoadResult replaced = document.LoadFromFile(U16(first));
-  EXPECT_EQ(replaced.error, CsvLoadError::Cancelled);
-  EXPECT_TRUE(later.ok());
+  // Starting returns at once; the later request replaces the first, whose answer never comes.
+  const TDocument::Request replaced = document.StartLoad(U16(first));
+  EXPECT_TRUE(document.IsLoading());
+  const TDocument::Request later = document.StartLoad(U16(second));
+  EXPECT_NE(replaced, later);
+  ASSERT_TRUE(test::AnswerOf(document, later).has_value());
   EXPECT_EQ(document.FileName(), U16(second));
   EXPECT_EQ(document.Csv().GetCell(0, 2), u"z");
-  EXPECT_EQ(finished, (std::vector<CsvLoadError>{CsvLoadError::Missing, CsvLoadError::Cancelled,
-                                                 CsvLoadError::None}));
+  EXPECT_EQ(finished, (std::vector<std::pair<TDocument::Request, CsvLoadError>>{
+                          {missingRequest, CsvLoadError::Missing}, {later, CsvLoadError::None}}));
 }
 
 TEST_F(DocumentTest, CheckReportsThroughTheSameProgressAsTheLoad) {
@@ -99,10 +96,12 @@ TEST_F(DocumentTest, CheckReportsThroughTheSameProgressAsTheLoad) {
                      lastDone = done;
                      lastTotal = total;
                    });
-  ASSERT_TRUE(document.LoadFromFile(U16(File("rows.csv", rows))).ok());
+  ASSERT_TRUE(test::LoadAndWait(document, U16(File("rows.csv", rows))).ok());
   tasks.clear();
 
-  const CheckResult result = document.Check(false, 0);
+  const auto answer = test::AnswerOf(document, document.StartCheck(false, 0));
+  ASSERT_TRUE(answer.has_value());
+  const CheckResult& result = std::get<CheckResult>(*answer);
   EXPECT_EQ(result.outcome, CheckResult::Outcome::Differs);
   EXPECT_EQ(result.rowIndex, 200000u);
   ASSERT_GE(tasks.size(), 2u) << "the start and the end of the run";
@@ -112,17 +111,52 @@ TEST_F(DocumentTest, CheckReportsThroughTheSameProgressAsTheLoad) {
   EXPECT_EQ(lastTotal, 200000);
 }
 
+// Every operation stops at its cancel flag and says so; ended follows every start once.
+TEST_F(DocumentTest, CancelledOperationsSaySoAndEndOnce) {
+  std::string rows;
+  for (int i = 0; i < 300000; ++i)
+    rows += "\"a\",\"b\"\n";
+  const std::u16string file = U16(File("rows.csv", rows));
+  TDocument document;
+  ASSERT_TRUE(test::LoadAndWait(document, file).ok());
+  CellSearchRequest find;
+  find.text = u"not there";
+  const std::function<TDocument::Request()> starts[] = {
+      [&] { return document.StartCheck(false, 0); },
+      [&] { return document.StartCheckAll(false); },
+      [&] { return document.StartFind(find); },
+      [&] { return document.StartLoad(file); },
+  };
+  for (const auto& start : starts) {
+    std::vector<TDocument::Request> ended;
+    const QMetaObject::Connection connection =
+        QObject::connect(&document, &TDocument::ended,
+                         [&](TDocument::Request request) { ended.push_back(request); });
+    const TDocument::Request request = start();
+    document.Cancel();
+    const auto answer = test::AnswerOf(document, request);
+    QObject::disconnect(connection);
+    ASSERT_TRUE(answer.has_value());
+    const auto* load = std::get_if<CsvLoadResult>(&*answer);
+    EXPECT_TRUE(load ? load->error == CsvLoadError::Cancelled
+                     : std::holds_alternative<TDocument::Cancelled>(*answer))
+        << "answer " << answer->index();
+    EXPECT_EQ(ended, std::vector<TDocument::Request>{request});
+    EXPECT_FALSE(document.IsBusy());
+  }
+}
+
 TEST_F(DocumentTest, GridsOfOneDocumentShowItsTableAndOutliveIt) {
   auto document = std::make_unique<TDocument>();
   TGridCsv first(nullptr, document.get());
   TGridCsv second(nullptr, document.get());
-  first.LoadFromFile(U16(File("t.csv", "a,b,c\n1,2,3\n")));
+  test::LoadAndWait(*document, U16(File("t.csv", "a,b,c\n1,2,3\n")));
   for (TGridCsv* grid : {&first, &second}) {
     EXPECT_EQ(&grid->Document(), document.get());
     EXPECT_EQ(grid->ColCount(), 4);
     EXPECT_EQ(grid->CellText(3, 2), u"3");
   }
-  second.Clear();
+  second.Document().Clear();
   EXPECT_EQ(first.ColCount(), 2);
   EXPECT_EQ(first.CellText(1, 1), u"");
   document.reset();

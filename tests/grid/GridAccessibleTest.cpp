@@ -18,7 +18,7 @@ class GridAccessibleTest : public test::FileTest {
     FileTest::SetUp();
     grid_.resize(500, 300);
     grid_.show();
-    grid_.LoadFromFile(U16(File("t.csv", "name,age,city\nAki,30,Kobe\nRen,41,Nara\n")));
+    test::LoadAndWait(grid_, U16(File("t.csv", "name,age,city\nAki,30,Kobe\nRen,41,Nara\n")));
     iface_ = QAccessible::queryAccessibleInterface(&grid_);
     ASSERT_NE(iface_, nullptr);
     table_ = iface_->tableInterface();
@@ -109,7 +109,7 @@ TEST_F(GridAccessibleTest, ChildrenAreTheCellsOnScreen) {
 }
 
 TEST_F(GridAccessibleTest, CellsExpireWhenTheLayoutChanges) {
-  grid_.Clear();
+  grid_.Document().Clear();
   EXPECT_EQ(table_->rowCount(), 1);
   EXPECT_EQ(table_->columnCount(), 1);
   QAccessibleInterface* cell = table_->cellAt(0, 0);

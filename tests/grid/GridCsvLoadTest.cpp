@@ -51,14 +51,14 @@ TEST_F(GridCsvLoadTest, RepaintDuringLoadSeesTheEmptyLayout) {
   TGridCsv grid;
   grid.resize(500, 300);
   grid.show();
-  grid.LoadFromFile(U16(File("first.csv", "a,b,c,d\n1,2,3,4\n")));
+  test::LoadAndWait(grid, U16(File("first.csv", "a,b,c,d\n1,2,3,4\n")));
   ASSERT_EQ(grid.ColCount(), 5);
   grid.SetCol(4);
 
   int started = 0;
   int finished = 0;
   bool loadingSeen = false;
-  QObject::connect(&grid.Document(), &TDocument::loadStarted, [&] {
+  QObject::connect(&grid.Document(), &TDocument::started, [&] {
     ++started;
     loadingSeen = grid.Document().IsLoading();
     EXPECT_TRUE(grid.Document().Csv().IsEmpty());
@@ -68,8 +68,8 @@ TEST_F(GridCsvLoadTest, RepaintDuringLoadSeesTheEmptyLayout) {
     EXPECT_EQ(grid.CellText(0, 1), u"");
     Render(grid);  // a repaint in the middle of the load
   });
-  QObject::connect(&grid.Document(), &TDocument::loadFinished, [&] { ++finished; });
-  grid.LoadFromFile(U16(File("second.csv", QuotedTable(2000, 5))));
+  QObject::connect(&grid.Document(), &TDocument::finished, [&] { ++finished; });
+  test::LoadAndWait(grid, U16(File("second.csv", QuotedTable(2000, 5))));
   EXPECT_EQ(started, 1);
   EXPECT_EQ(finished, 1);
   EXPECT_TRUE(loadingSeen);
@@ -86,7 +86,7 @@ TEST_F(GridCsvLoadTest, ProgressReportsStayWithinTheTotal) {
   QObject::connect(
       &grid.Document(), &TDocument::progress,
       [&](TDocument::Task, qint64 done, qint64 total) { reports.emplace_back(done, total); });
-  grid.LoadFromFile(U16(File("big.csv", QuotedTable(20000, 8))));
+  test::LoadAndWait(grid, U16(File("big.csv", QuotedTable(20000, 8))));
   EXPECT_EQ(grid.RowCount(), 20001);
   for (const auto& [done, total] : reports) {
     EXPECT_GE(done, 0);
@@ -94,7 +94,7 @@ TEST_F(GridCsvLoadTest, ProgressReportsStayWithinTheTotal) {
   }
 }
 
-TEST_F(GridCsvLoadTest, RequestsDuringLoadRunAfterItAndTheLatestWins) {
+TEST_F(GridCsvLoadTest, RequestsDuringLoadReplaceItAndTheLatestWins) {
   struct Case {
     const char* name;
     std::vector<std::string> during;  // file names asked for while the first load runs
@@ -115,30 +115,27 @@ TEST_F(GridCsvLoadTest, RequestsDuringLoadRunAfterItAndTheLatestWins) {
     TGridCsv grid;
     grid.resize(400, 300);
     grid.show();
-    int finished = 0;
-    QObject::connect(&grid.Document(), &TDocument::loadFinished, [&] { ++finished; });
+    TDocument& document = grid.Document();
+    std::vector<TDocument::Request> answered;
+    QObject::connect(&document, &TDocument::finished,
+                     [&](TDocument::Request request) { answered.push_back(request); });
+    TDocument::Request last = document.StartLoad(U16(first));
     for (const std::string& name : c.during) {
-      // Posted before the load starts, so it runs inside the load's own event loop before
-      // the worker can report that it is done.
-      QMetaObject::invokeMethod(
-          &grid,
-          [&grid, name] {
-            EXPECT_TRUE(grid.Document().IsLoading());
-            if (name.empty()) {
-              grid.Clear();
-            } else {
-              grid.LoadFromFile(U16(name));
-            }
-            ExpectConsistent(grid);
-          },
-          Qt::QueuedConnection);
+      // The worker cannot answer before events run again; a clear leaves nothing running.
+      EXPECT_EQ(document.IsBusy(), last != 0);
+      if (name.empty()) {
+        document.Clear();
+        last = 0;
+      } else {
+        last = document.StartLoad(U16(name));
+      }
+      ExpectConsistent(grid);
     }
-    grid.LoadFromFile(U16(first));
-    EXPECT_FALSE(grid.Document().IsLoading());
+    ASSERT_TRUE(test::WaitFor([&] { return !document.IsBusy(); }));
+    EXPECT_EQ(answered, last == 0 ? std::vector<TDocument::Request>{}
+                                  : std::vector<TDocument::Request>{last});
     EXPECT_EQ(grid.ColCount(), c.cols + 1);
-    EXPECT_EQ(grid.Document().Csv().GetColCount(),
-              c.cols == 1 ? 0u : static_cast<unsigned>(c.cols));
-    EXPECT_GE(finished, 1);
+    EXPECT_EQ(document.Csv().GetColCount(), c.cols == 1 ? 0u : static_cast<unsigned>(c.cols));
     ExpectConsistent(grid);
     Render(grid);
   }
@@ -146,14 +143,11 @@ TEST_F(GridCsvLoadTest, RequestsDuringLoadRunAfterItAndTheLatestWins) {
 
 TEST_F(GridCsvLoadTest, TitleSwitchDuringLoadIsAppliedToTheLoadedTable) {
   TGridCsv grid;
-  QMetaObject::invokeMethod(
-      &grid,
-      [&grid] {
-        grid.SetFirstLineIsTitle(true);
-        ExpectConsistent(grid);
-      },
-      Qt::QueuedConnection);
-  grid.LoadFromFile(U16(File("t.csv", QuotedTable(500, 2))));
+  const TDocument::Request request =
+      grid.Document().StartLoad(U16(File("t.csv", QuotedTable(500, 2))));
+  grid.SetFirstLineIsTitle(true);
+  ExpectConsistent(grid);
+  ASSERT_TRUE(test::AnswerOf(grid.Document(), request).has_value());
   EXPECT_TRUE(grid.FirstLineIsTitle());
   EXPECT_EQ(grid.FixedRows(), 2);
   EXPECT_EQ(grid.RowCount(), 501);
@@ -161,39 +155,25 @@ TEST_F(GridCsvLoadTest, TitleSwitchDuringLoadIsAppliedToTheLoadedTable) {
   ExpectConsistent(grid);
 }
 
-TEST_F(GridCsvLoadTest, DestroyingTheGridDuringLoadStopsTheWorker) {
+TEST_F(GridCsvLoadTest, DestroyingTheGridDuringLoadsStopsTheirWorkers) {
   const std::string big = File("big.csv", QuotedTable(50000, 8));
-  QPointer<TGridCsv> watched;
-  {
-    auto* grid = new TGridCsv;
-    watched = grid;
-    QMetaObject::invokeMethod(
-        qApp, [grid] { delete grid; }, Qt::QueuedConnection);
-    grid->LoadFromFile(U16(big));
-    // The call returned after the grid was gone; nothing of it may be touched here.
-  }
-  EXPECT_TRUE(watched.isNull());
-}
-
-TEST_F(GridCsvLoadTest, DestroyingTheGridWhileARequestWaitsReturnsBoth) {
-  const std::string big = File("big.csv", QuotedTable(20000, 8));
   const std::string small = File("small.csv", "a,b\n");
-  QPointer<TGridCsv> watched;
-  auto* grid = new TGridCsv;
-  watched = grid;
-  bool waitedCallReturned = false;
-  QMetaObject::invokeMethod(
-      qApp,
-      [grid, small, &waitedCallReturned] {
-        QMetaObject::invokeMethod(
-            qApp, [grid] { delete grid; }, Qt::QueuedConnection);
-        grid->LoadFromFile(U16(small));
-        waitedCallReturned = true;
-      },
-      Qt::QueuedConnection);
-  grid->LoadFromFile(U16(big));
-  EXPECT_TRUE(waitedCallReturned);
-  EXPECT_TRUE(watched.isNull());
+  for (const bool replaced : {false, true}) {
+    SCOPED_TRACE(replaced ? "a load replaced by another" : "one load");
+    QPointer<TGridCsv> watched;
+    bool answered = false;
+    {
+      auto* grid = new TGridCsv;
+      watched = grid;
+      QObject::connect(&grid->Document(), &TDocument::finished, [&] { answered = true; });
+      grid->Document().StartLoad(U16(big));
+      if (replaced) grid->Document().StartLoad(U16(small));
+      delete grid;
+    }
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(watched.isNull());
+    EXPECT_FALSE(answered) << "an answer came from a document that had gone";
+  }
 }
 
 }  // namespace

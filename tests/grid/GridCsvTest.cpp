@@ -29,7 +29,7 @@ class GridCsvTest : public test::FileTest {
     grid_.show();
   }
 
-  void Load(const std::string& path) { grid_.LoadFromFile(U16(path)); }
+  void Load(const std::string& path) { test::LoadAndWait(grid_, U16(path)); }
 
   // The part of a cell that text may use: 2 pixels inside its edges.
   QRect Inset(int col, std::int64_t row) const {
@@ -154,7 +154,7 @@ TEST_F(GridCsvTest, ClearGivesTheNewGridLayoutAndKeepsTheTitleFlag) {
   grid_.SetFirstLineIsTitle(true);
   Load(File("three.csv", ThreeByFour));
   grid_.SetCol(3);
-  grid_.Clear();
+  grid_.Document().Clear();
   EXPECT_TRUE(grid_.Document().Csv().IsEmpty());
   EXPECT_TRUE(grid_.FirstLineIsTitle());
   EXPECT_EQ(grid_.ColCount(), 2);
@@ -414,6 +414,53 @@ TEST_F(GridCsvTest, FittingAndTooltipsOfHugeCellsAreCapped) {
     SCOPED_TRACE(t.col);
     grid_.SetColWidth(t.col, 40);
     EXPECT_EQ(grid_.CellToolTip(t.col, 1), t.tip);
+  }
+}
+
+}  // namespace
+}  // namespace norvalis
+
+namespace norvalis {
+namespace {
+
+// Table cells and grid cells meet in one place: what the grid shows at a table cell is that
+// cell of the table, with and without the title row, and cells it does not show are refused.
+TEST(GridTableCells, TableCellsRoundTripAndCellsOutsideAreRefused) {
+  test::TempDir dir;
+  const std::string path = dir.Write("t.csv", "h1,h2,h3\na,b,c\nd,e,f\n");
+  for (const bool title : {false, true}) {
+    SCOPED_TRACE(title ? "title" : "no title");
+    TGridCsv grid;
+    test::LoadAndWait(grid, U16(path));
+    grid.SetFirstLineIsTitle(title);
+    const struct {
+      TableCell cell;
+      bool shown;
+    } cases[] = {
+        {{0, 0}, !title}, {{1, 2}, true},   {{2, 1}, true},  {{3, 0}, false},
+        {{-1, 0}, false}, {{1, -1}, false}, {{1, 3}, false},
+    };
+    for (const auto& c : cases) {
+      SCOPED_TRACE(::testing::Message() << c.cell.row << "," << c.cell.col);
+      grid.SetCol(1);
+      grid.SetRow(grid.FixedRows());
+      const TableCell before = grid.CurrentTableCell();
+      ASSERT_EQ(grid.GoToTableCell(c.cell), c.shown);
+      EXPECT_EQ(grid.CurrentTableCell(), c.shown ? c.cell : before);
+      if (c.shown) {
+        // The grid shows exactly that cell of the table there.
+        EXPECT_EQ(grid.CellText(grid.Col(), grid.Row()),
+                  grid.Document().Csv().GetCell(static_cast<std::uint32_t>(c.cell.row),
+                                                static_cast<std::uint32_t>(c.cell.col)));
+        EXPECT_EQ(c.cell.Line(), c.cell.row + 1);
+      }
+    }
+    grid.SetCurrentColumn(-1);  // the row-number column may be current
+    EXPECT_EQ(grid.CurrentTableCell().col, -1);
+    EXPECT_THROW(grid.SetCurrentColumn(-2), EInvalidGridOperation);
+    EXPECT_THROW(grid.SetCurrentColumn(3), EInvalidGridOperation);
+    EXPECT_TRUE(grid.GoToTableRow(2));
+    EXPECT_FALSE(grid.GoToTableRow(title ? 0 : -1)) << "the title and the header are no rows";
   }
 }
 

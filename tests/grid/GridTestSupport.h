@@ -2,11 +2,15 @@
 
 #include <cstdint>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <string>
 
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QColor>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QImage>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -16,6 +20,8 @@
 #include <gtest/gtest.h>
 
 #include "../support/TempDir.h"
+#include "grid/Document.h"
+#include "grid/GridCsv.h"
 
 namespace norvalis::test {
 
@@ -26,6 +32,39 @@ inline std::string WriteFile(const QTemporaryDir& dir, const std::string& name,
   std::ofstream out(path, std::ios::binary);
   out << bytes;
   return path;
+}
+
+// Runs events until the condition holds or a few seconds have passed; whether it holds.
+inline bool WaitFor(const std::function<bool()>& condition) {
+  QDeadlineTimer deadline(10000);
+  while (!condition() && !deadline.hasExpired())
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  return condition();
+}
+
+// Waits for the answer of a request of the document; nullopt when none came.
+inline std::optional<TDocument::Result> AnswerOf(TDocument& document, TDocument::Request request) {
+  std::optional<TDocument::Result> answer;
+  const QMetaObject::Connection connection =
+      QObject::connect(&document, &TDocument::finished,
+                       [&](TDocument::Request done, const TDocument::Result& result) {
+                         if (done == request) answer = result;
+                       });
+  WaitFor([&] { return answer.has_value(); });
+  QObject::disconnect(connection);
+  return answer;
+}
+
+// Loads the file into the document and waits for the table.
+inline CsvLoadResult LoadAndWait(TDocument& document, const std::u16string& path,
+                                 std::uint16_t codePage = 0) {
+  const std::optional<TDocument::Result> answer =
+      AnswerOf(document, document.StartLoad(path, codePage));
+  EXPECT_TRUE(answer.has_value()) << "the load gave no answer";
+  return answer ? std::get<CsvLoadResult>(*answer) : CsvLoadResult{};
+}
+inline CsvLoadResult LoadAndWait(TGridCsv& grid, const std::u16string& path) {
+  return LoadAndWait(grid.Document(), path);
 }
 
 inline std::u16string U16(const std::string& ascii) {

@@ -45,14 +45,17 @@ int main(int argc, char** argv) {
   QWidget* shown = &form;
   if (mode.startsWith(QStringLiteral("find:"))) {
     action("ActionEditFind")->trigger();
-    form.findChild<norvalis::TFindBar*>(QStringLiteral("FindBar"))
-        ->EditFindText->setText(mode.mid(5));
+    form.findChild<QLineEdit*>(QStringLiteral("EditFindText"))->setText(mode.mid(5));
     action("ActionEditFindNext")->trigger();
+    while (form.Document().IsBusy() && !deadline.hasExpired())
+      QCoreApplication::processEvents();
   } else if (mode == QStringLiteral("help")) {
     action("ActionHelpHelp")->trigger();
     if (app.Help() != nullptr) shown = app.Help();
   } else if (mode == QStringLiteral("all-columns")) {
     action("ActionCsvCheckAll")->trigger();
+    while (form.Document().IsBusy() && !deadline.hasExpired())
+      QCoreApplication::processEvents();
     auto* window = form.findChild<norvalis::TAllColumnsWindow*>(QStringLiteral("AllColumnsWindow"));
     if (window != nullptr) shown = window;
   }
