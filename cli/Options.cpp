@@ -82,14 +82,14 @@ bool parseKinds(Options& o, const std::string& text) {
   return true;
 }
 
-struct OptionSpec {
+struct OptionRow {
   std::string_view name;
   Option bit;
   std::string_view value;  // the value's name in the help; empty for a flag
   bool (*apply)(Options&, const std::string& value);
 };
 
-constexpr OptionSpec OptionTable[] = {
+constexpr OptionRow OptionTable[] = {
     {"--title", TitleOption, "",
      [](Options& o, const std::string&) { return o.title = o.titleGiven = true; }},
     {"--column", ColumnOption, "列", parseColumn},
@@ -168,9 +168,9 @@ constexpr Command CommandTable[] = {
     {"--help", "-h", 0, 0, 0, "", "この説明を表示する", RunHelp},
 };
 
-const OptionSpec* findOption(std::string_view name) {
-  for (const OptionSpec& spec : OptionTable)
-    if (spec.name == name) return &spec;
+const OptionRow* findOption(std::string_view name) {
+  for (const OptionRow& option : OptionTable)
+    if (option.name == name) return &option;
   return nullptr;
 }
 
@@ -202,18 +202,18 @@ std::optional<Invocation> ParseCommandLine(std::span<const std::string> args) {
       if (invocation.command != nullptr) return std::nullopt;
       invocation.command = command;
       // A command that takes a value (--filter COL=VALUE) reads it as its option of that name.
-      if (const OptionSpec* spec = findOption(arg)) {
-        if (i + 1 >= args.size() || !spec->apply(o, args[++i])) return std::nullopt;
-        given |= spec->bit;
+      if (const OptionRow* option = findOption(arg)) {
+        if (i + 1 >= args.size() || !option->apply(o, args[++i])) return std::nullopt;
+        given |= option->bit;
       }
-    } else if (const OptionSpec* spec = findOption(arg)) {
+    } else if (const OptionRow* option = findOption(arg)) {
       std::string value;
-      if (!spec->value.empty()) {
+      if (!option->value.empty()) {
         if (i + 1 >= args.size()) return std::nullopt;
         value = args[++i];
       }
-      if (!spec->apply(o, value)) return std::nullopt;
-      given |= spec->bit;
+      if (!option->apply(o, value)) return std::nullopt;
+      given |= option->bit;
     } else {
       return std::nullopt;
     }
@@ -236,7 +236,7 @@ std::string UsageText() {
     if (!command.name.empty()) {
       line += ' ';
       line += command.name;
-      if (const OptionSpec* own = findOption(command.name)) {
+      if (const OptionRow* own = findOption(command.name)) {
         line += ' ';
         line += own->value;
       }
@@ -248,16 +248,16 @@ std::string UsageText() {
       line += command.names;
       if (project) line += " | --project プロジェクト.NVS)";
     }
-    for (const OptionSpec& spec : OptionTable) {
-      if ((command.options & spec.bit) == 0 || spec.bit == ProjectOption) continue;
-      if (spec.name == command.name) continue;
+    for (const OptionRow& option : OptionTable) {
+      if ((command.options & option.bit) == 0 || option.bit == ProjectOption) continue;
+      if (option.name == command.name) continue;
       // --save is taken only where it is needed.
-      const bool required = spec.bit == SaveOption;
+      const bool required = option.bit == SaveOption;
       line += required ? " " : " [";
-      line += spec.name;
-      if (!spec.value.empty()) {
+      line += option.name;
+      if (!option.value.empty()) {
         line += ' ';
-        line += spec.value;
+        line += option.value;
       }
       if (!required) line += ']';
     }

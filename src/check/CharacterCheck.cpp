@@ -199,7 +199,7 @@ void checkRange(const CsvTable& table, unsigned kinds, RowTasks::Range range, Ra
     const auto suspect = [&](std::uint32_t col, std::string_view raw) {
       suspects.emplace_back(col, raw);
     };
-    if (bytes && scanPlainRow(table.RawRow(row), *classes, suspect)) {
+    if (bytes && scanPlainRow(table.RowLine(row), *classes, suspect)) {
       for (const auto& [col, raw] : suspects) {
         const UnicodeString cell = table.CellText(raw);
         if (const unsigned found = analyzeCell(cell, kinds, forms))

@@ -76,7 +76,7 @@ RowCellReader::RowCellReader(const CsvTable& table, std::vector<std::uint32_t> c
 
 void RowCellReader::Read(std::uint32_t row) {
   if (bytes_) {
-    const std::string_view raw = table_.RawRow(row);
+    const std::string_view raw = table_.RowLine(row);
     if (plainFields(raw, fields_)) {
       for (std::uint32_t col = 0; col < cells_.size(); ++col) {
         if (!chosen_[col]) continue;

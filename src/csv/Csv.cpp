@@ -176,11 +176,6 @@ std::string_view CsvTable::RawCell(std::uint32_t row, std::uint32_t col) const {
   return CsvIndex::RawUnits(source_, field);
 }
 
-std::string_view CsvTable::RawRow(std::uint32_t row) const {
-  if (row >= RowCount()) return {};
-  return CsvIndex::RawUnits(source_, CsvIndex::RowUnits(source_, index_, row));
-}
-
 void CsvTable::RawCells(std::uint32_t row, std::vector<std::string_view>& cells) const {
   cells.assign(ColCount(), std::string_view());
   if (row >= RowCount()) return;
@@ -192,10 +187,7 @@ void CsvTable::RawCells(std::uint32_t row, std::vector<std::string_view>& cells)
 
 UnicodeString CsvTable::CellText(std::string_view raw) const {
   UnicodeString text;
-  if (raw.empty()) return text;
-  const std::size_t unitSize = source_.kind == Units::Bytes ? 1 : 2;
-  const auto begin = static_cast<std::uint64_t>(raw.data() - source_.data) / unitSize;
-  CsvIndex::DecodeField(source_, Field{begin, begin + raw.size() / unitSize, true}, text);
+  CellText(raw, text);
   return text;
 }
 

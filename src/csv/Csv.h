@@ -102,8 +102,6 @@ class CsvTable {
   std::string_view RowLine(std::uint32_t row) const;
   // The regular file the table was read from (null for a pipe, a device or a text).
   std::optional<platform::FileIdentity> SourceFileIdentity() const;
-  // The raw units of a whole row, its line end included.
-  std::string_view RawRow(std::uint32_t row) const;
   // RawCell of every one of the row's ColCount() cells, in one pass over the row.
   void RawCells(std::uint32_t row, std::vector<std::string_view>& cells) const;
   // Whether the raw units are the bytes of one code page (else UTF-16 code units).
