@@ -92,6 +92,7 @@ TFormMain::TFormMain(QWidget* parent)
   connect(progress_, &TProgressOwner::checkShown, this, [this] { SetStatusText(CheckingText); });
   ConnectCommands();
   CreateToolWidgets();
+  CreateViewWidgets();
 
   resize(DesignClientWidth, DesignClientHeight + menuBar()->sizeHint().height());
   // Below this the bars, the file row and the grid's header would lie over each other.

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include <QMainWindow>
 #include <QString>
@@ -28,6 +29,7 @@ namespace norvalis {
 class TAllColumnsWindow;
 class TDocument;
 class TEscapeCancels;
+class TFilterBar;
 class TFindBar;
 class TGridCsv;
 class TProgressOwner;
@@ -109,6 +111,13 @@ class TFormMain : public QMainWindow {
   void SetCommandLine(const QStringList& arguments) { commandLine_ = arguments; }
   // Whether the start-up work is still to run.
   bool StartupPending() const { return startupPending_; }
+
+  // Shows only these table rows (ascending data rows of the loaded table) in the grid, the
+  // description in the bar above it; any window may ask. Every row shows again when another
+  // table is loaded.
+  void ShowRows(std::shared_ptr<const std::vector<std::uint32_t>> rows, const QString& description);
+  // Shows every row again.
+  void ShowAllRows();
 
  protected:
   bool event(QEvent* event) override;
@@ -193,6 +202,18 @@ class TFormMain : public QMainWindow {
   void FindCell(bool forward);
   std::shared_ptr<const CsvTable> Table() const;
 
+  // Views of some rows of the table: the bar that says what is shown, the status, and the find
+  // that stays on the rows shown (FormMainViews.cpp).
+  void CreateViewWidgets();
+  void UpdateShownRows();
+  // The next step of a find whose match lies in a row the filter hides: true when `step` was
+  // moved to the next row shown; false when the search came back round to where it began.
+  // `covered` is how far (in rows from the origin's) the step started.
+  bool NextFindStep(const CellSearchRequest& origin, CellSearchRequest& step,
+                    const CellSearchResult& found, std::uint64_t& covered) const;
+  void FindStep(const CellSearchRequest& origin, CellSearchRequest step, const QString& text,
+                std::uint64_t covered, const std::shared_ptr<const CsvTable>& table);
+
   TFormMainUi ui_;
   TFileDialog openDialogCsv_;
   TFileDialog openDialogProject_;
@@ -231,6 +252,7 @@ class TFormMain : public QMainWindow {
   QLabel* LabelEncoding = nullptr;
   QLabel* LabelTableSize = nullptr;
   TFindBar* FindBar = nullptr;
+  TFilterBar* FilterBar = nullptr;
   TAllColumnsWindow* AllColumnsWindow = nullptr;  // made on first use
   // The encoding the CSV file is read with: 0 detects it; belongs to the project.
   std::uint16_t csvCodePage_ = 0;

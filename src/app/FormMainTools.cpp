@@ -23,6 +23,7 @@
 #include <QVBoxLayout>
 
 #include "app/AllColumnsWindow.h"
+#include "app/FilterBar.h"
 #include "app/Application.h"
 #include "app/CommandLine.h"
 #include "check/CellSearch.h"
@@ -49,6 +50,8 @@ const QString SearchCancelledText = QStringLiteral("検索を中止しました�
 const QString NoDifferenceText = QStringLiteral("移動できる差異のあるセルがありません。");
 const QString CellCopiedText = QStringLiteral("セルをコピーしました。");
 const QString RowCopiedText = QStringLiteral("行をコピーしました。");
+const QString RowNotShownText = QStringLiteral(
+    "ファイルの%1行目は表示中の行にありません。「すべての行を表示」で表示できます。");
 const QString NoRowsText = QStringLiteral("検証する行がありません。");
 const QString AllColumnsMatchText = QStringLiteral("すべての列で値が一致しました。");
 const QString SomeColumnsDifferText = QStringLiteral("%1 列中 %2 列で値が異なります。");
@@ -287,11 +290,16 @@ void TFormMain::ActionEditGoToRowExecute() {
   if (Dialogs::Current().Exec(dialog) != QDialog::Accepted) return;
   const std::optional<std::int64_t> number = dialog.RowNumber();
   if (!number) return;
-  grid_->GoToTableRow(TableCell::AtLine(*number, current.col).row);
+  if (!grid_->GoToTableRow(TableCell::AtLine(*number, current.col).row)) {
+    SetStatusText(RowNotShownText.arg(*number));
+    return;
+  }
   grid_->setFocus();
 }
 
 void TFormMain::ActionEditCopyCellExecute() {
+  // A filter that shows no row has no cell to copy.
+  if (grid_->CurrentTableCell().row < 0) return;
   const std::shared_ptr<const CsvTable> table = Table();
   if (!FileInStep(table, true)) return;
   const UnicodeString text =
@@ -305,6 +313,7 @@ void TFormMain::ActionEditCopyCellExecute() {
 }
 
 void TFormMain::ActionEditCopyRowExecute() {
+  if (grid_->CurrentTableCell().row < 0) return;
   const std::shared_ptr<const CsvTable> table = Table();
   if (!FileInStep(table, true)) return;
   std::vector<UnicodeString> cells;
@@ -348,15 +357,37 @@ void TFormMain::FindCell(bool forward) {
   request.firstRow = grid_->FirstLineIsTitle() ? 1 : 0;
   request.row = TableIndex(grid_->CurrentTableCell().row);
   request.col = TableIndex(grid_->CurrentTableCell().col);
+  // A filter that shows no row has nothing to find.
+  if (grid_->CurrentTableCell().row < 0) {
+    SetStatusText(NotFoundPrefix + text);
+    return;
+  }
+  FindStep(request, request, text, 0, table);
+}
+
+// One search from `step`; a match in a row the filter hides goes on from the next row shown.
+void TFormMain::FindStep(const CellSearchRequest& origin, CellSearchRequest step,
+                         const QString& text, std::uint64_t covered,
+                         const std::shared_ptr<const CsvTable>& table) {
   // A search started while another runs replaces it.
-  const TDocument::Request search = document_->StartFind(request);
-  Await(search, [this, table, request, text](const TDocument::Result& answer) {
+  const TDocument::Request search = document_->StartFind(step);
+  Await(search, [this, table, origin, step, text, covered](const TDocument::Result& answer) {
     if (std::holds_alternative<TDocument::Cancelled>(answer)) {
       SetStatusText(SearchCancelledText);
       return;
     }
     if (!FileInStep(table, true)) return;
-    ShowFound(request, std::get<CellSearchResult>(answer), text);
+    CellSearchResult result = std::get<CellSearchResult>(answer);
+    if (result.outcome == CellSearchResult::Outcome::Found && !grid_->ShowsTableRow(result.row)) {
+      CellSearchRequest next = step;
+      std::uint64_t further = covered;
+      if (NextFindStep(origin, next, result, further)) {
+        FindStep(origin, next, text, further, table);
+        return;
+      }
+      result.outcome = CellSearchResult::Outcome::NotFound;
+    }
+    ShowFound(origin, result, text);
   });
 }
 

@@ -6,6 +6,7 @@
 
 #include <QFontMetrics>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QToolTip>
 
@@ -103,7 +104,86 @@ void TGridCsv::OnStarted(TDocument::Request, TDocument::Task task) {
 }
 
 TableCell TGridCsv::CurrentTableCell() const {
-  return {Row() - 1, static_cast<std::int64_t>(Col()) - 1};
+  return {TableRowOf(Row()), static_cast<std::int64_t>(Col()) - 1};
+}
+
+std::size_t TGridCsv::ShownBegin() const {
+  return shown_ && firstLineIsTitle_ && !shown_->empty() && shown_->front() == 0 ? 1 : 0;
+}
+
+std::int64_t TGridCsv::TableRowOf(std::int64_t gridRow) const {
+  if (!shown_ || gridRow < FixedRows()) return gridRow - 1;
+  const std::size_t index = ShownBegin() + static_cast<std::size_t>(gridRow - FixedRows());
+  return index < shown_->size() ? static_cast<std::int64_t>((*shown_)[index]) : -1;
+}
+
+std::int64_t TGridCsv::GridRowOf(std::int64_t tableRow) const {
+  if (!shown_) {
+    const std::int64_t gridRow = tableRow + 1;
+    return gridRow >= FixedRows() && gridRow < RowCount() ? gridRow : -1;
+  }
+  if (tableRow < 0 || tableRow > UINT32_MAX) return -1;
+  const auto begin = shown_->begin() + static_cast<std::ptrdiff_t>(ShownBegin());
+  const auto at = std::lower_bound(begin, shown_->end(), static_cast<std::uint32_t>(tableRow));
+  if (at == shown_->end() || *at != tableRow) return -1;
+  return FixedRows() + (at - begin);
+}
+
+std::uint64_t TGridCsv::DataRowCount() const {
+  const std::uint32_t rows = TableRowCount();
+  return firstLineIsTitle_ && rows > 0 ? rows - 1 : rows;
+}
+
+std::uint64_t TGridCsv::ShownDataRowCount() const {
+  return shown_ ? shown_->size() - ShownBegin() : DataRowCount();
+}
+
+void TGridCsv::SetShownRows(std::shared_ptr<const std::vector<std::uint32_t>> rows,
+                            QString description) {
+  if (!rows) {
+    ClearShownRows();
+    return;
+  }
+  const std::int64_t current = TableRowOf(Row());
+  shown_ = std::move(rows);
+  shownDescription_ = std::move(description);
+  LayOutRows(current);
+  emit shownRowsChanged();
+}
+
+void TGridCsv::ClearShownRows() {
+  if (!shown_) return;
+  const std::int64_t current = TableRowOf(Row());
+  shown_.reset();
+  shownDescription_.clear();
+  LayOutRows(current);
+  emit shownRowsChanged();
+}
+
+void TGridCsv::LayOutRows(std::int64_t current) {
+  const std::int64_t dataRows = shown_
+                                    ? static_cast<std::int64_t>(ShownDataRowCount())
+                                    : static_cast<std::int64_t>(TableRowCount()) + 1 - FixedRows();
+  SetRowCount(FixedRows() + std::max<std::int64_t>(dataRows, 1));
+  // The row the user was on stays current where it is shown; else the first row is.
+  const std::int64_t gridRow = current >= 0 ? GridRowOf(current) : -1;
+  if (gridRow >= 0) {
+    SetRow(gridRow);
+  } else {
+    SetTopRow(FixedRows());
+    SetRow(FixedRows());
+  }
+  viewport()->update();
+}
+
+void TGridCsv::keyPressEvent(QKeyEvent* event) {
+  // Esc leaves a filter, as it leaves a find bar.
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && shown_) {
+    event->accept();
+    ClearShownRows();
+    return;
+  }
+  TCustomDrawGrid::keyPressEvent(event);
 }
 
 bool TGridCsv::HasColumn(std::int64_t column) const {
@@ -111,20 +191,18 @@ bool TGridCsv::HasColumn(std::int64_t column) const {
 }
 
 bool TGridCsv::GoToTableCell(TableCell cell) {
-  const std::int64_t gridRow = cell.row + 1;
+  const std::int64_t gridRow = GridRowOf(cell.row);
   const std::int64_t gridCol = cell.col + 1;
-  if (gridCol < FixedCols() || gridCol >= ColCount() || gridRow < FixedRows() ||
-      gridRow >= RowCount()) {
-    return false;
-  }
+  if (gridCol < FixedCols() || gridCol >= ColCount() || gridRow < 0) return false;
   SetCol(static_cast<int>(gridCol));
   SetRow(gridRow);
   return true;
 }
 
 bool TGridCsv::GoToTableRow(std::int64_t row) {
-  if (row + 1 < FixedRows() || row + 1 >= RowCount()) return false;
-  SetRow(row + 1);
+  const std::int64_t gridRow = GridRowOf(row);
+  if (gridRow < 0) return false;
+  SetRow(gridRow);
   return true;
 }
 
@@ -139,19 +217,36 @@ std::uint32_t TGridCsv::TableRowCount() const {
 
 void TGridCsv::LayOutForTable() {
   rows_ = document_ ? document_->Table() : nullptr;
+  // A filter belongs to the table it was made from.
+  const bool wasFiltered = shown_ != nullptr;
+  shown_.reset();
+  shownDescription_.clear();
   const std::uint32_t dataCols = std::max<std::uint32_t>(rows_ ? rows_->ColCount() : 0, 1);
   SetColCount(static_cast<int>(std::min<std::uint32_t>(dataCols, INT_MAX - 1)) + 1);
   columnLabels_ = TCsvUtility::MakeColumnLabels(ColCount() - FixedCols(), u"", u"");
   SetFirstLineIsTitle(firstLineIsTitle_);
+  if (wasFiltered) emit shownRowsChanged();
 }
 
 void TGridCsv::SetFirstLineIsTitle(bool flag) {
+  // A filter chose among the data rows of the other setting.
+  const bool dropFilter = shown_ && flag != firstLineIsTitle_;
+  if (dropFilter) {
+    shown_.reset();
+    shownDescription_.clear();
+  }
   firstLineIsTitle_ = flag;
   const int fixed = flag ? 2 : 1;
-  // The row count first: a fixed count must stay below it at every step.
-  SetRowCount(std::max<std::int64_t>(static_cast<std::int64_t>(TableRowCount()) + 1, fixed + 1));
+  // The row count first: a fixed count must stay below it at every step. A filter left here
+  // has the same fixed rows.
+  if (shown_) {
+    LayOutRows(TableRowOf(Row()));
+  } else {
+    SetRowCount(std::max<std::int64_t>(static_cast<std::int64_t>(TableRowCount()) + 1, fixed + 1));
+  }
   SetFixedRows(fixed);
   FitRowNumbers();
+  if (dropFilter) emit shownRowsChanged();
 }
 
 void TGridCsv::FitRowNumbers() {
@@ -172,14 +267,16 @@ std::u16string_view TGridCsv::CellView(int col, std::int64_t row, UnicodeString&
     if (index >= columnLabels_.size()) return {};
     return columnLabels_[index];
   }
+  const std::int64_t tableRow = TableRowOf(row);
   if (col == 0) {
-    if (row < FixedRows() || row - 1 >= static_cast<std::int64_t>(TableRowCount())) return {};
-    number = NumberText(row - FixedRows() + 1);
+    if (row < FixedRows() || tableRow < 0 || tableRow >= static_cast<std::int64_t>(TableRowCount()))
+      return {};
+    number = NumberText(RowNumberOf(tableRow));
     return number;
   }
-  if (!rows_ || row - 1 >= static_cast<std::int64_t>(rows_->RowCount())) return {};
+  if (!rows_ || tableRow < 0 || tableRow >= static_cast<std::int64_t>(rows_->RowCount())) return {};
   // Cells are decoded when read; number holds the text.
-  number = rows_->Cell(static_cast<std::uint32_t>(row - 1), static_cast<std::uint32_t>(col - 1));
+  number = rows_->Cell(static_cast<std::uint32_t>(tableRow), static_cast<std::uint32_t>(col - 1));
   return number;
 }
 

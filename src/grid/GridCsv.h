@@ -5,6 +5,7 @@
 #include <vector>
 
 #include <QPointer>
+#include <QString>
 #include <QtGlobal>
 
 #include "csv/Csv.h"
@@ -53,9 +54,31 @@ class TGridCsv : public TCustomDrawGrid {
   void SetCurrentColumn(long long column);
   // Whether the grid has the table column (-1 counts: the row-number column).
   bool HasColumn(std::int64_t column) const;
-  // The first and the last table row shown as data rows (below a title line).
-  std::int64_t FirstDataRow() const { return FixedRows() - 1; }
-  std::int64_t LastDataRow() const { return RowCount() - 2; }
+  // The first and the last table row shown as data rows (below a title line); -1 when a
+  // filter shows none.
+  std::int64_t FirstDataRow() const { return TableRowOf(FixedRows()); }
+  std::int64_t LastDataRow() const { return TableRowOf(RowCount() - 1); }
+
+  // Shows only these table rows (ascending data rows, shared, never copied), described for the
+  // user; the title line stays fixed. The current cell stays on its row when that row is shown.
+  void SetShownRows(std::shared_ptr<const std::vector<std::uint32_t>> rows, QString description);
+  // Shows every row again.
+  void ClearShownRows();
+  bool ShowsAllRows() const { return shown_ == nullptr; }
+  // The rows a filter shows (null while all are shown), and what it says of them.
+  const std::shared_ptr<const std::vector<std::uint32_t>>& ShownTableRows() const { return shown_; }
+  const QString& ShownRowsDescription() const { return shownDescription_; }
+  // How many data rows the grid shows, and how many the table has.
+  std::uint64_t ShownDataRowCount() const;
+  std::uint64_t DataRowCount() const;
+  // Whether the table row is shown as a data row.
+  bool ShowsTableRow(std::int64_t row) const { return GridRowOf(row) >= 0; }
+  // The table row a grid row shows (the header row: -1; -1 too for the empty row of an empty
+  // filter), and the grid row of a table row (-1 when it is not shown).
+  std::int64_t TableRowOf(std::int64_t gridRow) const;
+  std::int64_t GridRowOf(std::int64_t tableRow) const;
+  // The number the row-number column shows for a table row.
+  std::int64_t RowNumberOf(std::int64_t tableRow) const { return tableRow + 2 - FixedRows(); }
 
   // Shows table row 0 as a fixed title row, or not.
   void SetFirstLineIsTitle(bool flag);
@@ -81,7 +104,12 @@ class TGridCsv : public TCustomDrawGrid {
   void SetEmptyHint(const QString& hint);
   const QString& EmptyHint() const { return emptyHint_; }
 
+ signals:
+  // A filter was set or cleared (also when a new table or the title flag clears it).
+  void shownRowsChanged();
+
  protected:
+  void keyPressEvent(QKeyEvent* event) override;
   void DrawCell(QPainter& painter, int col, std::int64_t row, const QRect& rect,
                 DrawState state) override;
   void Click() override;
@@ -98,12 +126,19 @@ class TGridCsv : public TCustomDrawGrid {
   void LayOutForTable();
   // Widens the row-number column to its largest number.
   void FitRowNumbers();
+  // Sizes the rows for the table or the filter; keeps the table row `current` current where
+  // it is shown.
+  void LayOutRows(std::int64_t current);
+  // Index in shown_ of the first row shown (a title line among the rows is skipped).
+  std::size_t ShownBegin() const;
 
   QPointer<TDocument> document_;  // a window's document may go first when the window goes
   std::vector<UnicodeString> columnLabels_;
   std::shared_ptr<const CsvTable> rows_;  // shared with the document, never copied
   bool firstLineIsTitle_ = false;
   QString emptyHint_;
+  std::shared_ptr<const std::vector<std::uint32_t>> shown_;  // null: every row
+  QString shownDescription_;
 };
 
 }  // namespace norvalis
