@@ -114,7 +114,9 @@ void TFormMain::CreateViewWidgets() {
   MenuView->addAction(ActionFileSaveShownRows);
   MenuView->addAction(ActionEditCopyShownRows);
   // Saving is also where files are saved, copying where things are copied.
-  ui_.MenuFile->insertAction(ui_.MenuFileReOpen->menuAction(), ActionFileSaveShownRows);
+  const QList<QAction*> fileEntries = ui_.MenuFile->actions();
+  const qsizetype reopen = fileEntries.indexOf(ui_.MenuFileReOpen->menuAction());
+  ui_.MenuFile->insertAction(fileEntries.value(reopen + 1), ActionFileSaveShownRows);
   MenuEdit->insertAction(MenuEdit->actions().value(2), ActionEditCopyShownRows);
 
   auto* separator = new QAction(grid_);

@@ -15,10 +15,9 @@ TSaveRowsDialog::TSaveRowsDialog(std::uint64_t rows, const QString& formText, bo
     : QDialog(parent) {
   setObjectName(QStringLiteral("SaveRowsDialog"));
   setWindowTitle(QStringLiteral("表示中の行を保存"));
-  LabelSaveRows = new QLabel(
-      QStringLiteral("表示中の %1 行を新しいCSVファイルに保存します。")
-          .arg(QString::fromStdU16String(GroupDigits(rows))),
-      this);
+  LabelSaveRows = new QLabel(QStringLiteral("表示中の %1 行を新しいCSVファイルに保存します。")
+                                 .arg(QString::fromStdU16String(GroupDigits(rows))),
+                             this);
   LabelSaveRows->setObjectName(QStringLiteral("LabelSaveRows"));
   LabelSaveForm = new QLabel(QStringLiteral("形式: ") + formText, this);
   LabelSaveForm->setObjectName(QStringLiteral("LabelSaveForm"));

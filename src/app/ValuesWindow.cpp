@@ -25,8 +25,8 @@ const QString TableReplacedText =
     QStringLiteral("この一覧の表は閉じられたか、読み込み直されました。行は表示できません。");
 const QString TooManyToCopyText =
     QStringLiteral("値が多すぎるためコピーできません（%1 種類、コピーできるのは %2 種類まで）。");
-const QStringList Headings = {QStringLiteral("値"), QStringLiteral("件数"),
-                              QStringLiteral("割合"), QStringLiteral("最初の行")};
+const QStringList Headings = {QStringLiteral("値"), QStringLiteral("件数"), QStringLiteral("割合"),
+                              QStringLiteral("最初の行")};
 
 QString Grouped(std::uint64_t number) {
   return QString::fromStdU16String(GroupDigits(number));
@@ -128,7 +128,8 @@ TValuesWindow::TValuesWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   ButtonRowsWithoutValue->setObjectName(QStringLiteral("ButtonRowsWithoutValue"));
   ButtonCopyValues = new QPushButton(QStringLiteral("一覧をコピー"), this);
   ButtonCopyValues->setObjectName(QStringLiteral("ButtonCopyValues"));
-  ButtonCopyValues->setToolTip(QStringLiteral("選んだ値を（選んでいなければすべてを）タブ区切りでコピーします"));
+  ButtonCopyValues->setToolTip(
+      QStringLiteral("選んだ値を（選んでいなければすべてを）タブ区切りでコピーします"));
 
   auto* copy = new QAction(QStringLiteral("コピー(&C)"), TableViewValues);
   copy->setObjectName(QStringLiteral("ActionValuesCopy"));
@@ -163,8 +164,8 @@ TValuesWindow::~TValuesWindow() = default;
 void TValuesWindow::SetResult(std::shared_ptr<const ColumnValues> values, const QString& column) {
   const std::size_t distinct = values ? values->values.size() : 0;
   const std::uint64_t rows = values ? values->rows : 0;
-  summary_ = QStringLiteral("列 %1 の値: %2 種類（%3 行）")
-                 .arg(column, Grouped(distinct), Grouped(rows));
+  summary_ =
+      QStringLiteral("列 %1 の値: %2 種類（%3 行）").arg(column, Grouped(distinct), Grouped(rows));
   model_->SetValues(std::move(values));
   LabelValuesColumn->setText(summary_);
   TableViewValues->resizeColumnToContents(1);

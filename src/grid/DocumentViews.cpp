@@ -34,19 +34,19 @@ TDocument::Request TDocument::StartValues(bool firstLineIsTitle, std::int64_t co
 
 TDocument::Request TDocument::StartFilter(const FilterRequest& request) {
   const std::shared_ptr<const CsvTable> table = Table();
-  return StartWork(Task::Filter, [table, request](YieldHook& hook,
-                                                  const std::atomic<bool>& cancel) {
-    const CsvTable& rows = TableOrEmpty(table);
-    RowSelection selection;
-    if (request.kind == FilterRequest::Kind::Containing) {
-      selection = RowsContaining(rows, request.firstLineIsTitle, request.text,
-                                 request.caseSensitive, &hook, &cancel);
-    } else {
-      selection = RowsWithValue(rows, request.firstLineIsTitle, request.column, request.text,
-                                request.kind == FilterRequest::Kind::WithValue, &hook, &cancel);
-    }
-    return Result(std::make_shared<const RowSelection>(std::move(selection)));
-  });
+  return StartWork(
+      Task::Filter, [table, request](YieldHook& hook, const std::atomic<bool>& cancel) {
+        const CsvTable& rows = TableOrEmpty(table);
+        RowSelection selection;
+        if (request.kind == FilterRequest::Kind::Containing) {
+          selection = RowsContaining(rows, request.firstLineIsTitle, request.text,
+                                     request.caseSensitive, &hook, &cancel);
+        } else {
+          selection = RowsWithValue(rows, request.firstLineIsTitle, request.column, request.text,
+                                    request.kind == FilterRequest::Kind::WithValue, &hook, &cancel);
+        }
+        return Result(std::make_shared<const RowSelection>(std::move(selection)));
+      });
 }
 
 TDocument::Request TDocument::StartSaveRows(std::shared_ptr<const std::vector<std::uint32_t>> rows,

@@ -67,9 +67,7 @@ class ViewCommandsTest : public testing::WindowTest {
     const auto& shown = Grid()->ShownTableRows();
     return shown ? *shown : Rows{};
   }
-  QString BarText() const {
-    return norvalis::Find<TFilterBar>(*form, "FilterBar")->Description();
-  }
+  QString BarText() const { return norvalis::Find<TFilterBar>(*form, "FilterBar")->Description(); }
   QString path;
 };
 
@@ -111,7 +109,8 @@ TEST_F(ViewCommandsTest, ValuesWindowListsCountsAndShowsTheRowsWithOrWithoutAVal
     for (int c = 0; c < 4; ++c)
       EXPECT_EQ(model->index(r, c).data().toString(), expected[r][c]) << r << "," << c;
   EXPECT_EQ(window->CopyText(false).split(QLatin1Char('\n')).value(3),
-            QStringLiteral("\t1\t14.29%\t5")) << "the empty value copies as empty";
+            QStringLiteral("\t1\t14.29%\t5"))
+      << "the empty value copies as empty";
 
   // Double-click (activate) the second value: only its rows; the button: the others.
   const struct {
