@@ -74,8 +74,8 @@ double PaintMillis(TGridCsv& grid) {
 }
 
 // Switches the window to the rows, then paints at the first and the last of them.
-void Measure(TFormMain& form, TGridCsv& grid, std::shared_ptr<const std::vector<std::uint32_t>> rows,
-             const char* what) {
+void Measure(TFormMain& form, TGridCsv& grid,
+             std::shared_ptr<const std::vector<std::uint32_t>> rows, const char* what) {
   form.ShowAllRows();
   QApplication::processEvents();
   const auto start = Clock::now();
