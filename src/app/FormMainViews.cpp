@@ -31,6 +31,7 @@ namespace {
 const QString ShownRowsText = QStringLiteral("%1 行を表示中（全 %2 行）");
 const QString AllRowsShownText = QStringLiteral("すべての行を表示しています。");
 const QString ViewCancelledText = QStringLiteral("中止しました。");
+const QString BusyText = QStringLiteral("実行中の処理が終わってから、もう一度お試しください。");
 const QString NoDataRowsText = QStringLiteral("検証する行がありません。");
 const QString AllSameText = QStringLiteral("列 %1 の値はすべて一致しました。");
 const QString DifferentRowsText = QStringLiteral("列 %1 の値が %2 行目の「%3」と異なる行: %4 行");
@@ -365,6 +366,11 @@ std::shared_ptr<const std::vector<std::uint32_t>> TFormMain::RowsShown() const {
 
 void TFormMain::ActionFileSaveShownRowsExecute() {
   if (AfterLoad([this] { ActionFileSaveShownRowsExecute(); })) return;
+  // Its dialogs wait for the user; nothing else may run meanwhile.
+  if (document_->IsBusy()) {
+    SetStatusText(BusyText);
+    return;
+  }
   const std::shared_ptr<const CsvTable> table = Table();
   if (!table || !FileInStep(table, true)) return;
   std::shared_ptr<const std::vector<std::uint32_t>> rows = RowsShown();
