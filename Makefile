@@ -75,7 +75,7 @@ bench: setup
 	-@command -v npm >/dev/null 2>&1 && [ ! -d $(BUILD_BENCH)/duckdb/node_modules/@duckdb/node-api ] && \
 	  npm install --prefix $(BUILD_BENCH)/duckdb --no-audit --no-fund --silent @duckdb/node-api
 	NORVALIS_BENCH_DATA=$(BUILD_BENCH)/bench-data $(BUILD_BENCH)/bench/norvalis-bench
-	@for b in norvalis-grid-bench norvalis-check-bench norvalis-tools-bench norvalis-views-bench norvalis-rules-bench; do \
+	@for b in norvalis-grid-bench norvalis-check-bench norvalis-tools-bench norvalis-views-bench norvalis-rules-bench norvalis-filter-bench; do \
 	  if [ -x $(BUILD_BENCH)/bench/$$b ]; then \
 	    NORVALIS_BENCH_DATA=$(BUILD_BENCH)/bench-data \
 	    NORVALIS_DUCKDB_MODULES=$(CURDIR)/$(BUILD_BENCH)/duckdb/node_modules \

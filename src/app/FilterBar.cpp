@@ -1,5 +1,6 @@
 #include "app/FilterBar.h"
 
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -22,6 +23,9 @@ TFilterBar::TFilterBar(QWidget* parent) : QWidget(parent) {
   LabelFilter->setTextFormat(Qt::PlainText);
   ButtonShowAllRows = new QPushButton(QStringLiteral("すべての行を表示"), this);
   ButtonShowAllRows->setObjectName(QStringLiteral("ButtonShowAllRows"));
+  // Fallback fonts for Japanese run wider than the size hint allows.
+  ButtonShowAllRows->setMinimumWidth(
+      ButtonShowAllRows->fontMetrics().horizontalAdvance(ButtonShowAllRows->text()) + 24);
   ButtonShowAllRows->setToolTip(QStringLiteral("すべての行を表示 (グリッドで Esc)"));
   layout->addWidget(LabelFilter, 1);
   layout->addWidget(ButtonShowAllRows);

@@ -42,6 +42,9 @@ TFindBar::TFindBar(QWidget* parent) : QWidget(parent) {
   ButtonFindNext->setToolTip(QStringLiteral("次を検索 (F3, Enter)"));
   ButtonFindPrevious = MakeButton(QStringLiteral("前を検索"), "ButtonFindPrevious", this);
   ButtonFindPrevious->setToolTip(QStringLiteral("前を検索 (Shift+F3)"));
+  ButtonFindRows = MakeButton(QStringLiteral("一致する行だけを表示"), "ButtonFindRows", this);
+  ButtonFindRows->setToolTip(
+      QStringLiteral("この文字列を含むセルのある行だけを表示 (Ctrl+Shift+F)"));
   ButtonClose = MakeButton(QStringLiteral("閉じる"), "ButtonFindClose", this);
   ButtonClose->setToolTip(QStringLiteral("検索バーを閉じる (Esc)"));
 
@@ -50,6 +53,7 @@ TFindBar::TFindBar(QWidget* parent) : QWidget(parent) {
   layout->addWidget(CheckBoxCaseSensitive);
   layout->addWidget(ButtonFindNext);
   layout->addWidget(ButtonFindPrevious);
+  layout->addWidget(ButtonFindRows);
   layout->addWidget(ButtonClose);
 
   // The edit takes Enter with any modifier as its own.
@@ -57,6 +61,7 @@ TFindBar::TFindBar(QWidget* parent) : QWidget(parent) {
   connect(EditFindText, &QLineEdit::returnPressed, this, [this] { emit findRequested(true); });
   connect(ButtonFindNext, &QToolButton::clicked, this, [this] { emit findRequested(true); });
   connect(ButtonFindPrevious, &QToolButton::clicked, this, [this] { emit findRequested(false); });
+  connect(ButtonFindRows, &QToolButton::clicked, this, [this] { emit rowsRequested(); });
   connect(ButtonClose, &QToolButton::clicked, this, &TFindBar::Close);
   hide();
 }

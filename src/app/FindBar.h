@@ -25,6 +25,8 @@ class TFindBar : public QWidget {
  signals:
   // The user asked for the next (forward) or the previous match.
   void findRequested(bool forward);
+  // The user asked to see only the rows in which a cell contains the text.
+  void rowsRequested();
   // The bar was closed.
   void closed();
 
@@ -40,6 +42,7 @@ class TFindBar : public QWidget {
   QCheckBox* CheckBoxCaseSensitive;
   QToolButton* ButtonFindNext;
   QToolButton* ButtonFindPrevious;
+  QToolButton* ButtonFindRows;
   QToolButton* ButtonClose;
 };
 

@@ -33,6 +33,7 @@ class TFilterBar;
 class TFindBar;
 class TGridCsv;
 class TProgressOwner;
+class TValuesWindow;
 
 // The program's one window: tool bar with the task box, the CSV file row, the grid, the
 // progress bar and the status bar, the main menu and the commands. Its controls are private;
@@ -213,6 +214,19 @@ class TFormMain : public QMainWindow {
                     const CellSearchResult& found, std::uint64_t& covered) const;
   void FindStep(const CellSearchRequest& origin, CellSearchRequest step, const QString& text,
                 std::uint64_t covered, const std::shared_ptr<const CsvTable>& table);
+  void ActionViewDifferentRowsExecute();
+  void ActionViewValuesExecute();
+  void ActionViewRowsWithValueExecute();
+  void ActionViewRowsWithoutValueExecute();
+  void ActionViewRowsContainingExecute();
+  void ActionFileSaveShownRowsExecute();
+  void ActionEditCopyShownRowsExecute();
+  // Starts the filter; its rows are shown with the description when they come.
+  void FilterRows(const TDocument::FilterRequest& request, const QString& description);
+  // The rows shown now: the filter's, or every data row.
+  std::shared_ptr<const std::vector<std::uint32_t>> RowsShown() const;
+  // "C「市区町村」": the column's letters and, below a title line, its title.
+  QString ColumnName(std::int64_t column) const;
 
   TFormMainUi ui_;
   TFileDialog openDialogCsv_;
@@ -253,6 +267,19 @@ class TFormMain : public QMainWindow {
   QLabel* LabelTableSize = nullptr;
   TFindBar* FindBar = nullptr;
   TFilterBar* FilterBar = nullptr;
+  TValuesWindow* ValuesWindow = nullptr;  // made on first use
+  // The column and title flag the values window lists.
+  std::int64_t valuesColumn_ = 0;
+  bool valuesTitle_ = false;
+  QMenu* MenuView = nullptr;
+  QAction* ActionViewDifferentRows = nullptr;
+  QAction* ActionViewValues = nullptr;
+  QAction* ActionViewRowsWithValue = nullptr;
+  QAction* ActionViewRowsWithoutValue = nullptr;
+  QAction* ActionViewRowsContaining = nullptr;
+  QAction* ActionViewAllRows = nullptr;
+  QAction* ActionFileSaveShownRows = nullptr;
+  QAction* ActionEditCopyShownRows = nullptr;
   TAllColumnsWindow* AllColumnsWindow = nullptr;  // made on first use
   // The encoding the CSV file is read with: 0 detects it; belongs to the project.
   std::uint16_t csvCodePage_ = 0;

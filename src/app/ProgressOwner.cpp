@@ -73,8 +73,11 @@ void TProgressOwner::ShowRows(TDocument::Task task, qint64 done, qint64 total) {
     bar_->setValue(static_cast<int>(position / scale));
     bar_->show();
   }
-  // A search shares the check's bar but is no check.
-  if (first && task != TDocument::Task::Find) emit checkShown();
+  // A search and the views of the table share the check's bar but are no check.
+  const bool noCheck = task == TDocument::Task::Find || task == TDocument::Task::Differences ||
+                       task == TDocument::Task::Values || task == TDocument::Task::Filter ||
+                       task == TDocument::Task::SaveRows;
+  if (first && !noCheck) emit checkShown();
 }
 
 void TProgressOwner::OnEnded(TDocument::Request request) {

@@ -141,6 +141,15 @@ void TDocument::Finish(Request request) {
   emit finished(request, result);
 }
 
+TDocument::Request TDocument::StartWork(Task task, Work work) {
+  auto job = std::make_shared<Job>();
+  job->task = task;
+  job->work = [work = std::move(work)](Job& self, YieldHook& hook) -> Result {
+    return work(hook, self.cancel);
+  };
+  return Start(std::move(job));
+}
+
 std::optional<TDocument::Task> TDocument::Running() const {
   if (!current_) return std::nullopt;
   return current_->task;

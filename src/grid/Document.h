@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <variant>
@@ -12,8 +14,12 @@
 #include "check/CellSearch.h"
 #include "check/ColumnCheck.h"
 #include "check/ColumnCheckAll.h"
+#include "check/ColumnValues.h"
+#include "check/RowFilter.h"
+#include "check/RowsSave.h"
 #include "csv/CsvDocument.h"
 #include "text/UnicodeString.h"
+#include "text/YieldHook.h"
 
 namespace norvalis {
 
@@ -31,14 +37,26 @@ class TDocument : public QObject {
 
  public:
   // What an operation does.
-  enum class Task { Load, Check, CheckAll, Find };
+  enum class Task { Load, Check, CheckAll, Find, Differences, Values, Filter, SaveRows };
   Q_ENUM(Task)
   // Tells the answers of the requests apart; 0 is no request.
   using Request = std::uint64_t;
   // The answer of an operation stopped by Cancel() (a stopped load says so in its own result).
   struct Cancelled {};
+  // Views of the table answer shared, so a list of millions is never copied on its way.
   using Result =
-      std::variant<CsvLoadResult, CheckResult, AllColumnsResult, CellSearchResult, Cancelled>;
+      std::variant<CsvLoadResult, CheckResult, AllColumnsResult, CellSearchResult, Cancelled,
+                   std::shared_ptr<const Differences>, std::shared_ptr<const ColumnValues>,
+                   std::shared_ptr<const RowSelection>, RowsSaveResult>;
+  // What a filter keeps (StartFilter).
+  struct FilterRequest {
+    enum class Kind { WithValue, WithoutValue, Containing };
+    Kind kind = Kind::WithValue;
+    bool firstLineIsTitle = false;
+    std::int64_t column = 0;  // for WithValue and WithoutValue
+    UnicodeString text;       // the value, or the text a cell contains
+    bool caseSensitive = false;
+  };
 
   explicit TDocument(QObject* parent = nullptr);
   ~TDocument() override;
@@ -51,6 +69,15 @@ class TDocument : public QObject {
   Request StartCheckAll(bool firstLineIsTitle);
   // Starts a search of the table as it is now.
   Request StartFind(const CellSearchRequest& request);
+  // Starts listing every row whose cell in the column differs, as the check compares.
+  Request StartDifferences(bool firstLineIsTitle, std::int64_t column);
+  // Starts counting the column's distinct values.
+  Request StartValues(bool firstLineIsTitle, std::int64_t column);
+  // Starts choosing the data rows a filter keeps.
+  Request StartFilter(const FilterRequest& request);
+  // Starts writing the table rows to a new file (the title line first when titleFirst).
+  Request StartSaveRows(std::shared_ptr<const std::vector<std::uint32_t>> rows, bool titleFirst,
+                        const UnicodeString& path);
   // Asks the running operation to stop; its answer comes soon after and says it stopped.
   void Cancel();
   // Replaces the running operation by an empty table, at once; the request has no answer.
@@ -82,6 +109,9 @@ class TDocument : public QObject {
   struct Job;
 
   Request Start(std::shared_ptr<Job> job);
+  // Starts work on a worker: the views of the table (DocumentViews.cpp) start this way.
+  using Work = std::function<Result(YieldHook&, const std::atomic<bool>& cancel)>;
+  Request StartWork(Task task, Work work);
   // Tells the running operation to stop and forgets it (its worker ends on its own), and says
   // it ended.
   void Replace();

@@ -100,7 +100,12 @@ TGridCsv::~TGridCsv() {
 void TGridCsv::OnStarted(TDocument::Request, TDocument::Task task) {
   if (task != TDocument::Task::Load) return;
   rows_.reset();
+  // The rows of the table that goes are no rows of the next one.
+  const bool wasFiltered = shown_ != nullptr;
+  shown_.reset();
+  shownDescription_.clear();
   SetColCount(2);
+  if (wasFiltered) emit shownRowsChanged();
 }
 
 TableCell TGridCsv::CurrentTableCell() const {

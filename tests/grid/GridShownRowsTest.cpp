@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-
 #include "GridTestSupport.h"
 
 namespace norvalis {
@@ -25,8 +24,8 @@ std::shared_ptr<const Rows> Share(Rows rows) {
 std::string MakeCsv(int rows) {
   std::string text;
   for (int r = 0; r < rows; ++r) {
-    text += "r" + std::to_string(r) + "c0,r" + std::to_string(r) + "c1,r" + std::to_string(r) +
-            "c2\n";
+    text +=
+        "r" + std::to_string(r) + "c0,r" + std::to_string(r) + "c1,r" + std::to_string(r) + "c2\n";
   }
   return text;
 }

@@ -1,7 +1,8 @@
 // Renders the main window with a CSV file loaded, the title box ticked and a chosen column
 // current, and saves it as a PNG: norvalis-screenshot CSV PNG [COLUMN [find:TEXT | all-columns |
 // help]] With find:TEXT the find bar is open and TEXT found; with all-columns the PNG shows the
-// result window of checking every column.
+// result window of checking every column; with values the list of the column's values; with
+// filtered the grid showing only the rows whose cell holds the value of the first data row.
 #include <cstdio>
 
 #include <QAction>
@@ -16,6 +17,7 @@
 #include "app/FindBar.h"
 #include "app/FormMain.h"
 #include "app/HelpWindow.h"
+#include "app/ValuesWindow.h"
 #include "grid/Document.h"
 #include "grid/GridCsv.h"
 
@@ -58,6 +60,16 @@ int main(int argc, char** argv) {
       QCoreApplication::processEvents();
     auto* window = form.findChild<norvalis::TAllColumnsWindow*>(QStringLiteral("AllColumnsWindow"));
     if (window != nullptr) shown = window;
+  } else if (mode == QStringLiteral("values") || mode == QStringLiteral("filtered")) {
+    action(mode == QStringLiteral("values") ? "ActionViewValues" : "ActionViewRowsWithValue")
+        ->trigger();
+    while (form.Document().IsBusy() && !deadline.hasExpired())
+      QCoreApplication::processEvents();
+    auto* window = form.findChild<norvalis::TValuesWindow*>(QStringLiteral("ValuesWindow"));
+    if (window != nullptr) shown = window;
+    // Wide enough for the bar and a few columns of rows.
+    if (mode == QStringLiteral("filtered")) form.resize(760, 440);
+    grid->FitAllColumns();
   }
   for (int i = 0; i < 20; ++i)
     QCoreApplication::processEvents();
