@@ -68,6 +68,13 @@ cp examples/shiftjis_quoted.csv "$build/names/名前①ß.csv"
 compare "$build/names/名前①ß.csv" name
 compare examples/eucjp.csv stdin
 compare tests/data/text/iso2022jp_head.txt pipe
+# The system's words for an error come in Japanese, as the program's own do (the C runtime's
+# are English only).
+missing_text=$(wine "$exe" --dump 'Z:\nonexistent\missing.csv' 2>&1 >/dev/null </dev/null || true)
+if ! printf '%s' "${missing_text#*開けません。}" | LC_ALL=C.UTF-8 grep -qP '[\x{3040}-\x{30FF}\x{4E00}-\x{9FFF}]'; then
+  echo "the system's text for a missing file is not Japanese: $missing_text"
+  failures=$((failures + 1))
+fi
 if [ "$failures" -ne 0 ]; then
   echo "$failures of $count files differ"
   exit 1
