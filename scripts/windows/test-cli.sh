@@ -12,8 +12,11 @@ if command -v ccache >/dev/null; then
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 fi
 
+# PCRE2 for the regex rule, built once into the user's cache.
+bash "$root/scripts/windows/build-pcre2.sh"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/windows/mingw-w64-x86_64.cmake" \
+  -DNORVALIS_PCRE2_PREFIX="$(bash "$root/scripts/windows/build-pcre2.sh" --print-prefix)" \
   -DNORVALIS_GUI=OFF -DNORVALIS_WERROR=ON "${launcher[@]}"
 cmake --build "$build"
 
