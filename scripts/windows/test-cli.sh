@@ -29,6 +29,9 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wine wineboot -i </dev/null >/dev/null 2>&1
   "$wineserver" -w
 fi
+# A server left running from before would make -p fail.
+"$wineserver" -k 2>/dev/null || true
+"$wineserver" -w
 "$wineserver" -p
 trap '"$wineserver" -k 2>/dev/null || true' EXIT
 wine wineboot </dev/null >/dev/null 2>&1
