@@ -18,7 +18,8 @@ for option in "$@"; do
     # libFuzzer and its sanitizer runtimes come with Debian's clang.
     --fuzz) packages+=(clang libclang-rt-14-dev) ;;
     # The Windows cross-build of the core and its tests under Wine; GoogleTest from its sources.
-    --windows) packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest) ;;
+    # Qt for Windows is built from the qt6-base source package (scripts/windows/build-qt.sh).
+    --windows) packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest nsis fonts-wine imagemagick) ;;
   esac
 done
 

@@ -12,8 +12,11 @@ if command -v ccache >/dev/null; then
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 fi
 
+# PCRE2 for the regex rule, built once into the user's cache.
+bash "$root/scripts/windows/build-pcre2.sh"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/windows/mingw-w64-x86_64.cmake" \
+  -DNORVALIS_PCRE2_PREFIX="$(bash "$root/scripts/windows/build-pcre2.sh" --print-prefix)" \
   -DNORVALIS_GUI=OFF -DNORVALIS_WERROR=ON "${launcher[@]}"
 cmake --build "$build"
 
@@ -26,6 +29,9 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wine wineboot -i </dev/null >/dev/null 2>&1
   "$wineserver" -w
 fi
+# A server left running from before would make -p fail.
+"$wineserver" -k 2>/dev/null || true
+"$wineserver" -w
 "$wineserver" -p
 trap '"$wineserver" -k 2>/dev/null || true' EXIT
 wine wineboot </dev/null >/dev/null 2>&1
@@ -68,6 +74,13 @@ cp examples/shiftjis_quoted.csv "$build/names/名前①ß.csv"
 compare "$build/names/名前①ß.csv" name
 compare examples/eucjp.csv stdin
 compare tests/data/text/iso2022jp_head.txt pipe
+# The system's words for an error come in Japanese, as the program's own do (the C runtime's
+# are English only).
+missing_text=$(wine "$exe" --dump 'Z:\nonexistent\missing.csv' 2>&1 >/dev/null </dev/null || true)
+if ! printf '%s' "${missing_text#*開けません。}" | LC_ALL=C.UTF-8 grep -qP '[\x{3040}-\x{30FF}\x{4E00}-\x{9FFF}]'; then
+  echo "the system's text for a missing file is not Japanese: $missing_text"
+  failures=$((failures + 1))
+fi
 if [ "$failures" -ne 0 ]; then
   echo "$failures of $count files differ"
   exit 1

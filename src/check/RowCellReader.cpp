@@ -90,10 +90,9 @@ void RowCellReader::Read(std::uint32_t row) {
       return;
     }
   }
-  thread_local std::vector<UnicodeString> whole;
-  table_.RowCells(row, whole);
+  table_.RowCells(row, whole_);
   for (std::uint32_t col = 0; col < cells_.size(); ++col)
-    if (chosen_[col]) cells_[col].swap(whole[col]);
+    if (chosen_[col]) cells_[col].swap(whole_[col]);
 }
 
 }  // namespace norvalis

@@ -29,6 +29,9 @@ class RowCellReader {
   bool bytes_ = false;
   std::vector<UnicodeString> cells_;
   std::vector<std::pair<std::size_t, std::size_t>> fields_;
+  // A row read through the table; a member, not thread_local: mingw's emulated TLS frees such
+  // storage before its destructor runs when a worker thread ends.
+  std::vector<UnicodeString> whole_;
   UnicodeString empty_;
 };
 

@@ -1,6 +1,10 @@
 #include "version/VersionBlock.h"
 
 #include <algorithm>
+#include <optional>
+#include <vector>
+
+#include "platform/ProgramResource.h"
 
 namespace norvalis {
 
@@ -102,6 +106,14 @@ std::u16string VersionText(const VersionValue& value) {
     text.push_back(c);
   }
   return text;
+}
+
+std::span<const std::uint8_t> ExecutableVersionData() {
+  // Read once: the program's file does not change under it.
+  static const std::optional<std::vector<std::uint8_t>> resource =
+      platform::ProgramVersionResource();
+  if (resource) return *resource;
+  return CompiledVersionData();
 }
 
 }  // namespace norvalis

@@ -223,6 +223,10 @@ std::optional<VersionValue> QueryVersionValue(std::span<const std::uint8_t> bloc
 std::u16string VersionText(const VersionValue& value);
 
 // The version block compiled into the program by the build.
+std::span<const std::uint8_t> CompiledVersionData();
+
+// The program's version block: the system's version resource of the program's file where the
+// system has one (Windows, made from the same data), else the compiled block.
 std::span<const std::uint8_t> ExecutableVersionData();
 
 }  // namespace norvalis

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
+#include <set>
 #include <string>
 
 #include "../support/TempDir.h"
@@ -13,6 +14,8 @@
 #include "platform/FileName.h"
 #include "platform/FileStatus.h"
 #include "platform/SaveFile.h"
+#include "platform/SystemError.h"
+#include "text/UnicodeString.h"
 
 namespace norvalis {
 namespace {
@@ -127,6 +130,21 @@ TEST(PlatformCase, LowerCaseIsUnicodesWhateverTheLocale) {
   };
   for (const auto& [upper, lower] : cases) {
     EXPECT_EQ(platform::LowerCase(upper), lower) << std::hex << static_cast<int>(upper);
+  }
+}
+
+// The errors the room reports each have a text of their own: one line, well-formed UTF-8.
+TEST(PlatformError, EveryReportedErrorHasItsOwnText) {
+  const int errors[] = {ENOENT, EACCES, ENOMEM, ENOSPC, EEXIST, ENAMETOOLONG, ECANCELED,
+                        EIO,    EINVAL, EISDIR, ENXIO,  EFBIG,  EPIPE};
+  std::set<std::string> seen;
+  for (int error : errors) {
+    SCOPED_TRACE(error);
+    const std::string text = platform::SystemErrorText(error);
+    ASSERT_FALSE(text.empty());
+    EXPECT_EQ(text.find_first_of("\r\n"), std::string::npos);
+    EXPECT_EQ(ToUtf8(FromUtf8(text)), text);
+    EXPECT_TRUE(seen.insert(text).second) << text;
   }
 }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/ProgramResource.h"
 #include "version/AppInfo.h"
 #include "version/VersionBlock.h"
 #include "text/Exception.h"
@@ -57,6 +58,32 @@ TEST(AppInfo, StringsComeFromTheTableOfTheFirstTranslation) {
   // The item's key "LegalTradeMarks" differs from the stored one in case only.
   EXPECT_EQ(ToUtf8(info.GetValue(TkAppInfo::LegalTradeMarks)), "TM");
   EXPECT_EQ(ToUtf8(info.GetValue(TkAppInfo::Comments)), "");
+}
+
+// Where the system keeps a version resource in the program's file (Windows: windres compiled
+// it from the same data), it reads as the compiled block does: every item, the translation and
+// the versions of the fixed part.
+TEST(AppInfo, SystemResourceReadsAsTheCompiledBlock) {
+  const auto resource = platform::ProgramVersionResource();
+  if (!resource) GTEST_SKIP() << "the system keeps no version resource";
+  ASSERT_FALSE(resource->empty());
+  const TkAppInfo system(*resource);
+  const TkAppInfo compiled(CompiledVersionData());
+  EXPECT_EQ(system.Translation, compiled.Translation);
+  for (unsigned item = 0; item <= TkAppInfo::ProductVersion; ++item) {
+    SCOPED_TRACE(item);
+    EXPECT_EQ(ToUtf8(system.GetValue(item)), ToUtf8(compiled.GetValue(item)));
+  }
+  const auto systemFixed = QueryVersionValue(*resource, u"\\");
+  const auto compiledFixed = QueryVersionValue(CompiledVersionData(), u"\\");
+  ASSERT_TRUE(systemFixed && compiledFixed);
+  ASSERT_EQ(systemFixed->bytes.size(), compiledFixed->bytes.size());
+  for (std::size_t at : {0u, 8u, 12u, 16u, 20u, 36u}) {  // signature, versions, file type
+    EXPECT_EQ(DWordAt(systemFixed->bytes, at), DWordAt(compiledFixed->bytes, at)) << at;
+  }
+  // And it is what the program reads.
+  const std::span<const std::uint8_t> used = ExecutableVersionData();
+  EXPECT_EQ(std::vector<std::uint8_t>(used.begin(), used.end()), *resource);
 }
 
 TEST(AppInfo, UnreadableBlockRaisesTheVersionError) {
