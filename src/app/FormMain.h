@@ -27,6 +27,8 @@ namespace norvalis {
 
 class TAllColumnsWindow;
 class TDocument;
+class TFindingsWindow;
+struct Findings;
 class TEscapeCancels;
 class TFindBar;
 class TGridCsv;
@@ -193,6 +195,20 @@ class TFormMain : public QMainWindow {
   void FindCell(bool forward);
   std::shared_ptr<const CsvTable> Table() const;
 
+  // The tasks beside the first, the column rules and the character check, with their result
+  // windows, the rules dialog, the character kinds and the marks of blanks in the grid
+  // (FormMainFindings.cpp).
+  void CreateFindingsActions();
+  void ActionCsvCheckRulesExecute();
+  void ActionCsvCheckCharactersExecute();
+  void ShowFindings(const std::shared_ptr<const Findings>& findings, const QString& status);
+  // The result windows belong to the table they were made from.
+  void FindingsTableReplaced();
+  // Says which of the project's rules are left out because they do not parse.
+  void SayIgnoredRules();
+  // The character check's kinds the settings leave on, as bits.
+  unsigned CharacterKinds() const;
+
   TFormMainUi ui_;
   TFileDialog openDialogCsv_;
   TFileDialog openDialogProject_;
@@ -232,6 +248,9 @@ class TFormMain : public QMainWindow {
   QLabel* LabelTableSize = nullptr;
   TFindBar* FindBar = nullptr;
   TAllColumnsWindow* AllColumnsWindow = nullptr;  // made on first use
+  QAction* ActionViewSpecialCharacters = nullptr;
+  TFindingsWindow* RuleFindingsWindow = nullptr;  // made on first use
+  TFindingsWindow* CharacterFindingsWindow = nullptr;
   // The encoding the CSV file is read with: 0 detects it; belongs to the project.
   std::uint16_t csvCodePage_ = 0;
   // The last difference a check reported, in the table it was found in.

@@ -10,8 +10,10 @@
 #include <QtGlobal>
 
 #include "check/CellSearch.h"
+#include "check/CharacterCheck.h"
 #include "check/ColumnCheck.h"
 #include "check/ColumnCheckAll.h"
+#include "check/RuleCheck.h"
 #include "csv/CsvDocument.h"
 #include "text/UnicodeString.h"
 
@@ -31,14 +33,17 @@ class TDocument : public QObject {
 
  public:
   // What an operation does.
-  enum class Task { Load, Check, CheckAll, Find };
+  enum class Task { Load, Check, CheckAll, Find, Rules, Characters };
   Q_ENUM(Task)
   // Tells the answers of the requests apart; 0 is no request.
   using Request = std::uint64_t;
   // The answer of an operation stopped by Cancel() (a stopped load says so in its own result).
   struct Cancelled {};
-  using Result =
-      std::variant<CsvLoadResult, CheckResult, AllColumnsResult, CellSearchResult, Cancelled>;
+  // The findings of the rules and of the character check may be millions: shared, not copied.
+  using RuleAnswer = std::shared_ptr<const RuleCheckResult>;
+  using CharacterAnswer = std::shared_ptr<const CharacterCheckResult>;
+  using Result = std::variant<CsvLoadResult, CheckResult, AllColumnsResult, CellSearchResult,
+                              RuleAnswer, CharacterAnswer, Cancelled>;
 
   explicit TDocument(QObject* parent = nullptr);
   ~TDocument() override;
@@ -51,6 +56,10 @@ class TDocument : public QObject {
   Request StartCheckAll(bool firstLineIsTitle);
   // Starts a search of the table as it is now.
   Request StartFind(const CellSearchRequest& request);
+  // Starts checking every data row of the table as it is now against the rules.
+  Request StartRules(bool firstLineIsTitle, std::vector<ColumnRule> rules);
+  // Starts the character check of every data cell (kinds: bits of CharacterKind).
+  Request StartCharacters(bool firstLineIsTitle, unsigned kinds);
   // Asks the running operation to stop; its answer comes soon after and says it stopped.
   void Cancel();
   // Replaces the running operation by an empty table, at once; the request has no answer.
@@ -86,6 +95,8 @@ class TDocument : public QObject {
   // it ended.
   void Replace();
   void PostProgress(Job& job);
+  void EmitRowsToCheck(Task task, const std::shared_ptr<const CsvTable>& table,
+                       bool firstLineIsTitle);
   void Finish(Request request);
 
   CsvDocument core_;
