@@ -32,9 +32,9 @@ constexpr qsizetype ShownValueUnits = 200;
 const QStringList RuleHeadings = {QStringLiteral("行"),   QStringLiteral("列"),
                                   QStringLiteral("列名"), QStringLiteral("規則"),
                                   QStringLiteral("内容"), QStringLiteral("セルの値")};
-const QStringList CharacterHeadings = {QStringLiteral("行"),   QStringLiteral("列"),
-                                       QStringLiteral("列名"), QStringLiteral("種類"),
-                                       QStringLiteral("文字"), QStringLiteral("内容"),
+const QStringList CharacterHeadings = {QStringLiteral("行"),      QStringLiteral("列"),
+                                       QStringLiteral("列名"),    QStringLiteral("種類"),
+                                       QStringLiteral("文字"),    QStringLiteral("内容"),
                                        QStringLiteral("セルの値")};
 
 }  // namespace
@@ -114,8 +114,8 @@ std::vector<UnicodeString> TFindingsModel::Fields(std::size_t i) const {
   if (f.kind == Findings::Kind::Rules) {
     const RuleFinding& finding = f.ruleResult->findings[i];
     const ColumnRule& rule = f.rules[finding.rule];
-    return {rowText,       ColumnName(col), title, rule.ruleText,
-            RuleFindingText(rule, finding, cell), cell};
+    return {rowText, ColumnName(col), title, rule.ruleText, RuleFindingText(rule, finding, cell),
+            cell};
   }
   const CharacterFinding& finding = f.characterResult->findings[i];
   const std::u32string chars = FindingChars(*f.characterResult, finding.kind, cell);

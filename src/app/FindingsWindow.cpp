@@ -58,8 +58,8 @@ TFindingsWindow::TFindingsWindow(Findings::Kind kind, QWidget* parent)
                                       : QStringLiteral("種類ごとの件数"));
   ListCounts->setRootIsDecorated(false);
   ListCounts->setUniformRowHeights(true);
-  ListCounts->setHeaderLabels({rules ? QStringLiteral("規則") : QStringLiteral("種類"),
-                               QStringLiteral("件数")});
+  ListCounts->setHeaderLabels(
+      {rules ? QStringLiteral("規則") : QStringLiteral("種類"), QStringLiteral("件数")});
 
   model_ = new TFindingsModel(this);
   ListFindings = new QTableView;
@@ -116,8 +116,8 @@ TFindingsWindow::TFindingsWindow(Findings::Kind kind, QWidget* parent)
   splitter->setSizes({90, 300});
 }
 
-void TFindingsWindow::SetFindings(std::shared_ptr<const Findings> findings,
-                                  const QString& fileName, const QString& status) {
+void TFindingsWindow::SetFindings(std::shared_ptr<const Findings> findings, const QString& fileName,
+                                  const QString& status) {
   model_->SetFindings(std::move(findings));
   const int* widths = kind_ == Findings::Kind::Rules ? RuleColumnWidths : CharacterColumnWidths;
   for (int c = 0; c + 1 < model_->columnCount(); ++c)

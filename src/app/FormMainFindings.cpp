@@ -24,8 +24,8 @@ namespace {
 
 const QString NoRulesText =
     QStringLiteral("列の規則がありません。「列の規則...」で規則を設定してください。");
-const QString NoKindsText = QStringLiteral(
-    "調べる文字の問題の種類がありません。「文字の問題の種類...」で選んでください。");
+const QString NoKindsText =
+    QStringLiteral("調べる文字の問題の種類がありません。「文字の問題の種類...」で選んでください。");
 const QString NoRowsText = QStringLiteral("検証する行がありません。");
 
 QString IgnoredRulesText(const std::vector<RuleError>& ignored) {

@@ -25,17 +25,18 @@ QString ToQString(std::u16string_view text) {
   return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
 }
 
-constexpr const char* C0Names[32] = {
-    "NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL", "BS", "HT",  "LF",
-    "VT",  "FF",  "CR",  "SO",  "SI",  "DLE", "DC1", "DC2", "DC3", "DC4", "NAK",
-    "SYN", "ETB", "CAN", "EM",  "SUB", "ESC", "FS",  "GS",  "RS",  "US"};
+constexpr const char* C0Names[32] = {"NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL",
+                                     "BS",  "HT",  "LF",  "VT",  "FF",  "CR",  "SO",  "SI",
+                                     "DLE", "DC1", "DC2", "DC3", "DC4", "NAK", "SYN", "ETB",
+                                     "CAN", "EM",  "SUB", "ESC", "FS",  "GS",  "RS",  "US"};
 
 // The C1 controls by their code, as editors show them.
 const std::array<std::array<char, 3>, 32>& C1Names() {
   static const std::array<std::array<char, 3>, 32> names = [] {
     std::array<std::array<char, 3>, 32> made{};
     for (int i = 0; i < 32; ++i)
-      made[static_cast<std::size_t>(i)] = {static_cast<char>('8' + (i >> 4)), "0123456789ABCDEF"[i & 15], '\0'};
+      made[static_cast<std::size_t>(i)] = {static_cast<char>('8' + (i >> 4)),
+                                           "0123456789ABCDEF"[i & 15], '\0'};
     return made;
   }();
   return names;
