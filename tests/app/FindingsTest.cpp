@@ -53,10 +53,10 @@ TEST_F(FindingsTest, RulesTaskListsEveryFindingGoesToItsCellAndCopiesAsTheCliPri
   emit list->activated(list->model()->index(1, 0));
   EXPECT_EQ(Grid()->CurrentTableCell(), (TableCell{2, 0}));
 
-  const QString expected = RunCli({csv, QStringLiteral("--title"), QStringLiteral("--rule"),
-                                   QStringLiteral("A:required"), QStringLiteral("--rule"),
-                                   QStringLiteral("A:unique"), QStringLiteral("--rule"),
-                                   QStringLiteral("B:length=..1")});
+  const QString expected =
+      RunCli({csv, QStringLiteral("--title"), QStringLiteral("--rule"),
+              QStringLiteral("A:required"), QStringLiteral("--rule"), QStringLiteral("A:unique"),
+              QStringLiteral("--rule"), QStringLiteral("B:length=..1")});
   EXPECT_FALSE(expected.isEmpty());
   EXPECT_EQ(CliFields(window->CopyAllText(), {0, 1, 3, 5}), expected);
 }
