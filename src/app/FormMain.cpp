@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -93,6 +94,7 @@ TFormMain::TFormMain(QWidget* parent)
   ConnectCommands();
   CreateToolWidgets();
   CreateViewWidgets();
+  CreateFindingsActions();
 
   resize(DesignClientWidth, DesignClientHeight + menuBar()->sizeHint().height());
   // Below this the bars, the file row and the grid's header would lie over each other.
@@ -105,6 +107,7 @@ TFormMain::TFormMain(QWidget* parent)
   // line and the last project wait until the window is shown (StartupIdle).
   ActionFileNewExecute();
   session_.Config.Load(GetSettingsFilePath());
+  ActionViewSpecialCharacters->setChecked(session_.Config.ShowSpecialCharacters);
 }
 
 TFormMain::~TFormMain() {
@@ -245,6 +248,16 @@ bool TFormMain::event(QEvent* event) {
 }
 
 void TFormMain::ActionCsvCheckExecute() {
+  switch (static_cast<TFormMainUi::Task>(ui_.ComboBoxTask->currentIndex())) {
+    case TFormMainUi::Task::Rules:
+      ActionCsvCheckRulesExecute();
+      return;
+    case TFormMainUi::Task::Characters:
+      ActionCsvCheckCharactersExecute();
+      return;
+    case TFormMainUi::Task::ColumnDiffers:
+      break;
+  }
   if (AfterLoad([this] { ActionCsvCheckExecute(); })) return;
   const std::shared_ptr<const CsvTable> table = Table();
   if (!FileInStep(table, true)) return;
@@ -363,6 +376,7 @@ void TFormMain::OpenProject(const UnicodeString& fileName, std::function<void()>
   ApplyProject(session_.Project, [this, name, cursor, then = std::move(then)] {
     SetProjectFileName(name);
     SetStatusText(ProjectOpenedText);
+    SayIgnoredRules();
     if (then) then();
   });
 }

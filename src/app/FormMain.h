@@ -28,6 +28,8 @@ namespace norvalis {
 
 class TAllColumnsWindow;
 class TDocument;
+class TFindingsWindow;
+struct Findings;
 class TEscapeCancels;
 class TFilterBar;
 class TFindBar;
@@ -227,6 +229,19 @@ class TFormMain : public QMainWindow {
   std::shared_ptr<const std::vector<std::uint32_t>> RowsShown() const;
   // "C「市区町村」": the column's letters and, below a title line, its title.
   QString ColumnName(std::int64_t column) const;
+  // The tasks beside the first, the column rules and the character check, with their result
+  // windows, the rules dialog, the character kinds and the marks of blanks in the grid
+  // (FormMainFindings.cpp).
+  void CreateFindingsActions();
+  void ActionCsvCheckRulesExecute();
+  void ActionCsvCheckCharactersExecute();
+  void ShowFindings(const std::shared_ptr<const Findings>& findings, const QString& status);
+  // The result windows belong to the table they were made from.
+  void FindingsTableReplaced();
+  // Says which of the project's rules are left out because they do not parse.
+  void SayIgnoredRules();
+  // The character check's kinds the settings leave on, as bits.
+  unsigned CharacterKinds() const;
 
   TFormMainUi ui_;
   TFileDialog openDialogCsv_;
@@ -281,6 +296,9 @@ class TFormMain : public QMainWindow {
   QAction* ActionFileSaveShownRows = nullptr;
   QAction* ActionEditCopyShownRows = nullptr;
   TAllColumnsWindow* AllColumnsWindow = nullptr;  // made on first use
+  QAction* ActionViewSpecialCharacters = nullptr;
+  TFindingsWindow* RuleFindingsWindow = nullptr;  // made on first use
+  TFindingsWindow* CharacterFindingsWindow = nullptr;
   // The encoding the CSV file is read with: 0 detects it; belongs to the project.
   std::uint16_t csvCodePage_ = 0;
   // The last difference a check reported, in the table it was found in.

@@ -207,6 +207,7 @@ void TFormMain::UpdateTableStatus() {
   const std::shared_ptr<const CsvTable> table = Table();
   // A result window belongs to the table it was made from.
   if (AllColumnsWindow != nullptr) AllColumnsWindow->SetTableReplaced();
+  FindingsTableReplaced();
   // The check and every column keep their answer for no table ("検証する行がありません。").
   for (QAction* action : {ActionEditCopyCell, ActionEditCopyRow, ActionEditFind, ActionEditFindNext,
                           ActionEditFindPrevious, ActionEditGoToRow, ActionEditGoToDifference,

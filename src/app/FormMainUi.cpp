@@ -25,6 +25,8 @@ namespace norvalis {
 namespace {
 
 const QString TaskColumnDiffers = QStringLiteral("セルの値が異なる列を調べる");
+const QString TaskRules = QStringLiteral("規則に合わない値を調べる");
+const QString TaskCharacters = QStringLiteral("文字の問題を調べる");
 
 constexpr int DesignFontPixels = 11;
 constexpr int PanelHeight = 40;
@@ -232,7 +234,10 @@ void TFormMainUi::CreateToolBar(QMainWindow* window) {
   ComboBoxTask = new QComboBox(ToolBar1);
   ComboBoxTask->setObjectName(QStringLiteral("ComboBoxTask"));
   ComboBoxTask->setAccessibleName(QStringLiteral("タスク"));
+  // In the order of TFormMainUi::Task.
   ComboBoxTask->addItem(TaskColumnDiffers);
+  ComboBoxTask->addItem(TaskRules);
+  ComboBoxTask->addItem(TaskCharacters);
   ComboBoxTask->setCurrentIndex(0);
   ComboBoxTask->setFixedWidth(173);
   ToolBar1->addWidget(ComboBoxTask);

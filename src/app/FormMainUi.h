@@ -24,6 +24,8 @@ struct TFormMainUi {
   // Design size of the client area (below the menu bar).
   static constexpr int DesignClientWidth = 480;
   static constexpr int DesignClientHeight = 347;
+  // The entries of the task box, in its order; the first is selected at start.
+  enum class Task { ColumnDiffers, Rules, Characters };
 
   QToolBar* ToolBar1 = nullptr;
   QToolButton* ToolButton1 = nullptr;

@@ -229,4 +229,39 @@ TDocument::Request TDocument::StartFind(const CellSearchRequest& request) {
   return started;
 }
 
+TDocument::Request TDocument::StartRules(bool firstLineIsTitle, std::vector<ColumnRule> rules) {
+  auto job = std::make_shared<Job>();
+  job->task = Task::Rules;
+  const std::shared_ptr<const CsvTable> table = Table();
+  job->work = [table, firstLineIsTitle, rules = std::move(rules)](Job& self,
+                                                                  YieldHook& hook) -> Result {
+    return std::make_shared<const RuleCheckResult>(CheckRules(
+        table ? *table : CsvTable::Empty(), firstLineIsTitle, rules, &hook, &self.cancel));
+  };
+  const Request request = Start(std::move(job));
+  EmitRowsToCheck(Task::Rules, table, firstLineIsTitle);
+  return request;
+}
+
+TDocument::Request TDocument::StartCharacters(bool firstLineIsTitle, unsigned kinds) {
+  auto job = std::make_shared<Job>();
+  job->task = Task::Characters;
+  const std::shared_ptr<const CsvTable> table = Table();
+  job->work = [table, firstLineIsTitle, kinds](Job& self, YieldHook& hook) -> Result {
+    return std::make_shared<const CharacterCheckResult>(CheckCharacters(
+        table ? *table : CsvTable::Empty(), firstLineIsTitle, kinds, &hook, &self.cancel));
+  };
+  const Request request = Start(std::move(job));
+  EmitRowsToCheck(Task::Characters, table, firstLineIsTitle);
+  return request;
+}
+
+// The bar shows from the start, before the worker's first report: the data rows.
+void TDocument::EmitRowsToCheck(Task task, const std::shared_ptr<const CsvTable>& table,
+                                bool firstLineIsTitle) {
+  const std::uint32_t rows = table ? table->RowCount() : 0;
+  const std::uint32_t first = firstLineIsTitle ? 1 : 0;
+  if (rows > first) emit progress(task, 0, static_cast<qint64>(rows - first));
+}
+
 }  // namespace norvalis

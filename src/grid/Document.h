@@ -12,11 +12,13 @@
 #include <QtGlobal>
 
 #include "check/CellSearch.h"
+#include "check/CharacterCheck.h"
 #include "check/ColumnCheck.h"
 #include "check/ColumnCheckAll.h"
 #include "check/ColumnValues.h"
 #include "check/RowFilter.h"
 #include "check/RowsSave.h"
+#include "check/RuleCheck.h"
 #include "csv/CsvDocument.h"
 #include "text/UnicodeString.h"
 #include "text/YieldHook.h"
@@ -37,17 +39,32 @@ class TDocument : public QObject {
 
  public:
   // What an operation does.
-  enum class Task { Load, Check, CheckAll, Find, Differences, Values, Filter, SaveRows };
+  enum class Task {
+    Load,
+    Check,
+    CheckAll,
+    Find,
+    Differences,
+    Values,
+    Filter,
+    SaveRows,
+    Rules,
+    Characters
+  };
   Q_ENUM(Task)
   // Tells the answers of the requests apart; 0 is no request.
   using Request = std::uint64_t;
   // The answer of an operation stopped by Cancel() (a stopped load says so in its own result).
   struct Cancelled {};
+  // The findings of the rules and of the character check may be millions: shared, not copied.
+  using RuleAnswer = std::shared_ptr<const RuleCheckResult>;
+  using CharacterAnswer = std::shared_ptr<const CharacterCheckResult>;
   // Views of the table answer shared, so a list of millions is never copied on its way.
   using Result =
       std::variant<CsvLoadResult, CheckResult, AllColumnsResult, CellSearchResult, Cancelled,
                    std::shared_ptr<const Differences>, std::shared_ptr<const ColumnValues>,
-                   std::shared_ptr<const RowSelection>, RowsSaveResult>;
+                   std::shared_ptr<const RowSelection>, RowsSaveResult, RuleAnswer,
+                   CharacterAnswer>;
   // What a filter keeps (StartFilter).
   struct FilterRequest {
     enum class Kind { WithValue, WithoutValue, Containing };
@@ -78,6 +95,10 @@ class TDocument : public QObject {
   // Starts writing the table rows to a new file (the title line first when titleFirst).
   Request StartSaveRows(std::shared_ptr<const std::vector<std::uint32_t>> rows, bool titleFirst,
                         const UnicodeString& path);
+  // Starts checking every data row of the table as it is now against the rules.
+  Request StartRules(bool firstLineIsTitle, std::vector<ColumnRule> rules);
+  // Starts the character check of every data cell (kinds: bits of CharacterKind).
+  Request StartCharacters(bool firstLineIsTitle, unsigned kinds);
   // Asks the running operation to stop; its answer comes soon after and says it stopped.
   void Cancel();
   // Replaces the running operation by an empty table, at once; the request has no answer.
@@ -116,6 +137,8 @@ class TDocument : public QObject {
   // it ended.
   void Replace();
   void PostProgress(Job& job);
+  void EmitRowsToCheck(Task task, const std::shared_ptr<const CsvTable>& table,
+                       bool firstLineIsTitle);
   void Finish(Request request);
 
   CsvDocument core_;

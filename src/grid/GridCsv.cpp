@@ -11,6 +11,7 @@
 #include <QToolTip>
 
 #include "csv/CsvUtility.h"
+#include "grid/SpecialCharacterMarks.h"
 
 namespace norvalis {
 
@@ -315,10 +316,22 @@ void TGridCsv::DrawCell(QPainter& painter, int col, std::int64_t row, const QRec
   painter.setPen(pal.color(highlightText ? QPalette::HighlightedText : QPalette::Text));
   painter.setClipRect(textRect);
   if (col >= FixedCols() && row != 0) {
+    if (showSpecialCharacters_ && SpecialCharacterMarks::Has(text)) {
+      QColor mark = painter.pen().color();
+      mark.setAlpha(150);
+      SpecialCharacterMarks::Draw(painter, textRect, text, mark);
+      return;
+    }
     DrawEditText(painter, textRect, text);
   } else {
     painter.drawText(textRect, Qt::AlignCenter | Qt::TextSingleLine, ToQString(text));
   }
+}
+
+void TGridCsv::SetShowSpecialCharacters(bool show) {
+  if (show == showSpecialCharacters_) return;
+  showSpecialCharacters_ = show;
+  viewport()->update();
 }
 
 void TGridCsv::Click() {

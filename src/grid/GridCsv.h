@@ -100,6 +100,9 @@ class TGridCsv : public TCustomDrawGrid {
   QString CellToolTip(int col, std::int64_t row) const;
   // Whether the cell's text is cut by the cell (wider or taller than it).
   bool TextIsCut(int col, std::int64_t row) const;
+  // Marks spaces, tabs, line feeds and control characters in the data cells, or not.
+  void SetShowSpecialCharacters(bool show);
+  bool ShowSpecialCharacters() const { return showSpecialCharacters_; }
   // A quiet line shown in the grid while no table is loaded.
   void SetEmptyHint(const QString& hint);
   const QString& EmptyHint() const { return emptyHint_; }
@@ -136,6 +139,7 @@ class TGridCsv : public TCustomDrawGrid {
   std::vector<UnicodeString> columnLabels_;
   std::shared_ptr<const CsvTable> rows_;  // shared with the document, never copied
   bool firstLineIsTitle_ = false;
+  bool showSpecialCharacters_ = false;
   QString emptyHint_;
   std::shared_ptr<const std::vector<std::uint32_t>> shown_;  // null: every row
   QString shownDescription_;

@@ -13,6 +13,10 @@ namespace {
 
 constexpr int kAppDataFolder = 1;
 constexpr std::u16string_view kStartup = u"STARTUP";
+constexpr std::u16string_view kView = u"VIEW";
+constexpr std::u16string_view kCheck = u"CHECK";
+// Tells a key that is absent from one that holds any text.
+const UnicodeString kAbsent = u"\x01";
 
 // The folder part of the path: everything before its last folder separator.
 std::filesystem::path folderOf(const UnicodeString& path) {
@@ -52,6 +56,8 @@ void TConfig::Load(const UnicodeString& path) {
   History.SetCommaText(ini.ReadString(kStartup, u"HISTORY", UnicodeString()));
   ProjectFileRestore = ini.ReadBool(kStartup, u"ProjectFileRestore", false);
   LastProjectFile = ini.ReadString(kStartup, u"LastProjectFile", UnicodeString());
+  ShowSpecialCharacters = ini.ReadBool(kView, u"ShowSpecialCharacters", false);
+  CharacterKindsOff = ini.ReadString(kCheck, u"CharacterKindsOff", UnicodeString());
 }
 
 void TConfig::Save(const UnicodeString& path, const WarningCallback& warn) {
@@ -70,6 +76,12 @@ void TConfig::Save(const UnicodeString& path, const WarningCallback& warn) {
   ini.WriteString(kStartup, u"HISTORY", History.CommaText());
   ini.WriteBool(kStartup, u"ProjectFileRestore", ProjectFileRestore);
   ini.WriteString(kStartup, u"LastProjectFile", LastProjectFile);
+  if (ShowSpecialCharacters || ini.ReadString(kView, u"ShowSpecialCharacters", kAbsent) != kAbsent)
+    ini.WriteBool(kView, u"ShowSpecialCharacters", ShowSpecialCharacters);
+  if (!CharacterKindsOff.empty() ||
+      ini.ReadString(kCheck, u"CharacterKindsOff", kAbsent) != kAbsent) {
+    ini.WriteString(kCheck, u"CharacterKindsOff", CharacterKindsOff);
+  }
   ini.UpdateFile();
 }
 

@@ -40,6 +40,12 @@ class TConfig {
   TStringList History;                      // project files, most recent first
   bool ProjectFileRestore = false;
   UnicodeString LastProjectFile;
+  // VIEW / ShowSpecialCharacters: the grid marks spaces, tabs, line feeds and control
+  // characters. CHECK / CharacterKindsOff: the character check's kinds turned off, as comma
+  // text of their names. Each written only once it is set (or was in the file), so a file
+  // without them is saved as it always was.
+  bool ShowSpecialCharacters = false;
+  UnicodeString CharacterKindsOff;
 };
 
 }  // namespace norvalis

@@ -114,11 +114,15 @@ TEST_F(FormMainLayout, FileRowKeepsItsPlacesWhenTheWindowWidens) {
   EXPECT_EQ(Find<QCheckBox>(*form, "CheckBoxFirstLineIsTitle")->geometry(), box);
 }
 
-TEST_F(FormMainLayout, TaskBoxOffersTheOneTask) {
+TEST_F(FormMainLayout, TaskBoxOffersTheColumnCheckFirstAndSelected) {
   EXPECT_FALSE(Find<QComboBox>(*form, "ComboBoxTask")->isEditable());
-  ASSERT_EQ(Find<QComboBox>(*form, "ComboBoxTask")->count(), 1);
+  ASSERT_EQ(Find<QComboBox>(*form, "ComboBoxTask")->count(), 3);
   EXPECT_EQ(Find<QComboBox>(*form, "ComboBoxTask")->itemText(0),
             QStringLiteral("セルの値が異なる列を調べる"));
+  EXPECT_EQ(Find<QComboBox>(*form, "ComboBoxTask")->itemText(1),
+            QStringLiteral("規則に合わない値を調べる"));
+  EXPECT_EQ(Find<QComboBox>(*form, "ComboBoxTask")->itemText(2),
+            QStringLiteral("文字の問題を調べる"));
   EXPECT_EQ(Find<QComboBox>(*form, "ComboBoxTask")->currentIndex(), 0);
   EXPECT_EQ(Find<QComboBox>(*form, "ComboBoxTask")->width(), 173);
 }
@@ -234,7 +238,8 @@ TEST_F(FormMainLayout, MainMenuHasEveryItemInOrder) {
        {"チェック開始", "すべての列を調べる", "参照(&R)", "-", "文字コードを指定して開き直す(&E)"}},
       {"編集(&E)",
        {"セルをコピー", "行をコピー", "表示中の行をコピー", "-", "検索…", "次を検索", "前を検索",
-        "-", "行へ移動…", "差異のあるセルへ移動", "-", "すべての列の幅を調整"}},
+        "-", "行へ移動…", "差異のあるセルへ移動", "-", "すべての列の幅を調整",
+        "空白と制御文字を表示"}},
       {"表示(&V)",
        {"異なる行だけを表示", "値の一覧", "-", "この値の行だけを表示", "この値以外の行を表示",
         "一致する行だけを表示", "-", "すべての行を表示", "-", "表示中の行を保存...",
