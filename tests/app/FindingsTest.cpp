@@ -77,7 +77,9 @@ TEST_F(FindingsTest, CharacterTaskAndNoFindings) {
     cliPicked += QStringList{f[0], f[1], f[3], f[4]}.join(QLatin1Char('\t')) + QLatin1Char('\n');
   }
   EXPECT_EQ(CliFields(window->CopyAllText(), {0, 1, 4, 6}), cliPicked);
-  EXPECT_GE(cli.count(QLatin1Char('\n')), 2);
+  // The reader drops a control byte before it reaches a cell (the grid shows "z"), so the
+  // findings are the ① and the leading space only.
+  EXPECT_EQ(cli.count(QLatin1Char('\n')), 2);
 
   OpenCsv(Write("clean.csv", "a\nb\n"));
   Run("ActionCsvCheck");
