@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "GridBenchSupport.h"
 #include "app/FormMain.h"
 #include "check/RowFilter.h"
 #include "grid/Document.h"
@@ -30,11 +31,6 @@ namespace norvalis::bench {
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-double Millis(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
 
 // The file `copies` times over, as the views benchmark writes it (and reuses it).
 std::string Repeated(const std::string& source, const std::string& path, int copies) {
@@ -50,27 +46,6 @@ std::string Repeated(const std::string& source, const std::string& path, int cop
   for (int i = 0; i < copies; ++i)
     out.write(once.data(), static_cast<std::streamsize>(once.size()));
   return path;
-}
-
-void WaitIdle(const TDocument& document) {
-  QEventLoop loop;
-  QObject::connect(&document, &TDocument::ended, &loop, [&] {
-    if (!document.IsBusy()) loop.quit();
-  });
-  if (document.IsBusy()) loop.exec();
-}
-
-double PaintMillis(TGridCsv& grid) {
-  QImage image(grid.viewport()->size(), QImage::Format_ARGB32_Premultiplied);
-  grid.viewport()->render(&image);
-  std::vector<double> times;
-  for (int i = 0; i < 41; ++i) {
-    const auto start = Clock::now();
-    grid.viewport()->render(&image);
-    times.push_back(Millis(start));
-  }
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
 }
 
 // Switches the window to the rows, then paints at the first and the last of them.

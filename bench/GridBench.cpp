@@ -21,18 +21,13 @@
 #include <vector>
 
 #include "GenerateData.h"
+#include "GridBenchSupport.h"
 #include "app/FormMain.h"
 #include "grid/Document.h"
 #include "grid/GridCsv.h"
 
 namespace norvalis::bench {
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double Millis(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
 
 bool Exists(const std::string& path) {
   struct stat st {};
@@ -49,30 +44,6 @@ double IconvSeconds(const std::string& path) {
     best = std::min(best, Millis(start) / 1e3);
   }
   return best;
-}
-
-// Median time of painting the whole viewport, after a warm-up.
-// Runs the event loop until the document has no operation running, sleeping between events
-// as the program's own loop does (a polling loop would take the worker's processor).
-void WaitIdle(const TDocument& document) {
-  QEventLoop loop;
-  QObject::connect(&document, &TDocument::ended, &loop, [&] {
-    if (!document.IsBusy()) loop.quit();
-  });
-  if (document.IsBusy()) loop.exec();
-}
-
-double PaintMillis(TGridCsv& grid) {
-  QImage image(grid.viewport()->size(), QImage::Format_ARGB32_Premultiplied);
-  grid.viewport()->render(&image);
-  std::vector<double> times;
-  for (int i = 0; i < 41; ++i) {
-    const auto start = Clock::now();
-    grid.viewport()->render(&image);
-    times.push_back(Millis(start));
-  }
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
 }
 
 void PaintAtBothEnds(const std::string& file) {
