@@ -1,5 +1,7 @@
 #include "app/CharacterKindsDialog.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QKeyEvent>
@@ -32,6 +34,8 @@ const KindEntry KindEntries[CharacterKindCount] = {
     {"CheckBoxKindSpaces", u"先頭か末尾にある半角スペース・全角スペース・タブ"},
 };
 
+constexpr int DialogWidth = 480;
+
 }  // namespace
 
 TCharacterKindsDialog::TCharacterKindsDialog(unsigned kinds, QWidget* parent) : QDialog(parent) {
@@ -48,8 +52,12 @@ TCharacterKindsDialog::TCharacterKindsDialog(unsigned kinds, QWidget* parent) : 
     finds->setIndent(24);
     finds->setTextFormat(Qt::PlainText);
     box->setAccessibleDescription(finds->text());
-    layout->addWidget(box);
-    layout->addWidget(finds);
+    // Each box with its text close under it.
+    auto* group = new QVBoxLayout;
+    group->setSpacing(0);
+    group->addWidget(box);
+    group->addWidget(finds);
+    layout->addLayout(group);
     boxes_[k] = box;
   }
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
@@ -59,7 +67,8 @@ TCharacterKindsDialog::TCharacterKindsDialog(unsigned kinds, QWidget* parent) : 
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   layout->addSpacing(8);
   layout->addWidget(buttons);
-  resize(460, sizeHint().height());
+  // Wide enough for each text on a line or two, and no taller than they need.
+  resize(DialogWidth, std::max(heightForWidth(DialogWidth), sizeHint().height()));
 }
 
 unsigned TCharacterKindsDialog::Kinds() const {

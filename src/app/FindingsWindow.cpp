@@ -36,6 +36,7 @@ const QString NotLookedForText = QStringLiteral("（調べていません）");
 // Starting widths: sizing to contents would read every line of the list.
 constexpr int RuleColumnWidths[] = {70, 44, 100, 110, 220, 200};
 constexpr int CharacterColumnWidths[] = {70, 44, 100, 90, 100, 220, 200};
+constexpr int MaxCountLinesShown = 8;
 
 }  // namespace
 
@@ -162,6 +163,11 @@ void TFindingsWindow::ShowCounts() {
     item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
   ListCounts->addTopLevelItems(items);
   ListCounts->resizeColumnToContents(0);
+  // Every count in sight, up to a few lines; the findings take the rest.
+  const int lines = std::min<int>(static_cast<int>(items.size()), MaxCountLinesShown);
+  ListCounts->setMinimumHeight(ListCounts->header()->sizeHint().height() +
+                               lines * std::max(ListCounts->sizeHintForRow(0), 1) +
+                               2 * ListCounts->frameWidth() + 2);
 }
 
 void TFindingsWindow::GoToFinding(int line) {
