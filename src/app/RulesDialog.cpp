@@ -181,8 +181,6 @@ TRulesDialog::TRulesDialog(const std::vector<UnicodeString>& rules, const QStrin
   connect(ButtonDeleteRule, &QPushButton::clicked, this, &TRulesDialog::DeleteRule);
   connect(ButtonRuleUp, &QPushButton::clicked, this, [this] { MoveRule(-1); });
   connect(ButtonRuleDown, &QPushButton::clicked, this, [this] { MoveRule(1); });
-  // Enter in the rule's text adds it rather than closing the dialog.
-  connect(EditRuleText, &QLineEdit::returnPressed, this, &TRulesDialog::AddRule);
 
   auto* form = new QFormLayout;
   const auto labelled = [&](const QString& caption, QWidget* field) {
@@ -359,6 +357,13 @@ void TRulesDialog::accept() {
 }
 
 void TRulesDialog::keyPressEvent(QKeyEvent* event) {
+  // Enter in the rule's boxes adds the rule rather than closing the dialog with OK.
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (enter && (focusWidget() == EditRuleText || focusWidget() == EditRuleArgument)) {
+    AddRule();
+    event->accept();
+    return;
+  }
   if (event->key() == Qt::Key_F1) {
     if (Application* app = Application::Instance()) app->HelpShowContext(HelpContext);
     event->accept();

@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -78,7 +80,11 @@ TEST_F(FindingsDialogsTest, RulesDialogAddsChangesRefusesWrongRulesAndKeepsThemT
     In<QLineEdit>(dialog, "EditRuleArgument")->setText(QStringLiteral("..3"));
     EXPECT_EQ(text->text(), QStringLiteral("B:length=..3"));
     EXPECT_TRUE(error->text().isEmpty());
-    In<QPushButton>(dialog, "ButtonAddRule")->click();
+    // Enter in the rule's text adds it and leaves the dialog open.
+    text->setFocus();
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(text, &enter);
+    EXPECT_TRUE(dialog.isVisible());
     // Choosing a rule shows it in the boxes; another kind changes it.
     auto* list = In<QTreeWidget>(dialog, "ListRules");
     list->setCurrentItem(list->topLevelItem(0));
