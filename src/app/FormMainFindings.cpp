@@ -29,7 +29,7 @@ const QString NoRulesText =
 const QString NoKindsText =
     QStringLiteral("調べる文字の問題の種類がありません。「文字の問題の種類...」で選んでください。");
 const QString NoRowsText = QStringLiteral("検証する行がありません。");
-const QString SetRulesQuestion = QStringLiteral("列の規則を設定しますか？");
+const QString SetRulesQuestion = QStringLiteral("今すぐ設定しますか？");
 const QString RulesSetText = QStringLiteral("列の規則を設定しました（%1 件）。");
 const QString KindsSetText = QStringLiteral("文字の問題の種類を設定しました。");
 
