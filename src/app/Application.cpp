@@ -142,9 +142,9 @@ QString DefaultHelpFile() {
 
 QString HelpTopicFile(const QString& helpFile, int topic) {
   static const char* const pages[] = {
-      "open.html",     "encodings.html", "title.html",       "check.html",
-      "projects.html", "settings.html",  "commandline.html", "norvalis-check.html",
-      "tools.html",    "check-all.html", "views.html",
+      "open.html",     "encodings.html",   "title.html",          "check.html", "projects.html",
+      "settings.html", "commandline.html", "norvalis-check.html", "tools.html", "check-all.html",
+      "views.html",    "rules.html",       "characters.html",
   };
   if (topic < 1 || topic > static_cast<int>(std::size(pages))) return helpFile;
   return QFileInfo(helpFile).dir().filePath(QString::fromLatin1(pages[topic - 1]));

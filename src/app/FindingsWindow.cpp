@@ -36,6 +36,7 @@ const QString NotLookedForText = QStringLiteral("（調べていません）");
 // Starting widths: sizing to contents would read every line of the list.
 constexpr int RuleColumnWidths[] = {70, 44, 100, 110, 220, 200};
 constexpr int CharacterColumnWidths[] = {70, 44, 100, 90, 100, 220, 200};
+constexpr int MaxCountLinesShown = 8;
 
 }  // namespace
 
@@ -97,6 +98,10 @@ TFindingsWindow::TFindingsWindow(Findings::Kind kind, QWidget* parent)
   connect(ButtonCopyFindings, &QPushButton::clicked, this,
           [this] { QApplication::clipboard()->setText(CopyAllText()); });
 
+  ButtonShowFindingRows = new QPushButton(QStringLiteral("見つかった行だけを表示"));
+  ButtonShowFindingRows->setObjectName(QStringLiteral("ButtonShowFindingRows"));
+  connect(ButtonShowFindingRows, &QPushButton::clicked, this, &TFindingsWindow::ShowFindingRows);
+
   auto* splitter = new QSplitter(Qt::Vertical);
   splitter->addWidget(ListCounts);
   splitter->addWidget(ListFindings);
@@ -105,6 +110,7 @@ TFindingsWindow::TFindingsWindow(Findings::Kind kind, QWidget* parent)
   splitter->setChildrenCollapsible(false);
 
   auto* buttons = new QHBoxLayout;
+  buttons->addWidget(ButtonShowFindingRows);
   buttons->addStretch(1);
   buttons->addWidget(ButtonCopyFindings);
 
@@ -129,6 +135,7 @@ void TFindingsWindow::SetFindings(std::shared_ptr<const Findings> findings, cons
   }
   LabelFindingsSummary->setText(summaryText_);
   tableReplaced_ = false;
+  ButtonShowFindingRows->setEnabled(model_->rowCount() > 0);
   ShowCounts();
   if (model_->rowCount() > 0) ListFindings->scrollToTop();
 }
@@ -156,6 +163,11 @@ void TFindingsWindow::ShowCounts() {
     item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
   ListCounts->addTopLevelItems(items);
   ListCounts->resizeColumnToContents(0);
+  // Every count in sight, up to a few lines; the findings take the rest.
+  const int lines = std::min<int>(static_cast<int>(items.size()), MaxCountLinesShown);
+  ListCounts->setMinimumHeight(ListCounts->header()->sizeHint().height() +
+                               lines * std::max(ListCounts->sizeHintForRow(0), 1) +
+                               2 * ListCounts->frameWidth() + 2);
 }
 
 void TFindingsWindow::GoToFinding(int line) {
@@ -167,9 +179,19 @@ void TFindingsWindow::GoToFinding(int line) {
   emit cellRequested(data->Row(i), data->Column(i));
 }
 
+void TFindingsWindow::ShowFindingRows() {
+  const std::shared_ptr<const Findings>& data = model_->Data();
+  if (tableReplaced_ || !data || data->Count() == 0) return;
+  auto rows = std::make_shared<const std::vector<std::uint32_t>>(data->Rows());
+  const QString what = kind_ == Findings::Kind::Rules ? QStringLiteral("規則に合わない値のある行")
+                                                      : QStringLiteral("文字の問題のある行");
+  emit rowsRequested(rows, what + QStringLiteral(": %1 行").arg(Grouped(rows->size())));
+}
+
 void TFindingsWindow::SetTableReplaced() {
   if (tableReplaced_ || !model_->Data()) return;
   tableReplaced_ = true;
+  ButtonShowFindingRows->setEnabled(false);
   LabelFindingsSummary->setText(summaryText_ + QLatin1Char('\n') + TableReplacedText);
 }
 

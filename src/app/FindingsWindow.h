@@ -42,10 +42,14 @@ class TFindingsWindow : public QWidget {
  signals:
   // A finding was double-clicked (or Enter pressed on it): its table row and column.
   void cellRequested(std::int64_t tableRow, std::int64_t column);
+  // The button asks the grid to show only these table rows (ascending), so described.
+  void rowsRequested(std::shared_ptr<const std::vector<std::uint32_t>> rows,
+                     const QString& description);
 
  private:
   void ShowCounts();
   void GoToFinding(int line);
+  void ShowFindingRows();
 
   Findings::Kind kind_;
   TFindingsModel* model_;
@@ -53,6 +57,7 @@ class TFindingsWindow : public QWidget {
   QTreeWidget* ListCounts;
   QTableView* ListFindings;
   QPushButton* ButtonCopyFindings;
+  QPushButton* ButtonShowFindingRows;
   QString summaryText_;
   bool tableReplaced_ = false;
 };

@@ -235,6 +235,9 @@ class TFormMain : public QMainWindow {
   void CreateFindingsActions();
   void ActionCsvCheckRulesExecute();
   void ActionCsvCheckCharactersExecute();
+  // The dialogs of the rules (into the project) and of the character kinds (the settings).
+  void ActionCsvRulesExecute();
+  void ActionCsvCharacterKindsExecute();
   void ShowFindings(const std::shared_ptr<const Findings>& findings, const QString& status);
   // The result windows belong to the table they were made from.
   void FindingsTableReplaced();
@@ -297,6 +300,8 @@ class TFormMain : public QMainWindow {
   QAction* ActionEditCopyShownRows = nullptr;
   TAllColumnsWindow* AllColumnsWindow = nullptr;  // made on first use
   QAction* ActionViewSpecialCharacters = nullptr;
+  QAction* ActionCsvRules = nullptr;
+  QAction* ActionCsvCharacterKinds = nullptr;
   TFindingsWindow* RuleFindingsWindow = nullptr;  // made on first use
   TFindingsWindow* CharacterFindingsWindow = nullptr;
   // The encoding the CSV file is read with: 0 detects it; belongs to the project.

@@ -1,6 +1,6 @@
 // The tasks beside the column check: the project's column rules and the character check, each
-// over every data row on the document's worker, and their result windows; the marks of blanks
-// and control characters in the grid.
+// over every data row on the document's worker, their result windows and the dialogs that set
+// them; the marks of blanks and control characters in the grid.
 
 #include <QAction>
 #include <QCheckBox>
@@ -9,14 +9,16 @@
 #include <QMenu>
 
 #include "app/Application.h"
+#include "app/CharacterKindsDialog.h"
 #include "app/FindingsWindow.h"
 #include "app/FormMain.h"
+#include "app/RulesDialog.h"
 #include "check/CharacterCheck.h"
 #include "check/ColumnRule.h"
 #include "check/RuleCheck.h"
 #include "grid/Document.h"
 #include "grid/GridCsv.h"
-#include "persistence/StringList.h"
+#include "persistence/Config.h"
 
 namespace norvalis {
 
@@ -27,6 +29,9 @@ const QString NoRulesText =
 const QString NoKindsText =
     QStringLiteral("調べる文字の問題の種類がありません。「文字の問題の種類...」で選んでください。");
 const QString NoRowsText = QStringLiteral("検証する行がありません。");
+const QString SetRulesQuestion = QStringLiteral("今すぐ設定しますか？");
+const QString RulesSetText = QStringLiteral("列の規則を設定しました（%1 件）。");
+const QString KindsSetText = QStringLiteral("文字の問題の種類を設定しました。");
 
 QString IgnoredRulesText(const std::vector<RuleError>& ignored) {
   QStringList lines;
@@ -38,11 +43,25 @@ QString IgnoredRulesText(const std::vector<RuleError>& ignored) {
 }  // namespace
 
 void TFormMain::CreateFindingsActions() {
+  const QString csv = QStringLiteral("CSVファイル");
+  ActionCsvRules =
+      MakeAction(this, "ActionCsvRules", csv, QStringLiteral("列の規則..."), QKeySequence(), -1);
+  ActionCsvCharacterKinds = MakeAction(this, "ActionCsvCharacterKinds", csv,
+                                       QStringLiteral("文字の問題の種類..."), QKeySequence(), -1);
+  connect(ActionCsvRules, &QAction::triggered, this,
+          [this] { RunCommand([this] { ActionCsvRulesExecute(); }); });
+  connect(ActionCsvCharacterKinds, &QAction::triggered, this,
+          [this] { RunCommand([this] { ActionCsvCharacterKindsExecute(); }); });
+  // Beside the tasks they set.
+  ui_.MenuCsv->insertAction(ui_.ActionCsvReffer, ActionCsvRules);
+  ui_.MenuCsv->insertAction(ui_.ActionCsvReffer, ActionCsvCharacterKinds);
+
   ActionViewSpecialCharacters =
-      MakeAction(this, "ActionViewSpecialCharacters", QStringLiteral("編集"),
+      MakeAction(this, "ActionViewSpecialCharacters", QStringLiteral("表示"),
                  QStringLiteral("空白と制御文字を表示"), QKeySequence(), -1);
   ActionViewSpecialCharacters->setCheckable(true);
-  MenuEdit->addAction(ActionViewSpecialCharacters);
+  MenuView->addSeparator();
+  MenuView->addAction(ActionViewSpecialCharacters);
   connect(ActionViewSpecialCharacters, &QAction::toggled, this, [this](bool show) {
     grid_->SetShowSpecialCharacters(show);
     session_.Config.ShowSpecialCharacters = show;
@@ -50,15 +69,26 @@ void TFormMain::CreateFindingsActions() {
 }
 
 unsigned TFormMain::CharacterKinds() const {
-  TStringList off;
-  off.SetCommaText(session_.Config.CharacterKindsOff);
-  unsigned kinds = AllCharacterKinds;
-  for (int i = 0; i < off.Count(); ++i) {
-    // A name this program does not know (a later one's) turns nothing off.
-    if (const auto kind = CharacterKindFromName(ToUtf8(off[i])))
-      kinds &= ~(1u << static_cast<unsigned>(*kind));
+  return CharacterKindsOn(session_.Config.CharacterKindsOff);
+}
+
+void TFormMain::ActionCsvRulesExecute() {
+  QStringList columns;
+  if (const std::shared_ptr<const CsvTable> table = Table()) {
+    for (std::uint32_t c = 0; c < table->ColCount(); ++c)
+      columns << ColumnName(c);
   }
-  return kinds;
+  if (!ExecuteRulesDialog(this, session_.Project.Rules, columns)) return;
+  SetStatusText(RulesSetText.arg(session_.Project.Rules.size()));
+}
+
+void TFormMain::ActionCsvCharacterKindsExecute() {
+  if (!ExecuteCharacterKindsDialog(this, session_.Config.CharacterKindsOff)) return;
+  SetStatusText(KindsSetText);
+  // Kept at once, as the general settings are.
+  session_.Config.Save(GetSettingsFilePath(), [this](const UnicodeString& message) {
+    Dialogs::Current().Warning(this, QString::fromStdU16String(message));
+  });
 }
 
 void TFormMain::ActionCsvCheckRulesExecute() {
@@ -68,9 +98,12 @@ void TFormMain::ActionCsvCheckRulesExecute() {
   RuleList list = ParseRuleList(session_.Project.Rules);
   if (list.rules.empty()) {
     const QString ignored = IgnoredRulesText(list.ignored);
-    Dialogs::Current().Warning(this,
-                               ignored.isEmpty() ? NoRulesText : NoRulesText + u'\n' + ignored);
+    const QString text = ignored.isEmpty() ? NoRulesText : NoRulesText + u'\n' + ignored;
     SetStatusText(NoRulesText);
+    // The way to the dialog the message names, and back to the task once there are rules.
+    if (!Dialogs::Current().Question(this, text + u'\n' + SetRulesQuestion)) return;
+    ActionCsvRulesExecute();
+    if (!ParseRuleList(session_.Project.Rules).rules.empty()) ActionCsvCheckRulesExecute();
     return;
   }
   auto findings = std::make_shared<Findings>();
@@ -141,6 +174,11 @@ void TFormMain::ShowFindings(const std::shared_ptr<const Findings>& findings,
             [this](std::int64_t row, std::int64_t column) {
               RunCommand([&] { GoToTableCell(row, column); });
             });
+    connect(
+        window, &TFindingsWindow::rowsRequested, this,
+        [this](std::shared_ptr<const std::vector<std::uint32_t>> rows, const QString& description) {
+          RunCommand([&] { ShowRows(std::move(rows), description); });
+        });
   }
   window->SetFindings(findings, ui_.EditFilename->text(), status);
   window->show();

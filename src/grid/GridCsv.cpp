@@ -317,8 +317,8 @@ void TGridCsv::DrawCell(QPainter& painter, int col, std::int64_t row, const QRec
   painter.setClipRect(textRect);
   if (col >= FixedCols() && row != 0) {
     if (showSpecialCharacters_ && SpecialCharacterMarks::Has(text)) {
-      QColor mark = painter.pen().color();
-      mark.setAlpha(150);
+      // A colour of their own, so a mark is never taken for a character of the text.
+      const QColor mark = highlightText ? QColor(255, 224, 130) : QColor(0, 128, 170);
       SpecialCharacterMarks::Draw(painter, textRect, text, mark);
       return;
     }

@@ -83,7 +83,14 @@ class LinePainter {
     painter_.setPen(QPen(mark_, 1));
     painter_.setBrush(Qt::NoBrush);
     if (c == u' ') {
-      painter_.fillRect(QRect(x_ + space_ / 2 - 1, middle - 1, 2, 2), mark_);
+      // An open box on the baseline, not a dot: a dot at mid-height reads as the middle dot
+      // (・ or ･) that Japanese names hold.
+      const int left = x_;
+      const int right = x_ + space_ - 1;
+      const int bottom = baseline_;
+      painter_.drawLine(left, bottom, right, bottom);
+      painter_.drawLine(left, bottom - 2, left, bottom);
+      painter_.drawLine(right, bottom - 2, right, bottom);
       x_ += space_;
     } else if (c == IdeographicSpace) {
       const int height = std::max(4, metrics_.ascent() * 2 / 3);

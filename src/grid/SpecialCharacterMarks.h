@@ -9,7 +9,7 @@ class QPainter;
 
 namespace norvalis {
 
-// Visible marks for what a cell shows as nothing, as text editors draw them: a dot for a
+// Visible marks for what a cell shows as nothing, as text editors draw them: an open box for a
 // half-width space, a box for a full-width space, an arrow for a tab, a bent arrow at each
 // line feed, and the name of a control character (NUL, ESC, 85, …) in a small dark box.
 namespace SpecialCharacterMarks {

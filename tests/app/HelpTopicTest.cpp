@@ -13,8 +13,10 @@
 
 #include "app/AllColumnsWindow.h"
 #include "app/Application.h"
+#include "app/CharacterKindsDialog.h"
 #include "app/HelpWindow.h"
 #include "app/FormMain.h"
+#include "app/RulesDialog.h"
 
 namespace norvalis {
 namespace {
@@ -30,7 +32,7 @@ TEST(HelpTopics, NumbersFollowTheTableOfContents) {
   const QRegularExpression link(QStringLiteral("<li><a href=\"([^\"]+)\""));
   for (const QRegularExpressionMatch& m : link.globalMatch(text))
     linked << m.captured(1);
-  ASSERT_EQ(linked.size(), 11);
+  ASSERT_EQ(linked.size(), 13);
   for (int topic = 1; topic <= linked.size(); ++topic) {
     SCOPED_TRACE(topic);
     const QString page = HelpTopicFile(Contents, topic);
@@ -38,7 +40,12 @@ TEST(HelpTopics, NumbersFollowTheTableOfContents) {
     EXPECT_TRUE(QFileInfo(page).isFile());
   }
   EXPECT_EQ(QFileInfo(HelpTopicFile(Contents, 6)).fileName(), QStringLiteral("settings.html"));
-  for (int unknown : {0, 12, -1})
+  // F1 in each dialog opens its page.
+  EXPECT_EQ(QFileInfo(HelpTopicFile(Contents, TRulesDialog::HelpContext)).fileName(),
+            QStringLiteral("rules.html"));
+  EXPECT_EQ(QFileInfo(HelpTopicFile(Contents, TCharacterKindsDialog::HelpContext)).fileName(),
+            QStringLiteral("characters.html"));
+  for (int unknown : {0, 14, -1})
     EXPECT_EQ(HelpTopicFile(Contents, unknown), Contents);
 }
 
