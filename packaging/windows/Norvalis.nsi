@@ -34,6 +34,7 @@ VIAddVersionKey /LANG=1041 "CompanyName" "Kestrune"
 VIAddVersionKey /LANG=1041 "FileDescription" "Norvalis のインストーラー"
 VIAddVersionKey /LANG=1041 "FileVersion" "${FILE_VERSION}"
 VIAddVersionKey /LANG=1041 "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=1041 "LegalCopyright" "Kestrune"
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"

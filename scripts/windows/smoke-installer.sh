@@ -58,8 +58,14 @@ actual=$(wine "$installed/norvalis-check.exe" --dump "$csv" </dev/null 2>&1) ||
   fail "norvalis-check.exe failed: $actual"
 [ "$expected" = "$actual" ] || fail "norvalis-check.exe --dump differs from Linux on $csv"
 
-# The window on the file: its first row, copied to the clipboard, is the file's first line.
-wine "$installed/norvalis.exe" "$csv" </dev/null >"$work/norvalis.log" 2>&1 &
+# The window where the settings put it (read from %APPDATA%), on the file named as Windows names
+# it: the row it copies to the clipboard is a
+# line of the file.
+settings="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Kestrune/Norvalis"
+mkdir -p "$settings"
+printf '[STARTUP]\r\nWindowPositionRestore=1\r\nWindowPositionLeft=16\r\nWindowPositionTop=16\r\nWindowPositionRight=960\r\nWindowPositionBottom=600\r\nWindowState=0\r\n' \
+  >"$settings/Norvalis.ini"
+wine "$installed/norvalis.exe" "Z:${csv//\//\\}" </dev/null >"$work/norvalis.log" 2>&1 &
 program=$!
 window=
 for _ in $(seq 120); do
@@ -79,19 +85,26 @@ done
 [ -n "$copied" ] || fail "norvalis.exe copied no row: the file did not load"
 printf '%s\n' "$lines" | grep -qxF -- "$copied" || fail "the copied row is not a line of the file: $copied"
 sleep 1
-import -window root "$shot"
+eval "$(xdotool getwindowgeometry --shell "$window")"
+import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$shot"
 kill -0 "$program" 2>/dev/null || fail "norvalis.exe ended"
-kill "$program" 2>/dev/null || true
+# Closed as a user closes it, it writes its settings.
+xdotool windowfocus --sync "$window" key alt+F4 2>/dev/null || true
+for _ in $(seq 40); do kill -0 "$program" 2>/dev/null || break; sleep 0.5; done
+if kill -0 "$program" 2>/dev/null; then
+  wine taskkill /f /im norvalis.exe >/dev/null 2>&1 || true
+  fail "norvalis.exe did not close"
+fi
 program=
 echo "norvalis.exe showed $(basename "$csv"), a row copied from it equals the file's; screenshot $shot"
 
 # Uninstalling leaves the user's settings.
-settings="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Kestrune/Norvalis"
-mkdir -p "$settings"
-[ -f "$settings/Norvalis.ini" ] || printf '[General]\r\n' >"$settings/Norvalis.ini"
-wine "$installed/uninstall.exe" /S '_?=C:\Program Files\Norvalis' </dev/null >/dev/null 2>&1 ||
-  fail "the silent uninstall failed"
-left=$(cd "$installed" 2>/dev/null && find . -type f ! -name uninstall.exe | head -3)
-[ -z "$left" ] || fail "the uninstaller left $left"
+grep -q '^\[SYSTEM\]' "$settings/Norvalis.ini" || fail "norvalis.exe wrote no settings to %APPDATA%\\Kestrune\\Norvalis"
+# It copies itself away and runs from there (_?= would need a path without spaces), so it is
+# waited for by what it removes.
+wine "$installed/uninstall.exe" /S </dev/null >/dev/null 2>&1 || fail "the silent uninstall failed"
+for _ in $(seq 120); do [ -e "$installed/norvalis.exe" ] || break; sleep 0.5; done
+sleep 1
+[ ! -e "$installed" ] || fail "the uninstaller left $(find "$installed" | head -3)"
 [ -f "$settings/Norvalis.ini" ] || fail "the uninstaller removed the user's settings"
 echo "uninstalled; the settings stay"
