@@ -11,7 +11,12 @@ build=$(realpath -m "${1:?the build folder}")
 options=(-DNORVALIS_GUI=$gui)
 if [ $gui = ON ]; then
   bash "$root/scripts/windows/build-qt.sh"
-  options+=(-DNORVALIS_QT_PREFIX="$(bash "$root/scripts/windows/build-qt.sh" --print-prefix)")
+  qt=$(bash "$root/scripts/windows/build-qt.sh" --print-prefix)
+  # Qt's Japanese texts where Qt looks for them: qttranslations is not cross-built, and a .qm
+  # file is the same on every system (Debian's qt6-translations-l10n, the same release).
+  mkdir -p "$qt/translations"
+  cp -u /usr/share/qt6/translations/qtbase_ja.qm "$qt/translations/"
+  options+=(-DNORVALIS_QT_PREFIX="$qt")
 fi
 # PCRE2 for the regex rule, built once into the user's cache.
 bash "$root/scripts/windows/build-pcre2.sh"

@@ -45,9 +45,9 @@ while :; do
   [ "$added" = 1 ] || break
 done
 
-# Qt's own texts in Japanese (the same release's, from Debian: qttranslations is not built).
+# Qt's own texts in Japanese (build.sh puts Debian's beside the cross-built Qt).
 mkdir -p "$stage/translations"
-cp /usr/share/qt6/translations/qtbase_ja.qm "$stage/translations/"
+cp "$qt/translations/qtbase_ja.qm" "$stage/translations/"
 printf '[Paths]\r\nPrefix = .\r\nPlugins = .\r\nTranslations = translations\r\n' >"$stage/qt.conf"
 cp -r "$root/resources/help" "$stage/help"
 
