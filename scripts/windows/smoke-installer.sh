@@ -3,7 +3,8 @@
 # would: norvalis-check.exe on a Shift_JIS file must print what the Linux norvalis-check prints,
 # and norvalis.exe, started on that file under Xvfb, must show it: the row it copies to the
 # clipboard must be a line of the file (decoded by iconv). The uninstaller must remove the
-# programs and leave the user's settings. A screenshot of the window goes to SCREENSHOT.
+# programs and leave the user's settings, and an install for the current user alone goes to the
+# user's folders and registry and out again. A screenshot of the window goes to SCREENSHOT.
 #   scripts/windows/smoke-installer.sh SETUP LINUX_NORVALIS_CHECK [SCREENSHOT]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -108,3 +109,18 @@ sleep 1
 [ ! -e "$installed" ] || fail "the uninstaller left $(find "$installed" | head -3)"
 [ -f "$settings/Norvalis.ini" ] || fail "the uninstaller removed the user's settings"
 echo "uninstalled; the settings stay"
+
+# For the current user only: into the user's programs folder and the user's part of the
+# registry, and out again.
+wine "$setup" /S /CurrentUser </dev/null >/dev/null 2>&1 || fail "the install for the current user failed"
+mine="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/Programs/Norvalis"
+[ -f "$mine/norvalis.exe" ] || fail "the install for the current user is not in %LOCALAPPDATA%\\Programs"
+wine reg query 'HKCU\Software\Classes\.NVS' 2>/dev/null | grep -q Norvalis.Project ||
+  fail "the .NVS file type is not registered for the current user"
+wine reg query 'HKLM\Software\Classes\.NVS' >/dev/null 2>&1 && fail "the current user's install wrote HKLM"
+wine "$mine/uninstall.exe" /CurrentUser /S </dev/null >/dev/null 2>&1 || fail "its uninstall failed"
+for _ in $(seq 120); do [ -e "$mine/norvalis.exe" ] || break; sleep 0.5; done
+sleep 1
+[ ! -e "$mine" ] || fail "the current user's uninstall left $(find "$mine" | head -3)"
+wine reg query 'HKCU\Software\Classes\.NVS' >/dev/null 2>&1 && fail "the current user's file type stayed"
+echo "installed and uninstalled for the current user"
