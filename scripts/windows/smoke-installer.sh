@@ -78,7 +78,7 @@ done
 lines=$(iconv -f CP932 -t UTF-8 "$csv" | tr -d '\r"' | tr ',' '\t')
 copied=
 for _ in $(seq 60); do
-  xdotool windowfocus --sync "$window" key ctrl+shift+c 2>/dev/null || true
+  timeout 5 xdotool windowfocus --sync "$window" key ctrl+shift+c 2>/dev/null || true
   copied=$(timeout 5 xclip -o -selection clipboard 2>/dev/null | tr -d '\r' || true)
   [ -n "$copied" ] && break
   sleep 0.5
@@ -90,7 +90,7 @@ eval "$(xdotool getwindowgeometry --shell "$window")"
 import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$shot"
 kill -0 "$program" 2>/dev/null || fail "norvalis.exe ended"
 # Closed as a user closes it, it writes its settings.
-xdotool windowfocus --sync "$window" key alt+F4 2>/dev/null || true
+timeout 5 xdotool windowfocus --sync "$window" key alt+F4 2>/dev/null || true
 for _ in $(seq 40); do kill -0 "$program" 2>/dev/null || break; sleep 0.5; done
 if kill -0 "$program" 2>/dev/null; then
   wine taskkill /f /im norvalis.exe >/dev/null 2>&1 || true
