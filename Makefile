@@ -4,6 +4,7 @@ BUILD_SAN  ?= build-sanitize
 BUILD_BENCH?= build-bench
 BUILD_FUZZ ?= build-fuzz
 BUILD_WINDOWS ?= build-windows
+VERSION    := $(shell sed -n 's/^project.Norvalis VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 FUZZ_SECONDS ?= 60
 # How long `make test` runs each fuzz target: enough to catch one that rotted.
 FUZZ_SMOKE_SECONDS ?= 5
@@ -13,7 +14,8 @@ LAUNCHER   := $(if $(shell command -v ccache 2>/dev/null),-DCMAKE_CXX_COMPILER_L
 EXAMPLE    ?= examples/shiftjis_quoted.csv
 
 .PHONY: all setup setup-fuzz configure build run test test-normal test-sanitize test-fuzz \
-        format-check format bench package fuzz clean setup-windows test-windows-cli
+        format-check format bench package fuzz clean setup-windows windows test-windows \
+        test-windows-cli
 
 all: build
 
@@ -56,11 +58,25 @@ test-sanitize: setup
 	cd $(BUILD_SAN) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
 	  UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j2
 
-# The core, norvalis-check.exe and the core tests cross-built for Windows and run under Wine; the
-# Windows --dump of every file in tests/data and examples must equal the Linux one.
+# NorvalisSetup-$(VERSION).exe in $(BUILD_WINDOWS): the programs cross-built with mingw-w64
+# against Qt for Windows (built once into ~/.cache/norvalis, about 25 minutes on two cores).
+windows: setup-windows
+	bash scripts/windows/build.sh $(BUILD_WINDOWS)
+	bash scripts/windows/make-installer.sh $(BUILD_WINDOWS) $(BUILD_WINDOWS)
+
+# Every test program of the Windows build under Wine, norvalis-check.exe --dump equal to Linux on
+# every file of tests/data and examples, and the installer's smoke run.
+test-windows: windows configure
+	cmake --build $(BUILD) --target norvalis-check
+	bash scripts/windows/test-windows.sh $(BUILD_WINDOWS) $(BUILD)/cli/norvalis-check
+	bash scripts/windows/smoke-installer.sh $(BUILD_WINDOWS)/NorvalisSetup-$(VERSION).exe \
+	  $(BUILD)/cli/norvalis-check
+
+# The headless part alone, without Qt: the core, norvalis-check.exe and the core tests.
 test-windows-cli: setup-windows configure
 	cmake --build $(BUILD) --target norvalis-check
-	bash scripts/windows/test-cli.sh $(BUILD_WINDOWS) $(BUILD)/cli/norvalis-check
+	bash scripts/windows/build.sh --cli-only $(BUILD_WINDOWS)-cli
+	bash scripts/windows/test-windows.sh $(BUILD_WINDOWS)-cli $(BUILD)/cli/norvalis-check
 
 # Every fuzz target built with clang and run for a few seconds.
 test-fuzz: setup-fuzz
@@ -90,4 +106,4 @@ fuzz: setup-fuzz
 	BUILD_FUZZ=$(BUILD_FUZZ) FUZZ_SECONDS=$(FUZZ_SECONDS) bash scripts/run-fuzz.sh
 
 clean:
-	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_BENCH) $(BUILD_FUZZ) $(BUILD_WINDOWS)
+	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_BENCH) $(BUILD_FUZZ) $(BUILD_WINDOWS) $(BUILD_WINDOWS)-cli

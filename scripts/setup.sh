@@ -19,7 +19,9 @@ for option in "$@"; do
     --fuzz) packages+=(clang libclang-rt-14-dev) ;;
     # The Windows cross-build of the core and its tests under Wine; GoogleTest from its sources.
     # Qt for Windows is built from the qt6-base source package (scripts/windows/build-qt.sh).
-    --windows) packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest nsis fonts-wine imagemagick) ;;
+    # xdotool and xclip drive the installed window under Xvfb in the smoke test.
+    --windows) packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest nsis fonts-wine imagemagick
+                          xdotool xclip) ;;
   esac
 done
 

@@ -179,7 +179,8 @@ std::string_view CsvTable::RawCell(std::uint32_t row, std::uint32_t col) const {
 void CsvTable::RawCells(std::uint32_t row, std::vector<std::string_view>& cells) const {
   cells.assign(ColCount(), std::string_view());
   if (row >= RowCount()) return;
-  thread_local std::vector<Field> fields;
+  std::vector<Field> fields;
+  fields.reserve(ColCount());
   CsvIndex::LocateFields(source_, CsvIndex::RowUnits(source_, index_, row), ColCount(), fields);
   for (std::size_t col = 0; col < fields.size(); ++col)
     cells[col] = CsvIndex::RawUnits(source_, fields[col]);

@@ -254,16 +254,19 @@ bool keptByDialect(char16_t unit) {
 }
 
 // The dialect over decoded units, up to the LF that ends a row: the text of field col goes to
-// *cell(col), and the cut stops where cell gives null.
+// *cell(col), and the cut stops where cell gives null. The cell that is over (the string units
+// views, when given) is written in place: a cell's text is never longer than its units, so the
+// writing stays behind the reading.
 template <class Cell>
-void cutUnits(std::u16string_view units, Cell cell) {
+void cutUnits(std::u16string_view units, Cell cell, UnicodeString* over = nullptr) {
   std::size_t col = 0;
+  std::size_t written = 0;
   UnicodeString* out = cell(col);
   bool atFieldStart = true;
   bool quoted = false;
   bool inside = false;
   for (const char16_t unit : units) {
-    if (out == nullptr) return;
+    if (out == nullptr) break;
     if (!keptByDialect(unit)) continue;
     if (atFieldStart) {
       quoted = unit == Quote;
@@ -271,34 +274,41 @@ void cutUnits(std::u16string_view units, Cell cell) {
     }
     if (quoted && unit == Quote) inside = !inside;
     if (!inside && (unit == Comma || unit == Lf)) {
-      if (unit == Lf) return;
+      if (unit == Lf) break;
       out = cell(++col);
       atFieldStart = true;
       continue;
     }
     // The quote that opens a field, and one that closes its quotes, add nothing.
-    if (!(quoted && unit == Quote && (atFieldStart || !inside))) *out += unit;
+    if (!(quoted && unit == Quote && (atFieldStart || !inside))) {
+      if (out == over)
+        (*over)[written++] = unit;
+      else
+        *out += unit;
+    }
     atFieldStart = false;
   }
+  if (over != nullptr) over->resize(written);
 }
 
-// One field's decoded units to its cell text: dropped units out, quotes resolved.
-void cutField(std::u16string_view units, UnicodeString& out) {
+// A field's decoded units to its cell text, in place: dropped units out, quotes resolved.
+void cutField(UnicodeString& text) {
   // Most fields are unquoted and drop nothing: their units are their text.
   std::size_t start = 0;
-  while (start < units.size() && !keptByDialect(units[start]))
+  while (start < text.size() && !keptByDialect(text[start]))
     ++start;
-  if (start < units.size() && units[start] != Quote) {
+  if (start < text.size() && text[start] != Quote) {
     std::size_t end = start;
-    while (end < units.size() && keptByDialect(units[end]))
+    while (end < text.size() && keptByDialect(text[end]))
       ++end;
-    if (end == units.size()) {
-      out.append(units.substr(start));
+    if (end == text.size()) {
+      text.erase(0, start);
       return;
     }
   }
   // A field holds no separator outside its quotes, or it would have ended there.
-  cutUnits(units, [&out](std::size_t col) { return col == 0 ? &out : nullptr; });
+  cutUnits(
+      text, [&text](std::size_t col) { return col == 0 ? &text : nullptr; }, &text);
 }
 
 }  // namespace
@@ -383,21 +393,24 @@ void DecodeField(const Source& source, Field field, UnicodeString& out) {
   if (!field.present) return;
   const bool atEnd = source.trailingReplacement && field.end == source.units;
   if (field.begin == field.end && !atEnd) return;
-  // Reused: decoding a cell then costs no allocation of its own.
-  thread_local UnicodeString units;
-  decodeUnits(source, field, units);
-  cutField(units, out);
+  // Decoded into out and cut there: a cell costs no allocation once out has room. (No
+  // thread_local scratch: mingw's emulated TLS frees it before its destructor runs.)
+  decodeUnits(source, field, out);
+  cutField(out);
 }
 
 void DecodeRow(const Source& source, Field row, std::vector<UnicodeString>& cells) {
   for (UnicodeString& cell : cells)
     cell.clear();
   if (cells.empty()) return;
-  // The whole row in one decoding: delimiters stand for themselves and decoding starts afresh
-  // after each, so this is the fields' decodings back to back.
-  thread_local UnicodeString units;
+  // The whole row in one decoding, into the first cell, which is then cut in place: delimiters
+  // stand for themselves and decoding starts afresh after each, so this is the fields'
+  // decodings back to back.
+  UnicodeString& units = cells.front();
   decodeUnits(source, row, units);
-  cutUnits(units, [&cells](std::size_t col) { return col < cells.size() ? &cells[col] : nullptr; });
+  cutUnits(
+      units, [&cells](std::size_t col) { return col < cells.size() ? &cells[col] : nullptr; },
+      &units);
 }
 
 }  // namespace norvalis::CsvIndex

@@ -35,6 +35,14 @@ void FileTesting::SetOpenFunction(OpenFunction open) {
   openFunction = open != nullptr ? open : systemOpen;
 }
 
+bool FileTesting::MakeFifo(const std::string& path) {
+  return ::mkfifo(path.c_str(), 0600) == 0;
+}
+
+bool FileTesting::MakeSymbolicLink(const std::string& target, const std::string& path) {
+  return ::symlink(target.c_str(), path.c_str()) == 0;
+}
+
 File::~File() {
   if (IsOpen()) ::close(descriptor(handle_));
 }

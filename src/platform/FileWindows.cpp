@@ -30,6 +30,17 @@ void FileTesting::SetOpenFunction(OpenFunction open) {
   openFunction = open;
 }
 
+bool FileTesting::MakeFifo(const std::string&) {
+  return false;
+}
+
+bool FileTesting::MakeSymbolicLink(const std::string& target, const std::string& path) {
+  // SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE: developer mode needs no administrator.
+  constexpr DWORD Unprivileged = 0x2;
+  return CreateSymbolicLinkW(windows::Widen(path).c_str(), windows::Widen(target).c_str(),
+                             Unprivileged) != 0;
+}
+
 File::~File() {
   closeHandle(handle_, owned_);
 }

@@ -113,7 +113,7 @@ std::string folderOfCsidl(int csidl) {
 
 }  // namespace
 
-std::string ShellFolderPath(int csidl) {
+std::string SystemShellFolderPath(int csidl) {
   return folderOfCsidl(csidl);
 }
 

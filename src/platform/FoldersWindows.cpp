@@ -23,7 +23,7 @@ std::string knownFolder(REFKNOWNFOLDERID id) {
 
 }  // namespace
 
-std::string ShellFolderPath(int csidl) {
+std::string SystemShellFolderPath(int csidl) {
   switch (csidl) {
     case 0x1A:  // CSIDL_APPDATA
       return knownFolder(FOLDERID_RoamingAppData);

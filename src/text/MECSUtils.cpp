@@ -4,7 +4,6 @@
 #include <array>
 #include <cstddef>
 #include <cstring>
-#include <memory>
 #include <optional>
 #include <string>
 
@@ -39,16 +38,17 @@ template <class Step>
 void appendInBlocks(std::string_view bytes, MappingFix fix, UnicodeString& out, Step step) {
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
   const std::size_t n = bytes.size();
-  // One buffer per thread: a cell is decoded on its own, thousands of times a second.
-  thread_local const auto buffer = std::make_unique_for_overwrite<char16_t[]>(BlockUnits);
+  // One buffer per thread: a cell is decoded on its own, thousands of times a second. A plain
+  // array, as mingw's emulated TLS frees storage before a destructor would run.
+  thread_local char16_t buffer[BlockUnits];
   std::size_t i = 0;
   while (i < n) {
     const std::size_t blockEnd = std::min(n, i + BlockBytes);
-    char16_t* d = buffer.get();
+    char16_t* d = buffer;
     while (i < blockEnd)
       step(p, n, blockEnd, i, d);
-    fixBlock(buffer.get(), d, fix);
-    out.append(buffer.get(), static_cast<std::size_t>(d - buffer.get()));
+    fixBlock(buffer, d, fix);
+    out.append(buffer, static_cast<std::size_t>(d - buffer));
   }
 }
 

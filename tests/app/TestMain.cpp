@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <QtGlobal>
 
 #include "app/Application.h"
+#include "platform/Folders.h"
 
 namespace {
 
@@ -13,6 +15,16 @@ QtMessageHandler defaultHandler = nullptr;
 void QuietOffscreen(QtMsgType type, const QMessageLogContext& context, const QString& message) {
   if (message.startsWith(QLatin1String("This plugin does not support"))) return;
   defaultHandler(type, context, message);
+}
+
+// The settings folder is the one XDG_CONFIG_HOME names on every system, so the tests can move it
+// (Windows asks the shell for it, not the environment).
+std::string testShellFolder(int csidl) {
+  constexpr int kCsidlAppData = 0x1A;
+  const QString home = qEnvironmentVariable("XDG_CONFIG_HOME");
+  if (csidl != kCsidlAppData || home.isEmpty())
+    return norvalis::platform::SystemShellFolderPath(csidl);
+  return QDir::toNativeSeparators(home).toStdString();
 }
 
 }  // namespace
@@ -27,6 +39,7 @@ int main(int argc, char** argv) {
   QTemporaryDir settingsHome;
   if (!settingsHome.isValid()) return 1;
   qputenv("XDG_CONFIG_HOME", settingsHome.path().toUtf8());
+  norvalis::platform::FoldersTesting::SetShellFolderFunction(testShellFolder);
   norvalis::Application app(argc, argv);
   // A test that closes its window must not end the event loops of the tests after it.
   app.setQuitOnLastWindowClosed(false);

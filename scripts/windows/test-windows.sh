@@ -1,40 +1,19 @@
 #!/usr/bin/env bash
-# Cross-builds the core, norvalis-check.exe and the core tests for Windows with mingw-w64, runs
-# the tests under Wine, and checks that norvalis-check.exe --dump prints what the Linux
-# norvalis-check prints for every file of tests/data and examples.
-#   scripts/windows/test-cli.sh BUILD_WINDOWS LINUX_NORVALIS_CHECK
+# Runs the tests of a Windows build (scripts/windows/build.sh) under Wine: every test program
+# (the window's with the offscreen platform), then checks that norvalis-check.exe --dump prints
+# what the Linux norvalis-check prints for every file of tests/data and examples.
+#   scripts/windows/test-windows.sh BUILD_WINDOWS LINUX_NORVALIS_CHECK
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-build=$(realpath -m "${1:-$root/build-windows}")
+build=$(realpath "${1:?the Windows build}")
 linux_check=$(realpath "${2:?the Linux norvalis-check}")
-launcher=()
-if command -v ccache >/dev/null; then
-  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
-fi
 
-# PCRE2 for the regex rule, built once into the user's cache.
-bash "$root/scripts/windows/build-pcre2.sh"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/windows/mingw-w64-x86_64.cmake" \
-  -DNORVALIS_PCRE2_PREFIX="$(bash "$root/scripts/windows/build-pcre2.sh" --print-prefix)" \
-  -DNORVALIS_GUI=OFF -DNORVALIS_WERROR=ON "${launcher[@]}"
-cmake --build "$build"
-
-# A prefix of the build's own. Wine's services inherit the output of the first program that
-# starts them, so they are started here with their output sent away, or ctest would wait for
-# them after every test.
-export WINEPREFIX="$build/wine-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  wine wineboot -i </dev/null >/dev/null 2>&1
-  "$wineserver" -w
-fi
-# A server left running from before would make -p fail.
-"$wineserver" -k 2>/dev/null || true
-"$wineserver" -w
-"$wineserver" -p
-trap '"$wineserver" -k 2>/dev/null || true' EXIT
-wine wineboot </dev/null >/dev/null 2>&1
+. "$root/scripts/windows/wine-prefix.sh"
+wine_start "$build/wine-prefix"
+trap wine_stop EXIT
+# The Windows programs run as the build's emulator runs them (with its DLLs on WINEPATH).
+qt=$(sed -n 's/^NORVALIS_QT_PREFIX:[A-Z]*=//p' "$build/CMakeCache.txt")
+run_windows() { "$root/scripts/windows/wine-exec.sh" ${qt:+"--qt=$qt"} "$@"; }
 
 (cd "$build" && ctest --output-on-failure -j2)
 
@@ -49,11 +28,11 @@ compare() {  # file, then how the Windows program reads it: "name", "stdin" or "
   expected=$("$linux_check" --dump "$1" 2>/dev/null)
   expected_code=$?
   if [ "$2" = stdin ]; then
-    actual=$(wine "$exe" --dump - 2>/dev/null <"$1")
+    actual=$(run_windows "$exe" --dump - 2>/dev/null <"$1")
   elif [ "$2" = pipe ]; then
-    actual=$(cat "$1" | wine "$exe" --dump - 2>/dev/null)
+    actual=$(cat "$1" | run_windows "$exe" --dump - 2>/dev/null)
   else
-    actual=$(wine "$exe" --dump "$1" 2>/dev/null </dev/null)
+    actual=$(run_windows "$exe" --dump "$1" 2>/dev/null </dev/null)
   fi
   actual_code=$?
   set -e
@@ -76,7 +55,7 @@ compare examples/eucjp.csv stdin
 compare tests/data/text/iso2022jp_head.txt pipe
 # The system's words for an error come in Japanese, as the program's own do (the C runtime's
 # are English only).
-missing_text=$(wine "$exe" --dump 'Z:\nonexistent\missing.csv' 2>&1 >/dev/null </dev/null || true)
+missing_text=$(run_windows "$exe" --dump 'Z:\nonexistent\missing.csv' 2>&1 >/dev/null </dev/null || true)
 if ! printf '%s' "${missing_text#*開けません。}" | LC_ALL=C.UTF-8 grep -qP '[\x{3040}-\x{30FF}\x{4E00}-\x{9FFF}]'; then
   echo "the system's text for a missing file is not Japanese: $missing_text"
   failures=$((failures + 1))
