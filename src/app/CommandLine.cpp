@@ -100,7 +100,7 @@ QString PastedFileName(const QString& text) {
   }
   if (name.startsWith(QStringLiteral("file://"), Qt::CaseInsensitive)) {
     const QUrl url(name);
-    if (url.isLocalFile()) return url.toLocalFile();
+    if (url.isLocalFile()) return QDir::toNativeSeparators(url.toLocalFile());
   }
   if (name.startsWith(QStringLiteral("~/"))) return QDir::homePath() + name.mid(1);
   return name;

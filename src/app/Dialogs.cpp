@@ -3,6 +3,7 @@
 #include <utility>
 
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -108,7 +109,7 @@ std::optional<QString> QtDialogs::ExecuteFileDialog(QWidget* parent, const TFile
   if (fileDialog.exec() != QDialog::Accepted) return std::nullopt;
   const QStringList files = fileDialog.selectedFiles();
   if (files.isEmpty()) return std::nullopt;
-  return files.first();
+  return QDir::toNativeSeparators(files.first());
 }
 
 int QtDialogs::Exec(QDialog& dialog) {

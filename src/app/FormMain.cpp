@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDragEnterEvent>
@@ -528,7 +529,8 @@ void TFormMain::dropEvent(QDropEvent* event) {
   QString project;
   QString csv;
   for (const QUrl& url : data->urls()) {
-    const QString path = url.toLocalFile();
+    // The name is shown and kept in the project as the system writes it ("\\" on Windows).
+    const QString path = QDir::toNativeSeparators(url.toLocalFile());
     if (project.isEmpty() && TCommandLine::IsProjectFile(path)) project = path;
     if (csv.isEmpty() && TCommandLine::IsCsvFile(path)) csv = path;
   }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QLineEdit>
@@ -278,9 +279,14 @@ TEST_F(StartupTest, DroppedFilesOpenAsTheirKindOrAreRefused) {
     QString project;
   };
   const Case cases[] = {
-      {"a CSV file", {text, csv}, true, csv, {}},
-      {"CSV extension in any case", {upper}, true, upper, {}},
-      {"the first project file wins", {csv, first, second}, true, csv, first},
+      {"a CSV file", {text, csv}, true, QDir::toNativeSeparators(csv), {}},
+      {"CSV extension in any case", {upper}, true, QDir::toNativeSeparators(upper), {}},
+      // The CSV file's name as the project holds it.
+      {"the first project file wins",
+       {csv, first, second},
+       true,
+       csv,
+       QDir::toNativeSeparators(first)},
       {"other files", {text}, false, {}, {}},
   };
   Start();
