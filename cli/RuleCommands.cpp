@@ -21,10 +21,10 @@ UnicodeString columnName(std::uint32_t col) {
   return letters.empty() ? FromUtf8(std::to_string(std::uint64_t{col} + 1)) : letters;
 }
 
-void putNumber(Output& out, long long n) {
+void appendNumber(std::string& text, long long n) {
   char digits[24];
   const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
-  out.Put(std::string_view(digits, static_cast<std::size_t>(end - digits)));
+  text.append(digits, end);
 }
 
 // Rules of the command line are a usage error when wrong; a project's wrong rule is said and
@@ -132,17 +132,29 @@ int RunRules(const Options& o) {
   } else if (noRows) {
     out.Line(ToUtf8(RuleStatusText(result)));
   } else {
-    for (const RuleFinding& finding : result.findings) {
-      const ColumnRule& rule = rules[finding.rule];
-      putNumber(out, finding.RowNumber());
-      out.Put('\t');
-      out.TsvField(columnName(rule.column));
-      out.Put('\t');
-      out.TsvField(rule.ruleText);
-      out.Put('\t');
-      out.TsvField(table.Cell(finding.row, rule.column));
-      out.Put('\n');
+    // Per rule, what comes between the row and the value.
+    std::vector<std::string> middles;
+    for (const ColumnRule& rule : rules) {
+      std::string middle;
+      AppendTsvFieldUtf8(columnName(rule.column), middle);
+      middle += '\t';
+      AppendTsvFieldUtf8(rule.ruleText, middle);
+      middle += '\t';
+      middles.push_back(std::move(middle));
     }
+    std::vector<TsvCells> cells(FormatThreads(), TsvCells(table));
+    PutInOrder(out, result.findings.size(),
+               [&](unsigned t, std::size_t begin, std::size_t end, std::string& text) {
+                 for (std::size_t i = begin; i < end; ++i) {
+                   const RuleFinding& finding = result.findings[i];
+                   appendNumber(text, finding.RowNumber());
+                   text += '\t';
+                   text += middles[finding.rule];
+                   text +=
+                       cells[t].Of(table.RawCell(finding.row, rules[finding.rule].column)).field;
+                   text += '\n';
+                 }
+               });
   }
   return exitCodeOf(noRows, !result.findings.empty());
 }
@@ -200,23 +212,27 @@ int RunCharacters(const Options& o) {
   } else if (noRows) {
     out.Line(ToUtf8(CharacterStatusText(result)));
   } else {
-    std::vector<std::string> columns;
-    for (const CharacterFinding& finding : result.findings) {
-      if (finding.col >= columns.size()) columns.resize(finding.col + 1);
-      std::string& column = columns[finding.col];
-      if (column.empty()) column = ToUtf8(columnName(finding.col));
-      const UnicodeString cell = table.Cell(finding.row, finding.col);
-      putNumber(out, finding.RowNumber());
-      out.Put('\t');
-      out.Put(column);
-      out.Put('\t');
-      out.Put(CharacterKindName(finding.kind));
-      out.Put('\t');
-      out.Put(CodePointsText(FindingChars(result, finding.kind, cell)));
-      out.Put('\t');
-      out.TsvField(cell);
-      out.Put('\n');
-    }
+    std::vector<std::string> columns(table.ColCount());
+    for (std::uint32_t col = 0; col < columns.size(); ++col)
+      columns[col] = ToUtf8(columnName(col));
+    std::vector<TsvCells> cells(FormatThreads(), TsvCells(table));
+    PutInOrder(out, result.findings.size(),
+               [&](unsigned t, std::size_t begin, std::size_t end, std::string& text) {
+                 for (std::size_t i = begin; i < end; ++i) {
+                   const CharacterFinding& finding = result.findings[i];
+                   const TsvCell& cell = cells[t].Of(table.RawCell(finding.row, finding.col));
+                   appendNumber(text, finding.RowNumber());
+                   text += '\t';
+                   text += columns[finding.col];
+                   text += '\t';
+                   text += CharacterKindName(finding.kind);
+                   text += '\t';
+                   text += CodePointsText(FindingChars(result, finding.kind, cell.text));
+                   text += '\t';
+                   text += cell.field;
+                   text += '\n';
+                 }
+               });
   }
   return exitCodeOf(noRows, !result.findings.empty());
 }

@@ -2,8 +2,14 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "text/CodePage.h"
+#include "text/Cp932Facts.h"
 #include "text/StringUtility.h"
 
 namespace norvalis {
@@ -12,51 +18,94 @@ namespace {
 
 // Bytes that end a plain run: the quote, the comma, and what the dialect may drop (controls,
 // 7F, and 80, which is U+0080 on its own and only rarely a trail byte).
-struct StopBytes {
-  std::array<bool, 256> of{};
-  StopBytes() {
-    for (unsigned b = 0; b < 0x20; ++b)
-      of[b] = true;
-    of['"'] = of[','] = of[0x7F] = of[0x80] = true;
+bool isStop(unsigned b) {
+  return b < 0x20 || b == '"' || b == ',' || b == 0x7F || b == 0x80;
+}
+
+struct ByteTables {
+  std::array<char16_t, 256> single{};  // what a byte decodes to alone (its own decoding's)
+  std::array<bool, 256> stop{};
+  ByteTables() {
+    UnicodeString text;
+    for (unsigned b = 0; b < 256; ++b) {
+      stop[b] = isStop(b);
+      if (Cp932Facts::IsLeadByte(b)) continue;
+      const char byte = static_cast<char>(b);
+      text.clear();
+      TStringUtility::AppendConvertedPiece(std::string_view(&byte, 1), CodePage::ShiftJis, false,
+                                           text);
+      single[b] = text.size() == 1 ? text[0] : u'\uFFFD';
+    }
   }
 };
 
-// The content (between any quotes) of every field of a plain Shift_JIS row; false for a row
-// the plain cut does not cover. A quote or a comma is never a trail byte, so the bytes are cut
-// as they are.
-bool plainFields(std::string_view row, std::vector<std::pair<std::size_t, std::size_t>>& fields) {
-  static const StopBytes stop;
-  fields.clear();
-  const auto* p = reinterpret_cast<const unsigned char*>(row.data());
-  std::size_t n = row.size();
-  if (n > 0 && p[n - 1] == '\n') --n;
-  if (n > 0 && p[n - 1] == '\r') --n;
+const ByteTables& byteTables() {
+  static const ByteTables tables;
+  return tables;
+}
+
+// Per byte of the row, a bit: a stop byte (stops), a lead byte (leads).
+void classifyRow(const unsigned char* p, std::size_t n, std::vector<std::uint64_t>& stops,
+                 std::vector<std::uint64_t>& leads) {
+  const std::size_t words = (n + 63) / 64;
+  stops.assign(words + 1, 0);
+  leads.assign(words + 1, 0);
   std::size_t i = 0;
-  for (;;) {
-    const bool quoted = i < n && p[i] == '"';
-    const std::size_t begin = quoted ? i + 1 : i;
-    std::size_t j = begin;
-    for (;;) {
-      while (j < n && !stop.of[p[j]])
-        ++j;
-      if (j < n && p[j] == ',' && quoted) {
-        ++j;
-        continue;
-      }
-      break;
-    }
-    if (quoted) {
-      if (j >= n || p[j] != '"') return false;
-      fields.emplace_back(begin, j);
-      ++j;
-    } else {
-      if (j < n && p[j] != ',') return false;
-      fields.emplace_back(begin, j);
-    }
-    if (j >= n) return true;
-    if (p[j] != ',') return false;
-    i = j + 1;
+#if defined(__SSE2__)
+  const auto block = [&](const unsigned char* q, std::size_t at) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+    // Unsigned compares by the sign flip: v < 0x20, and the lead ranges 81-9F and E0-FC.
+    const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80));
+    const __m128i s = _mm_xor_si128(v, flip);
+    const __m128i control = _mm_cmplt_epi8(s, _mm_set1_epi8(static_cast<char>(0x20 ^ 0x80)));
+    __m128i stop = _mm_or_si128(control, _mm_cmpeq_epi8(v, _mm_set1_epi8('"')));
+    stop = _mm_or_si128(stop, _mm_cmpeq_epi8(v, _mm_set1_epi8(',')));
+    stop = _mm_or_si128(stop, _mm_cmpeq_epi8(v, _mm_set1_epi8(0x7F)));
+    stop = _mm_or_si128(stop, _mm_cmpeq_epi8(v, flip));
+    const __m128i lead1 = _mm_and_si128(_mm_cmpgt_epi8(s, _mm_set1_epi8(0x80 ^ 0x80)),
+                                        _mm_cmplt_epi8(s, _mm_set1_epi8(0xA0 ^ 0x80)));
+    const __m128i lead2 = _mm_and_si128(_mm_cmpgt_epi8(s, _mm_set1_epi8(0xDF ^ 0x80)),
+                                        _mm_cmplt_epi8(s, _mm_set1_epi8(0xFD ^ 0x80)));
+    const auto bits = [](__m128i m) {
+      return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(m)));
+    };
+    stops[at / 64] |= bits(stop) << (at % 64);
+    leads[at / 64] |= bits(_mm_or_si128(lead1, lead2)) << (at % 64);
+  };
+  for (; i + 16 <= n; i += 16)
+    block(p + i, i);
+  if (i < n) {
+    // The last bytes through a copy: the row may end the mapping.
+    unsigned char tail[16] = {};
+    std::copy(p + i, p + n, tail);
+    block(tail, i);
+    const std::size_t used = n - i;
+    const std::uint64_t keep = ~(((std::uint64_t{1} << (16 - used)) - 1) << (i % 64 + used));
+    stops[i / 64] &= keep;
+    leads[i / 64] &= keep;
   }
+#else
+  const ByteTables& t = byteTables();
+  for (; i < n; ++i) {
+    if (t.stop[p[i]]) stops[i / 64] |= std::uint64_t{1} << (i % 64);
+    if (Cp932Facts::IsLeadByte(p[i])) leads[i / 64] |= std::uint64_t{1} << (i % 64);
+  }
+#endif
+}
+
+// The first set bit at or after i (n when none before n).
+std::size_t nextBit(const std::vector<std::uint64_t>& bits, std::size_t i, std::size_t n) {
+  std::size_t w = i / 64;
+  std::uint64_t word = bits[w] & (~std::uint64_t{0} << (i % 64));
+  while (word == 0) {
+    if (++w * 64 >= n) return n;
+    word = bits[w];
+  }
+  return std::min(n, w * 64 + static_cast<std::size_t>(std::countr_zero(word)));
+}
+
+bool anyBit(const std::vector<std::uint64_t>& bits, std::size_t begin, std::size_t end) {
+  return begin < end && nextBit(bits, begin, end) < end;
 }
 
 }  // namespace
@@ -74,18 +123,60 @@ RowCellReader::RowCellReader(const CsvTable& table, std::vector<std::uint32_t> c
     if (col < chosen_.size()) chosen_[col] = true;
 }
 
+// The content (between any quotes) of every field of a plain Shift_JIS row, up to width of
+// them; false for a row the plain cut does not cover. A quote or a comma is never a trail byte,
+// so the bytes are cut as they are.
+bool RowCellReader::PlainFields(std::string_view row, std::size_t width) {
+  fields_.clear();
+  const auto* p = reinterpret_cast<const unsigned char*>(row.data());
+  std::size_t n = row.size();
+  if (n > 0 && p[n - 1] == '\n') --n;
+  if (n > 0 && p[n - 1] == '\r') --n;
+  classifyRow(p, n, stops_, leads_);
+  std::size_t i = 0;
+  for (;;) {
+    const bool quoted = i < n && p[i] == '"';
+    const std::size_t begin = quoted ? i + 1 : i;
+    std::size_t j = nextBit(stops_, begin, n);
+    while (quoted && j < n && p[j] == ',')
+      j = nextBit(stops_, j + 1, n);
+    if (quoted) {
+      if (j >= n || p[j] != '"') return false;
+      fields_.emplace_back(begin, j);
+      ++j;
+    } else {
+      if (j < n && p[j] != ',') return false;
+      fields_.emplace_back(begin, j);
+    }
+    if (j >= n) return true;
+    if (p[j] != ',') return false;
+    // The rest of the row is not read: a wrong byte there cannot change these fields.
+    if (fields_.size() >= width) return true;
+    i = j + 1;
+  }
+}
+
 void RowCellReader::Read(std::uint32_t row) {
   if (bytes_) {
     const std::string_view raw = table_.RowLine(row);
-    if (plainFields(raw, fields_)) {
+    if (PlainFields(raw, cells_.size())) {
+      const ByteTables& t = byteTables();
+      const auto* p = reinterpret_cast<const unsigned char*>(raw.data());
       for (std::uint32_t col = 0; col < cells_.size(); ++col) {
         if (!chosen_[col]) continue;
         UnicodeString& cell = cells_[col];
         cell.clear();
         if (col >= fields_.size()) continue;
         const auto [begin, end] = fields_[col];
-        TStringUtility::AppendConvertedPiece(raw.substr(begin, end - begin), CodePage::ShiftJis,
-                                             false, cell);
+        if (anyBit(leads_, begin, end)) {
+          TStringUtility::AppendConvertedPiece(raw.substr(begin, end - begin), CodePage::ShiftJis,
+                                               false, cell);
+          continue;
+        }
+        // Single bytes only: each decodes on its own.
+        cell.resize(end - begin);
+        for (std::size_t k = begin; k < end; ++k)
+          cell[k - begin] = t.single[p[k]];
       }
       return;
     }

@@ -23,12 +23,17 @@ class RowCellReader {
   }
 
  private:
+  bool PlainFields(std::string_view row, std::size_t width);
+
   const CsvTable& table_;
   std::vector<std::uint32_t> columns_;
   std::vector<bool> chosen_;
   bool bytes_ = false;
   std::vector<UnicodeString> cells_;
   std::vector<std::pair<std::size_t, std::size_t>> fields_;
+  // Per byte of the row read last: a stop byte, a lead byte.
+  std::vector<std::uint64_t> stops_;
+  std::vector<std::uint64_t> leads_;
   // A row read through the table; a member, not thread_local: mingw's emulated TLS frees such
   // storage before its destructor runs when a worker thread ends.
   std::vector<UnicodeString> whole_;

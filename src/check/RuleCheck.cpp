@@ -6,6 +6,7 @@
 
 #include "check/ColumnCheck.h"
 #include "check/RowCellReader.h"
+#include "check/RowPass.h"
 #include "check/RowTasks.h"
 #include "text/Cp932Facts.h"
 
@@ -59,18 +60,85 @@ void checkRange(const CsvTable& table, std::span<const ColumnRule> rules,
   }
 }
 
-// A unique rule: each value's first row, in row order over the whole column.
+// The raw forms of one column, each with the first row that held its text: a cell is looked up
+// by its stored units, and only a form seen for the first time is decoded.
+class RawFirstRows {
+ public:
+  static constexpr std::uint32_t Free = UINT32_MAX;
+  struct Entry {
+    const char* data;
+    std::uint64_t size;
+    std::uint64_t hash;
+    std::uint32_t first;  // Free: an empty slot
+  };
+
+  RawFirstRows() : slots_(64, Entry{nullptr, 0, 0, Free}) {}
+
+  // The entry of raw: its own, or a new one whose first row the caller sets.
+  Entry& Find(std::string_view raw, std::uint64_t hash) {
+    std::size_t at = hash & (slots_.size() - 1);
+    for (;;) {
+      Entry& e = slots_[at];
+      if (e.first == Free) {
+        if ((used_ + 1) * 2 > slots_.size()) {
+          Grow();
+          return Find(raw, hash);
+        }
+        ++used_;
+        e = Entry{raw.data(), raw.size(), hash, Free};
+        return e;
+      }
+      if (e.hash == hash && RowPass::SameRaw({e.data, e.size}, raw)) return e;
+      at = (at + 1) & (slots_.size() - 1);
+    }
+  }
+  void Prefetch(std::uint64_t hash) const {
+    __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
+  }
+
+ private:
+  void Grow() {
+    std::vector<Entry> old(slots_.size() * 2, Entry{nullptr, 0, 0, Free});
+    old.swap(slots_);
+    for (const Entry& e : old) {
+      if (e.first == Free) continue;
+      std::size_t at = e.hash & (slots_.size() - 1);
+      while (slots_[at].first != Free)
+        at = (at + 1) & (slots_.size() - 1);
+      slots_[at] = e;
+    }
+  }
+
+  std::vector<Entry> slots_;
+  std::size_t used_ = 0;
+};
+
+// A unique rule: each value's first row, in row order over the whole column. Two raw forms
+// may hold one text (the NEC and IBM codes of a character, a quoted and a bare field), so the
+// first row is the text's, found when a form is first decoded.
 void checkUnique(const CsvTable& table, const ColumnRule& rule, std::uint32_t r,
                  std::uint32_t first, std::uint32_t end, std::vector<RuleFinding>& out) {
-  std::unordered_map<UnicodeString, std::uint32_t, TextHash, std::equal_to<>> seen;
-  RowCellReader reader(table, {rule.column});
-  for (std::uint32_t row = first; row < end; ++row) {
-    reader.Read(row);
-    const UnicodeString& cell = reader.Cell(rule.column);
-    if (const auto it = seen.find(std::u16string_view(cell)); it != seen.end()) {
-      out.push_back({row, r, it->second});
-    } else {
-      seen.emplace(cell, row);
+  RawFirstRows raws;
+  std::unordered_map<UnicodeString, std::uint32_t, TextHash, std::equal_to<>> texts;
+  UnicodeString text;
+  constexpr std::uint32_t Batch = 16;
+  std::string_view cells[Batch];
+  std::uint64_t hashes[Batch];
+  for (std::uint32_t at = first; at < end; at += Batch) {
+    const std::uint32_t n = std::min(Batch, end - at);
+    for (std::uint32_t k = 0; k < n; ++k) {
+      cells[k] = table.RawCell(at + k, rule.column);
+      hashes[k] = RowPass::HashRaw(cells[k]);
+      raws.Prefetch(hashes[k]);
+    }
+    for (std::uint32_t k = 0; k < n; ++k) {
+      const std::uint32_t row = at + k;
+      RawFirstRows::Entry& e = raws.Find(cells[k], hashes[k]);
+      if (e.first == RawFirstRows::Free) {
+        table.CellText(cells[k], text);
+        e.first = texts.try_emplace(text, row).first->second;
+      }
+      if (e.first != row) out.push_back({row, r, e.first});
     }
   }
 }
@@ -138,11 +206,21 @@ RuleCheckResult CheckRules(const CsvTable& table, bool firstLineIsTitle,
     range.findings = {};
   }
   for (std::vector<RuleFinding>& unique : uniqueResults) {
-    std::vector<RuleFinding> merged;
-    merged.reserve(result.findings.size() + unique.size());
-    std::merge(result.findings.begin(), result.findings.end(), unique.begin(), unique.end(),
-               std::back_inserter(merged), rowOrder);
-    result.findings = std::move(merged);
+    if (result.findings.empty()) {
+      result.findings = std::move(unique);
+      continue;
+    }
+    // Merged from the back in place: a unique column of millions of repeats is not copied twice.
+    std::size_t i = result.findings.size();
+    std::size_t j = unique.size();
+    result.findings.resize(i + j);
+    for (std::size_t k = i + j; j > 0;) {
+      if (i > 0 && rowOrder(unique[j - 1], result.findings[i - 1])) {
+        result.findings[--k] = result.findings[--i];
+      } else {
+        result.findings[--k] = unique[--j];
+      }
+    }
     unique = {};
   }
   for (const RuleFinding& finding : result.findings)
