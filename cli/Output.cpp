@@ -42,8 +42,8 @@ void AppendTsvFieldUtf8(std::u16string_view cell, std::string& out) {
 
 const TsvCell& TsvCells::Of(std::string_view raw) {
   Slot& slot = slots_[std::hash<std::string_view>{}(raw) % Slots];
-  if (slot.known && slot.raw == raw) return slot.cell;
-  slot.raw = raw;
+  if (slot.known && std::string_view(slot.raw) == raw) return slot.cell;
+  slot.raw.assign(raw);
   slot.known = true;
   table_->CellText(raw, slot.cell.text);
   slot.cell.field.clear();

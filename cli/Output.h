@@ -63,7 +63,7 @@ class TsvCells {
  private:
   static constexpr std::size_t Slots = 1 << 12;
   struct Slot {
-    std::string_view raw;
+    std::string raw;  // a copy: the cell it came from lies far away in the file
     bool known = false;
     TsvCell cell;
   };

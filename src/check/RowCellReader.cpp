@@ -119,6 +119,8 @@ RowCellReader::RowCellReader(const CsvTable& table, std::vector<std::uint32_t> c
   const std::uint32_t width = columns_.empty() ? 0 : columns_.back() + 1;
   cells_.resize(std::min(width, table.ColCount()));
   chosen_.assign(cells_.size(), false);
+  content_.resize(cells_.size());
+  decoded_.assign(cells_.size(), 0);
   for (const std::uint32_t col : columns_)
     if (col < chosen_.size()) chosen_[col] = true;
 }
@@ -157,26 +159,17 @@ bool RowCellReader::PlainFields(std::string_view row, std::size_t width) {
 }
 
 void RowCellReader::Read(std::uint32_t row) {
+  plain_ = false;
   if (bytes_) {
-    const std::string_view raw = table_.RowLine(row);
-    if (PlainFields(raw, cells_.size())) {
-      const ByteTables& t = byteTables();
-      const auto* p = reinterpret_cast<const unsigned char*>(raw.data());
+    row_ = table_.RowLine(row);
+    if (PlainFields(row_, cells_.size())) {
+      plain_ = true;
       for (std::uint32_t col = 0; col < cells_.size(); ++col) {
         if (!chosen_[col]) continue;
-        UnicodeString& cell = cells_[col];
-        cell.clear();
-        if (col >= fields_.size()) continue;
-        const auto [begin, end] = fields_[col];
-        if (anyBit(leads_, begin, end)) {
-          TStringUtility::AppendConvertedPiece(raw.substr(begin, end - begin), CodePage::ShiftJis,
-                                               false, cell);
-          continue;
-        }
-        // Single bytes only: each decodes on its own.
-        cell.resize(end - begin);
-        for (std::size_t k = begin; k < end; ++k)
-          cell[k - begin] = t.single[p[k]];
+        decoded_[col] = 0;
+        content_[col] = col < fields_.size() ? row_.substr(fields_[col].first,
+                                                           fields_[col].second - fields_[col].first)
+                                             : std::string_view();
       }
       return;
     }
@@ -184,6 +177,24 @@ void RowCellReader::Read(std::uint32_t row) {
   table_.RowCells(row, whole_);
   for (std::uint32_t col = 0; col < cells_.size(); ++col)
     if (chosen_[col]) cells_[col].swap(whole_[col]);
+}
+
+void RowCellReader::Decode(std::uint32_t col) {
+  decoded_[col] = 1;
+  UnicodeString& cell = cells_[col];
+  cell.clear();
+  const std::string_view bytes = content_[col];
+  if (bytes.empty()) return;
+  const auto begin = static_cast<std::size_t>(bytes.data() - row_.data());
+  if (anyBit(leads_, begin, begin + bytes.size())) {
+    TStringUtility::AppendConvertedPiece(bytes, CodePage::ShiftJis, false, cell);
+    return;
+  }
+  // Single bytes only: each decodes on its own.
+  const ByteTables& t = byteTables();
+  cell.resize(bytes.size());
+  for (std::size_t k = 0; k < bytes.size(); ++k)
+    cell[k] = t.single[static_cast<unsigned char>(bytes[k])];
 }
 
 }  // namespace norvalis

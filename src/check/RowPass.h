@@ -29,9 +29,10 @@ bool Run(std::uint32_t first, std::uint32_t end, unsigned parts, YieldHook* hook
 // A hash of raw cell units, for the passes that count or remember cells by them.
 inline std::uint64_t HashRaw(std::string_view raw) {
   constexpr std::uint64_t M = 0x9E3779B97F4A7C15ull;
-  std::uint64_t h = raw.size() * M;
+  const std::size_t size = raw.size();
+  std::uint64_t h = size * M;
   const char* p = raw.data();
-  std::size_t n = raw.size();
+  std::size_t n = size;
   while (n >= 8) {
     std::uint64_t w;
     std::memcpy(&w, p, 8);
@@ -41,8 +42,21 @@ inline std::uint64_t HashRaw(std::string_view raw) {
     n -= 8;
   }
   if (n > 0) {
-    std::uint64_t w = 0;
-    std::memcpy(&w, p, n);
+    // The last bytes by loads of fixed size, overlapping where they must: a copy of n bytes
+    // would go through memory and stall the load after it.
+    std::uint64_t w;
+    if (size >= 8) {
+      std::memcpy(&w, raw.data() + size - 8, 8);
+    } else if (n >= 4) {
+      std::uint32_t a;
+      std::uint32_t b;
+      std::memcpy(&a, p, 4);
+      std::memcpy(&b, p + n - 4, 4);
+      w = std::uint64_t{a} << 32 | b;
+    } else {
+      const auto* u = reinterpret_cast<const unsigned char*>(p);
+      w = std::uint64_t{u[0]} << 16 | std::uint64_t{u[n / 2]} << 8 | u[n - 1];
+    }
     h = (h ^ w) * M;
     h ^= h >> 29;
   }

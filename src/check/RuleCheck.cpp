@@ -1,7 +1,9 @@
 #include "check/RuleCheck.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 
 #include "check/ColumnCheck.h"
@@ -24,6 +26,42 @@ bool rowOrder(const RuleFinding& a, const RuleFinding& b) {
   return a.row != b.row ? a.row < b.row : a.rule < b.rule;
 }
 
+// What a rule says of a cell: passes, breaks, or (regex) breaks because matching gave up.
+enum Answer : std::uint8_t { Passes, Breaks, GaveUp };
+
+// One rule's answers for recent cell contents, each in a slot of its hash: equal bytes decode
+// to equal text, so a column of few values is judged without decoding its cells.
+class AnswerCache {
+ public:
+  static constexpr std::size_t MaxBytes = 22;
+  AnswerCache() : slots_(Slots) {}
+  // The answer remembered for the bytes, or nothing.
+  std::optional<Answer> Find(std::string_view bytes, std::uint64_t hash) const {
+    const Slot& slot = slots_[hash % Slots];
+    if (slot.hash != hash || slot.size != bytes.size()) return std::nullopt;
+    if (!bytes.empty() && std::memcmp(slot.bytes, bytes.data(), bytes.size()) != 0)
+      return std::nullopt;
+    return slot.answer;
+  }
+  void Store(std::string_view bytes, std::uint64_t hash, Answer answer) {
+    Slot& slot = slots_[hash % Slots];
+    slot.hash = hash;
+    slot.size = static_cast<std::uint8_t>(bytes.size());
+    slot.answer = answer;
+    if (!bytes.empty()) std::memcpy(slot.bytes, bytes.data(), bytes.size());
+  }
+
+ private:
+  static constexpr std::size_t Slots = 512;
+  struct Slot {
+    std::uint64_t hash = 0;
+    std::uint8_t size = 0xFF;  // no content is this long: an empty slot
+    Answer answer = Passes;
+    char bytes[MaxBytes];
+  };
+  std::vector<Slot> slots_;
+};
+
 // The rules that look at a cell alone (and same), over a range of rows.
 void checkRange(const CsvTable& table, std::span<const ColumnRule> rules,
                 const std::vector<std::uint32_t>& cellRules,
@@ -34,28 +72,40 @@ void checkRange(const CsvTable& table, std::span<const ColumnRule> rules,
     if (rules[r].kind == RuleKind::Regex)
       matchers[r] = std::make_unique<RegexPattern::Matcher>(*rules[r].regex);
   }
+  const auto judge = [&](std::uint32_t r, const UnicodeString& cell) {
+    const ColumnRule& rule = rules[r];
+    if (rule.kind == RuleKind::Same) return SameCellText(cell, references[r]) ? Passes : Breaks;
+    if (rule.kind == RuleKind::Regex) {
+      const RegexPattern::Match match = matchers[r]->Whole(cell);
+      if (match == RegexPattern::Match::Yes) return Passes;
+      return match == RegexPattern::Match::GaveUp ? GaveUp : Breaks;
+    }
+    return BreaksRule(rule, cell) ? Breaks : Passes;
+  };
   std::vector<std::uint32_t> columns;
   for (const std::uint32_t r : cellRules)
     columns.push_back(rules[r].column);
+  std::vector<AnswerCache> caches(rules.size());
   RowCellReader reader(table, columns);
   for (std::uint32_t row = range.first; row < range.end; ++row) {
     reader.Read(row);
     for (const std::uint32_t r : cellRules) {
       const ColumnRule& rule = rules[r];
-      const UnicodeString& cell = reader.Cell(rule.column);
-      if (rule.kind == RuleKind::Same) {
-        if (row != referenceRow && !SameCellText(cell, references[r]))
-          out.findings.push_back({row, r, 0});
-        continue;
-      }
-      if (rule.kind == RuleKind::Regex) {
-        const RegexPattern::Match match = matchers[r]->Whole(cell);
-        if (match != RegexPattern::Match::Yes) {
-          out.findings.push_back({row, r, match == RegexPattern::Match::GaveUp ? 1u : 0u});
+      if (rule.kind == RuleKind::Same && row == referenceRow) continue;
+      std::string_view bytes;
+      Answer answer;
+      if (reader.Content(rule.column, bytes) && bytes.size() <= AnswerCache::MaxBytes) {
+        const std::uint64_t hash = RowPass::HashRaw(bytes);
+        if (const std::optional<Answer> known = caches[r].Find(bytes, hash)) {
+          answer = *known;
+        } else {
+          answer = judge(r, reader.Cell(rule.column));
+          caches[r].Store(bytes, hash, answer);
         }
-        continue;
+      } else {
+        answer = judge(r, reader.Cell(rule.column));
       }
-      if (BreaksRule(rule, cell)) out.findings.push_back({row, r, 0});
+      if (answer != Passes) out.findings.push_back({row, r, answer == GaveUp ? 1u : 0u});
     }
   }
 }
@@ -65,14 +115,18 @@ void checkRange(const CsvTable& table, std::span<const ColumnRule> rules,
 class RawFirstRows {
  public:
   static constexpr std::uint32_t Free = UINT32_MAX;
+  static constexpr std::size_t InlineBytes = 16;
   struct Entry {
     const char* data;
     std::uint64_t size;
     std::uint64_t hash;
     std::uint32_t first;  // Free: an empty slot
+    // The first bytes beside it: telling a short cell from another then reads nothing of the
+    // file far away.
+    char head[InlineBytes];
   };
 
-  RawFirstRows() : slots_(64, Entry{nullptr, 0, 0, Free}) {}
+  RawFirstRows() : slots_(64, Entry{nullptr, 0, 0, Free, {}}) {}
 
   // The entry of raw: its own, or a new one whose first row the caller sets.
   Entry& Find(std::string_view raw, std::uint64_t hash) {
@@ -85,10 +139,11 @@ class RawFirstRows {
           return Find(raw, hash);
         }
         ++used_;
-        e = Entry{raw.data(), raw.size(), hash, Free};
+        e = Entry{raw.data(), raw.size(), hash, Free, {}};
+        if (!raw.empty()) std::memcpy(e.head, raw.data(), std::min(raw.size(), InlineBytes));
         return e;
       }
-      if (e.hash == hash && RowPass::SameRaw({e.data, e.size}, raw)) return e;
+      if (e.hash == hash && Same(e, raw)) return e;
       at = (at + 1) & (slots_.size() - 1);
     }
   }
@@ -97,8 +152,15 @@ class RawFirstRows {
   }
 
  private:
+  static bool Same(const Entry& e, std::string_view raw) {
+    if (e.size != raw.size()) return false;
+    if (raw.size() <= InlineBytes)
+      return raw.empty() || std::memcmp(e.head, raw.data(), raw.size()) == 0;
+    return std::memcmp(e.data, raw.data(), raw.size()) == 0;
+  }
+
   void Grow() {
-    std::vector<Entry> old(slots_.size() * 2, Entry{nullptr, 0, 0, Free});
+    std::vector<Entry> old(slots_.size() * 2, Entry{nullptr, 0, 0, Free, {}});
     old.swap(slots_);
     for (const Entry& e : old) {
       if (e.first == Free) continue;
