@@ -63,6 +63,33 @@ inline std::uint64_t HashRaw(std::string_view raw) {
   return h ^ (h >> 32);
 }
 
+// Whether n bytes (at most 24) at a and b are equal, by loads of fixed size, overlapping where
+// they must: a call to memcmp costs more than the compare.
+inline bool SameShort(const char* a, const char* b, std::size_t n) {
+  const auto word = [](const char* p) {
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    return w;
+  };
+  if (n >= 8) {
+    std::uint64_t diff = word(a) ^ word(b);
+    if (n > 16) diff |= word(a + 8) ^ word(b + 8);
+    return (diff | (word(a + n - 8) ^ word(b + n - 8))) == 0;
+  }
+  if (n >= 4) {
+    std::uint32_t x[2];
+    std::uint32_t y[2];
+    std::memcpy(&x[0], a, 4);
+    std::memcpy(&x[1], a + n - 4, 4);
+    std::memcpy(&y[0], b, 4);
+    std::memcpy(&y[1], b + n - 4, 4);
+    return ((x[0] ^ y[0]) | (x[1] ^ y[1])) == 0;
+  }
+  for (std::size_t i = 0; i < n; ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
+
 // Equal raw units (memcmp is not for null pointers, which empty cells may have).
 inline bool SameRaw(std::string_view a, std::string_view b) {
   return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size()) == 0);

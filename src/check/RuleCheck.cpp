@@ -33,14 +33,13 @@ enum Answer : std::uint8_t { Passes, Breaks, GaveUp };
 // to equal text, so a column of few values is judged without decoding its cells.
 class AnswerCache {
  public:
-  static constexpr std::size_t MaxBytes = 22;
+  static constexpr std::size_t MaxBytes = 24;
   AnswerCache() : slots_(Slots) {}
   // The answer remembered for the bytes, or nothing.
   std::optional<Answer> Find(std::string_view bytes, std::uint64_t hash) const {
     const Slot& slot = slots_[hash % Slots];
     if (slot.hash != hash || slot.size != bytes.size()) return std::nullopt;
-    if (!bytes.empty() && std::memcmp(slot.bytes, bytes.data(), bytes.size()) != 0)
-      return std::nullopt;
+    if (!RowPass::SameShort(slot.bytes, bytes.data(), bytes.size())) return std::nullopt;
     return slot.answer;
   }
   void Store(std::string_view bytes, std::uint64_t hash, Answer answer) {
@@ -154,8 +153,7 @@ class RawFirstRows {
  private:
   static bool Same(const Entry& e, std::string_view raw) {
     if (e.size != raw.size()) return false;
-    if (raw.size() <= InlineBytes)
-      return raw.empty() || std::memcmp(e.head, raw.data(), raw.size()) == 0;
+    if (raw.size() <= InlineBytes) return RowPass::SameShort(e.head, raw.data(), raw.size());
     return std::memcmp(e.data, raw.data(), raw.size()) == 0;
   }
 
