@@ -20,21 +20,30 @@ namespace norvalis::cli {
 
 namespace {
 
-// "ROW<TAB>VALUE" lines of the rows: a column of millions of differing rows is mostly this.
-void PutRowLines(Output& out, const CsvTable& table, std::span<const std::uint32_t> rows,
+// "ROW<TAB>VALUE" lines of the differing rows: a column of millions of them is mostly this.
+// Their cells' forms are converted once; a cell past the forms known is located again.
+void PutRowLines(Output& out, const CsvTable& table, const Differences& differences,
                  std::uint32_t col) {
+  std::vector<std::string> fields(differences.formRaws.size());
+  UnicodeString text;
+  for (std::size_t f = 0; f < fields.size(); ++f) {
+    table.CellText(differences.formRaws[f], text);
+    AppendTsvFieldUtf8(text, fields[f]);
+  }
   std::vector<TsvCells> cells(FormatThreads(), TsvCells(table));
-  PutInOrder(out, rows.size(),
-             [&](unsigned t, std::size_t begin, std::size_t end, std::string& text) {
+  PutInOrder(out, differences.rows.size(),
+             [&](unsigned t, std::size_t begin, std::size_t end, std::string& line) {
                char number[24];
                for (std::size_t i = begin; i < end; ++i) {
-                 const std::uint32_t row = rows[i];
+                 const std::uint32_t row = differences.rows[i];
                  const auto last =
                      std::to_chars(number, number + sizeof number, std::uint64_t{row} + 1).ptr;
-                 text.append(number, last);
-                 text += '\t';
-                 text += cells[t].Of(table.RawCell(row, col)).field;
-                 text += '\n';
+                 line.append(number, last);
+                 line += '\t';
+                 const std::uint32_t form = differences.forms[i];
+                 line += form != Differences::NoForm ? fields[form]
+                                                     : cells[t].Of(table.RawCell(row, col)).field;
+                 line += '\n';
                }
              });
 }
@@ -66,7 +75,8 @@ int RunDifferences(const Options& o) {
   Loaded loaded;
   if (const int code = LoadTarget(o, loaded); code != ExitOk) return code;
   const CsvTable& table = loaded.csv.Table();
-  const Differences result = FindDifferences(table, loaded.target.title, loaded.target.column);
+  const Differences result =
+      FindDifferences(table, loaded.target.title, loaded.target.column, nullptr, nullptr, true);
   if (ChangedSinceRead(loaded.csv)) return ExitUnreadable;
   if (result.outcome == CheckResult::Outcome::NoRows) TellNoRows();
 
@@ -97,7 +107,7 @@ int RunDifferences(const Options& o) {
     json.EndObject();
     json.EndLine();
   } else {
-    PutRowLines(out, table, result.rows, col);
+    PutRowLines(out, table, result, col);
   }
   return ExitCodeOf(result.outcome);
 }

@@ -92,7 +92,9 @@ inline bool SameShort(const char* a, const char* b, std::size_t n) {
 
 // Equal raw units (memcmp is not for null pointers, which empty cells may have).
 inline bool SameRaw(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size()) == 0);
+  if (a.size() != b.size()) return false;
+  if (a.size() <= 24) return SameShort(a.data(), b.data(), a.size());
+  return std::memcmp(a.data(), b.data(), a.size()) == 0;
 }
 
 }  // namespace norvalis::RowPass
