@@ -44,33 +44,24 @@ const ByteTables& byteTables() {
   return tables;
 }
 
-// Per byte of the row, a bit: a stop byte (stops), a lead byte (leads).
-void classifyRow(const unsigned char* p, std::size_t n, std::vector<std::uint64_t>& stops,
-                 std::vector<std::uint64_t>& leads) {
+// Per byte of the row, a bit: a stop byte.
+void classifyRow(const unsigned char* p, std::size_t n, std::vector<std::uint64_t>& stops) {
   const std::size_t words = (n + 63) / 64;
   stops.assign(words + 1, 0);
-  leads.assign(words + 1, 0);
   std::size_t i = 0;
 #if defined(__SSE2__)
   const auto block = [&](const unsigned char* q, std::size_t at) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
-    // Unsigned compares by the sign flip: v < 0x20, and the lead ranges 81-9F and E0-FC.
+    // Unsigned v < 0x20 by the sign flip.
     const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80));
-    const __m128i s = _mm_xor_si128(v, flip);
-    const __m128i control = _mm_cmplt_epi8(s, _mm_set1_epi8(static_cast<char>(0x20 ^ 0x80)));
+    const __m128i control =
+        _mm_cmplt_epi8(_mm_xor_si128(v, flip), _mm_set1_epi8(static_cast<char>(0x20 ^ 0x80)));
     __m128i stop = _mm_or_si128(control, _mm_cmpeq_epi8(v, _mm_set1_epi8('"')));
     stop = _mm_or_si128(stop, _mm_cmpeq_epi8(v, _mm_set1_epi8(',')));
     stop = _mm_or_si128(stop, _mm_cmpeq_epi8(v, _mm_set1_epi8(0x7F)));
     stop = _mm_or_si128(stop, _mm_cmpeq_epi8(v, flip));
-    const __m128i lead1 = _mm_and_si128(_mm_cmpgt_epi8(s, _mm_set1_epi8(0x80 ^ 0x80)),
-                                        _mm_cmplt_epi8(s, _mm_set1_epi8(0xA0 ^ 0x80)));
-    const __m128i lead2 = _mm_and_si128(_mm_cmpgt_epi8(s, _mm_set1_epi8(0xDF ^ 0x80)),
-                                        _mm_cmplt_epi8(s, _mm_set1_epi8(0xFD ^ 0x80)));
-    const auto bits = [](__m128i m) {
-      return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(m)));
-    };
-    stops[at / 64] |= bits(stop) << (at % 64);
-    leads[at / 64] |= bits(_mm_or_si128(lead1, lead2)) << (at % 64);
+    stops[at / 64] |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(stop)))
+                      << (at % 64);
   };
   for (; i + 16 <= n; i += 16)
     block(p + i, i);
@@ -80,16 +71,12 @@ void classifyRow(const unsigned char* p, std::size_t n, std::vector<std::uint64_
     std::copy(p + i, p + n, tail);
     block(tail, i);
     const std::size_t used = n - i;
-    const std::uint64_t keep = ~(((std::uint64_t{1} << (16 - used)) - 1) << (i % 64 + used));
-    stops[i / 64] &= keep;
-    leads[i / 64] &= keep;
+    stops[i / 64] &= ~(((std::uint64_t{1} << (16 - used)) - 1) << (i % 64 + used));
   }
 #else
   const ByteTables& t = byteTables();
-  for (; i < n; ++i) {
+  for (; i < n; ++i)
     if (t.stop[p[i]]) stops[i / 64] |= std::uint64_t{1} << (i % 64);
-    if (Cp932Facts::IsLeadByte(p[i])) leads[i / 64] |= std::uint64_t{1} << (i % 64);
-  }
 #endif
 }
 
@@ -102,10 +89,6 @@ std::size_t nextBit(const std::vector<std::uint64_t>& bits, std::size_t i, std::
     word = bits[w];
   }
   return std::min(n, w * 64 + static_cast<std::size_t>(std::countr_zero(word)));
-}
-
-bool anyBit(const std::vector<std::uint64_t>& bits, std::size_t begin, std::size_t end) {
-  return begin < end && nextBit(bits, begin, end) < end;
 }
 
 }  // namespace
@@ -134,7 +117,7 @@ bool RowCellReader::PlainFields(std::string_view row, std::size_t width) {
   std::size_t n = row.size();
   if (n > 0 && p[n - 1] == '\n') --n;
   if (n > 0 && p[n - 1] == '\r') --n;
-  classifyRow(p, n, stops_, leads_);
+  classifyRow(p, n, stops_);
   std::size_t i = 0;
   for (;;) {
     const bool quoted = i < n && p[i] == '"';
@@ -185,8 +168,8 @@ void RowCellReader::Decode(std::uint32_t col) {
   cell.clear();
   const std::string_view bytes = content_[col];
   if (bytes.empty()) return;
-  const auto begin = static_cast<std::size_t>(bytes.data() - row_.data());
-  if (anyBit(leads_, begin, begin + bytes.size())) {
+  if (std::any_of(bytes.begin(), bytes.end(),
+                  [](char b) { return Cp932Facts::IsLeadByte(static_cast<unsigned char>(b)); })) {
     TStringUtility::AppendConvertedPiece(bytes, CodePage::ShiftJis, false, cell);
     return;
   }

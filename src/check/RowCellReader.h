@@ -45,9 +45,8 @@ class RowCellReader {
   std::vector<std::string_view> content_;
   std::vector<std::uint8_t> decoded_;
   std::vector<std::pair<std::size_t, std::size_t>> fields_;
-  // Per byte of the row read last: a stop byte, a lead byte.
+  // Per byte of the row read last: a stop byte.
   std::vector<std::uint64_t> stops_;
-  std::vector<std::uint64_t> leads_;
   std::string_view row_;
   // A row read through the table; a member, not thread_local: mingw's emulated TLS frees such
   // storage before its destructor runs when a worker thread ends.

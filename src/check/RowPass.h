@@ -26,7 +26,9 @@ bool Run(std::uint32_t first, std::uint32_t end, unsigned parts, YieldHook* hook
          const std::atomic<bool>* cancel,
          const std::function<void(unsigned part, std::uint32_t begin, std::uint32_t end)>& piece);
 
-// A hash of raw cell units, for the passes that count or remember cells by them.
+// A hash of raw cell units, for the passes that count or remember cells by them. For up to 8
+// units it is a bijection (each step is invertible), so equal hashes of equal lengths there
+// mean equal units.
 inline std::uint64_t HashRaw(std::string_view raw) {
   constexpr std::uint64_t M = 0x9E3779B97F4A7C15ull;
   const std::size_t size = raw.size();
