@@ -1,5 +1,6 @@
 // The column rules and the character check: every finding, one a line, or JSON.
 
+#include <algorithm>
 #include <charconv>
 #include <string>
 #include <vector>
@@ -26,6 +27,46 @@ void appendNumber(std::string& text, long long n) {
   const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
   text.append(digits, end);
 }
+
+// The fields of the values repeated under unique rules, by rule and first row, each made once.
+class FirstRowFields {
+ public:
+  template <class Make>
+  const std::string& Of(std::uint32_t rule, std::uint32_t row, Make make) {
+    const std::uint64_t key = std::uint64_t{rule} << 32 | row;
+    if ((fields_.size() + 1) * 2 > slots_.size()) Grow();
+    std::size_t at = spread(key) & (slots_.size() - 1);
+    for (; slots_[at].index != Free; at = (at + 1) & (slots_.size() - 1))
+      if (slots_[at].key == key) return fields_[slots_[at].index];
+    slots_[at] = Slot{key, static_cast<std::uint32_t>(fields_.size())};
+    fields_.emplace_back(make());
+    return fields_.back();
+  }
+
+ private:
+  static constexpr std::uint32_t Free = UINT32_MAX;
+  struct Slot {
+    std::uint64_t key = 0;
+    std::uint32_t index = Free;
+  };
+  static std::uint64_t spread(std::uint64_t key) {
+    key *= 0x9E3779B97F4A7C15ull;
+    return key ^ (key >> 32);
+  }
+  void Grow() {
+    std::vector<Slot> old(std::max<std::size_t>(64, slots_.size() * 2));
+    old.swap(slots_);
+    for (const Slot& slot : old) {
+      if (slot.index == Free) continue;
+      std::size_t at = spread(slot.key) & (slots_.size() - 1);
+      while (slots_[at].index != Free)
+        at = (at + 1) & (slots_.size() - 1);
+      slots_[at] = slot;
+    }
+  }
+  std::vector<Slot> slots_;
+  std::vector<std::string> fields_;
+};
 
 // Rules of the command line are a usage error when wrong; a project's wrong rule is said and
 // left out, and the project keeps it.
@@ -143,15 +184,23 @@ int RunRules(const Options& o) {
       middles.push_back(std::move(middle));
     }
     std::vector<TsvCells> cells(FormatThreads(), TsvCells(table));
+    std::vector<FirstRowFields> firsts(FormatThreads());
     PutInOrder(out, result.findings.size(),
                [&](unsigned t, std::size_t begin, std::size_t end, std::string& text) {
                  for (std::size_t i = begin; i < end; ++i) {
                    const RuleFinding& finding = result.findings[i];
+                   const ColumnRule& rule = rules[finding.rule];
                    appendNumber(text, finding.RowNumber());
                    text += '\t';
                    text += middles[finding.rule];
-                   text +=
-                       cells[t].Of(table.RawCell(finding.row, rules[finding.rule].column)).field;
+                   if (rule.kind == RuleKind::Unique) {
+                     // A repeat holds its first row's text: converted once per value.
+                     text += firsts[t].Of(finding.rule, finding.detail, [&] {
+                       return cells[t].Of(table.RawCell(finding.detail, rule.column)).field;
+                     });
+                   } else {
+                     text += cells[t].Of(table.RawCell(finding.row, rule.column)).field;
+                   }
                    text += '\n';
                  }
                });
