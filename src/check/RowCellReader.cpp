@@ -44,39 +44,49 @@ const ByteTables& byteTables() {
   return tables;
 }
 
-// Per byte of the row, a bit: a stop byte.
-void classifyRow(const unsigned char* p, std::size_t n, std::vector<std::uint64_t>& stops) {
-  const std::size_t words = (n + 63) / 64;
-  stops.assign(words + 1, 0);
-  std::size_t i = 0;
 #if defined(__SSE2__)
-  const auto block = [&](const unsigned char* q, std::size_t at) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+// Bit k: byte k of the 64 at p is a stop byte.
+inline std::uint64_t stopMask(const unsigned char* p) {
+  const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80));
+  const __m128i below = _mm_set1_epi8(static_cast<char>(0x20 ^ 0x80));
+  std::uint64_t mask = 0;
+  for (int k = 0; k < 4; ++k) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
     // Unsigned v < 0x20 by the sign flip.
-    const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80));
-    const __m128i control =
-        _mm_cmplt_epi8(_mm_xor_si128(v, flip), _mm_set1_epi8(static_cast<char>(0x20 ^ 0x80)));
-    __m128i stop = _mm_or_si128(control, _mm_cmpeq_epi8(v, _mm_set1_epi8('"')));
+    __m128i stop = _mm_cmplt_epi8(_mm_xor_si128(v, flip), below);
+    stop = _mm_or_si128(stop, _mm_cmpeq_epi8(v, _mm_set1_epi8('"')));
     stop = _mm_or_si128(stop, _mm_cmpeq_epi8(v, _mm_set1_epi8(',')));
     stop = _mm_or_si128(stop, _mm_cmpeq_epi8(v, _mm_set1_epi8(0x7F)));
     stop = _mm_or_si128(stop, _mm_cmpeq_epi8(v, flip));
-    stops[at / 64] |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(stop)))
-                      << (at % 64);
-  };
-  for (; i + 16 <= n; i += 16)
-    block(p + i, i);
-  if (i < n) {
+    mask |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(stop))) << (16 * k);
+  }
+  return mask;
+}
+#endif
+
+// Per byte of the row, a bit: a stop byte.
+void classifyRow(const unsigned char* p, std::size_t n, std::vector<std::uint64_t>& stops) {
+  const std::size_t words = (n + 63) / 64;
+  stops.resize(words + 1);
+  stops[words] = 0;
+  std::size_t w = 0;
+#if defined(__SSE2__)
+  for (; 64 * w + 64 <= n; ++w)
+    stops[w] = stopMask(p + 64 * w);
+  if (64 * w < n) {
     // The last bytes through a copy: the row may end the mapping.
-    unsigned char tail[16] = {};
-    std::copy(p + i, p + n, tail);
-    block(tail, i);
-    const std::size_t used = n - i;
-    stops[i / 64] &= ~(((std::uint64_t{1} << (16 - used)) - 1) << (i % 64 + used));
+    unsigned char tail[64] = {};
+    std::copy(p + 64 * w, p + n, tail);
+    stops[w] = stopMask(tail) & ((std::uint64_t{1} << (n - 64 * w)) - 1);
   }
 #else
   const ByteTables& t = byteTables();
-  for (; i < n; ++i)
-    if (t.stop[p[i]]) stops[i / 64] |= std::uint64_t{1} << (i % 64);
+  for (; w < words; ++w) {
+    std::uint64_t mask = 0;
+    for (std::size_t i = 64 * w; i < std::min(n, 64 * w + 64); ++i)
+      if (t.stop[p[i]]) mask |= std::uint64_t{1} << (i % 64);
+    stops[w] = mask;
+  }
 #endif
 }
 
