@@ -172,8 +172,7 @@ FileChange CsvTable::DiskChange() const {
 
 std::string_view CsvTable::RawCell(std::uint32_t row, std::uint32_t col) const {
   if (row >= RowCount() || col >= ColCount()) return {};
-  const Field field = CsvIndex::LocateField(source_, CsvIndex::RowUnits(source_, index_, row), col);
-  return CsvIndex::RawUnits(source_, field);
+  return CsvIndex::RawField(source_, index_, row, col);
 }
 
 void CsvTable::RawCells(std::uint32_t row, std::vector<std::string_view>& cells) const {

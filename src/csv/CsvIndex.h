@@ -75,6 +75,9 @@ void LocateFields(const Source& source, Field row, std::uint32_t width, std::vec
 // The raw units of a field as bytes, for comparing (with the odd last byte of UTF-16 where
 // the field ends the content).
 std::string_view RawUnits(const Source& source, Field field);
+// RawUnits of field col of a row, in one call (nothing of it passes through memory).
+std::string_view RawField(const Source& source, const Index& index, std::uint32_t row,
+                          std::uint32_t col);
 // The cell text of a field: decoded, then cut by the dialect (quotes, dropped units).
 void DecodeField(const Source& source, Field field, UnicodeString& out);
 // The texts of the first cells.size() cells of a row, in one decoding of the row; cells past
