@@ -210,14 +210,13 @@ std::string_view CsvTable::LeadingBytes() const {
 
 std::string_view CsvTable::RowLine(std::uint32_t row) const {
   if (row >= RowCount()) return {};
+  if (row + 1 < RowCount()) return CsvIndex::RawRow(source_, index_, row);
+  // Only the last row may run on over lines of nothing but dropped units: it ends at the LF
+  // that ends its last field.
   Field line = CsvIndex::RowUnits(source_, index_, row);
-  if (row + 1 == RowCount()) {
-    // Only the last row may run on over lines of nothing but dropped units: it ends at the LF
-    // that ends its last field.
-    std::vector<Field> fields;
-    CsvIndex::LocateFields(source_, line, UINT32_MAX, fields);
-    if (!fields.empty() && fields.back().end < line.end) line.end = fields.back().end + 1;
-  }
+  std::vector<Field> fields;
+  CsvIndex::LocateFields(source_, line, UINT32_MAX, fields);
+  if (!fields.empty() && fields.back().end < line.end) line.end = fields.back().end + 1;
   return CsvIndex::RawUnits(source_, line);
 }
 

@@ -407,6 +407,10 @@ std::string_view RawUnits(const Source& source, Field field) {
   return std::string_view(source.data + field.begin * size, (field.end - field.begin) * size + odd);
 }
 
+std::string_view RawRow(const Source& source, const Index& index, std::uint32_t row) {
+  return RawUnits(source, RowUnits(source, index, row));
+}
+
 std::string_view RawField(const Source& source, const Index& index, std::uint32_t row,
                           std::uint32_t col) {
   return RawUnits(source, LocateField(source, RowUnits(source, index, row), col));

@@ -75,6 +75,8 @@ void LocateFields(const Source& source, Field row, std::uint32_t width, std::vec
 // The raw units of a field as bytes, for comparing (with the odd last byte of UTF-16 where
 // the field ends the content).
 std::string_view RawUnits(const Source& source, Field field);
+// RawUnits of a row's units, in one call.
+std::string_view RawRow(const Source& source, const Index& index, std::uint32_t row);
 // RawUnits of field col of a row, in one call (nothing of it passes through memory).
 std::string_view RawField(const Source& source, const Index& index, std::uint32_t row,
                           std::uint32_t col);
