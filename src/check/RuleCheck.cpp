@@ -87,6 +87,14 @@ void checkRange(const CsvTable& table, std::span<const ColumnRule> rules,
   for (const std::uint32_t r : cellRules)
     columns.push_back(rules[r].column);
   std::vector<AnswerCache> caches(rules.size());
+  // Per rule, the content and answer of the row before: sorted files repeat a value for rows on
+  // end, and those bytes are still at hand.
+  struct Last {
+    std::string_view bytes;
+    bool known = false;
+    Answer answer = Passes;
+  };
+  std::vector<Last> lasts(rules.size());
   RowCellReader reader(table, columns);
   for (std::uint32_t row = range.first; row < range.end; ++row) {
     reader.Read(row);
@@ -95,16 +103,24 @@ void checkRange(const CsvTable& table, std::span<const ColumnRule> rules,
       if (rule.kind == RuleKind::Same && row == referenceRow) continue;
       std::string_view bytes;
       Answer answer;
+      Last& last = lasts[r];
       if (reader.Content(rule.column, bytes) && bytes.size() <= AnswerCache::MaxBytes) {
-        const std::uint64_t hash = RowPass::HashRaw(bytes);
-        if (const std::optional<Answer> known = caches[r].Find(bytes, hash)) {
-          answer = *known;
+        if (last.known && last.bytes.size() == bytes.size() &&
+            RowPass::SameShort(last.bytes.data(), bytes.data(), bytes.size())) {
+          answer = last.answer;
         } else {
-          answer = judge(r, reader.Cell(rule.column));
-          caches[r].Store(bytes, hash, answer);
+          const std::uint64_t hash = RowPass::HashRaw(bytes);
+          if (const std::optional<Answer> known = caches[r].Find(bytes, hash)) {
+            answer = *known;
+          } else {
+            answer = judge(r, reader.Cell(rule.column));
+            caches[r].Store(bytes, hash, answer);
+          }
         }
+        last = Last{bytes, true, answer};
       } else {
         answer = judge(r, reader.Cell(rule.column));
+        last.known = false;
       }
       if (answer != Passes) out.findings.push_back({row, r, answer == GaveUp ? 1u : 0u});
     }
