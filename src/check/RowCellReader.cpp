@@ -157,8 +157,8 @@ void RowCellReader::Read(std::uint32_t row) {
     row_ = table_.RowLine(row);
     if (PlainFields(row_, cells_.size())) {
       plain_ = true;
-      for (std::uint32_t col = 0; col < cells_.size(); ++col) {
-        if (!chosen_[col]) continue;
+      for (const std::uint32_t col : columns_) {
+        if (col >= cells_.size()) break;
         decoded_[col] = 0;
         content_[col] = col < fields_.size() ? row_.substr(fields_[col].first,
                                                            fields_[col].second - fields_[col].first)
