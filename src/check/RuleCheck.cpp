@@ -198,6 +198,9 @@ void checkUnique(const CsvTable& table, const ColumnRule& rule, std::uint32_t r,
                  std::uint32_t first, std::uint32_t end, std::vector<RuleFinding>& out) {
   RawFirstRows raws;
   std::unordered_map<UnicodeString, std::uint32_t, TextHash, std::equal_to<>> texts;
+  // Room for a repeat in every row up front, so a column of repeats is never copied to grow:
+  // its pages are touched only as findings fill them.
+  out.reserve(std::min<std::size_t>(end - first, std::size_t{1} << 24));
   UnicodeString text;
   constexpr std::uint32_t Batch = 16;
   std::string_view cells[Batch];
