@@ -60,23 +60,29 @@ void PutInOrder(
     const std::function<void(unsigned, std::size_t, std::size_t, std::string&)>& format) {
   constexpr std::size_t PieceItems = std::size_t{1} << 18;
   const unsigned threads = FormatThreads();
-  std::vector<std::string> texts(threads);
+  // Two rounds of texts: the one before is written while this one is formatted.
+  std::vector<std::string> texts[2] = {std::vector<std::string>(threads),
+                                       std::vector<std::string>(threads)};
+  const auto write = [](const std::vector<std::string>& round) {
+    for (const std::string& text : round)
+      platform::WriteStandardOutput(text);
+  };
   out.Flush();
-  for (std::size_t at = 0; at < count; at += PieceItems * threads) {
+  std::size_t round = 0;
+  for (std::size_t at = 0; at < count; at += PieceItems * threads, ++round) {
+    std::vector<std::string>& mine = texts[round % 2];
     const auto run = [&](unsigned t) {
       const std::size_t begin = std::min(count, at + t * PieceItems);
-      texts[t].clear();
-      format(t, begin, std::min(count, begin + PieceItems), texts[t]);
+      mine[t].clear();
+      format(t, begin, std::min(count, begin + PieceItems), mine[t]);
     };
-    {
-      std::vector<std::jthread> workers;
-      for (unsigned t = 1; t < threads; ++t)
-        workers.emplace_back(run, t);
-      run(0);
-    }
-    for (const std::string& text : texts)
-      platform::WriteStandardOutput(text);
+    std::vector<std::jthread> workers;
+    for (unsigned t = 1; t < threads; ++t)
+      workers.emplace_back(run, t);
+    if (round > 0) write(texts[(round - 1) % 2]);
+    run(0);
   }
+  if (round > 0) write(texts[(round - 1) % 2]);
 }
 
 void PrintError(std::string_view message) {
