@@ -49,9 +49,9 @@ class FirstRowFields {
     std::uint64_t key = 0;
     std::uint32_t index = Free;
   };
+  // Rows keep their order in the slots: the repeats of a file come in runs of first rows.
   static std::uint64_t spread(std::uint64_t key) {
-    key *= 0x9E3779B97F4A7C15ull;
-    return key ^ (key >> 32);
+    return (key & 0xFFFFFFFF) + (key >> 32) * 0x9E3779B97F4A7C15ull;
   }
   void Grow() {
     std::vector<Slot> old(std::max<std::size_t>(64, slots_.size() * 2));
