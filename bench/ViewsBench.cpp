@@ -160,12 +160,13 @@ std::map<std::string, double> DuckDbSeconds(const std::string& utf8File, const s
   return seconds;
 }
 
+// DuckDB's time for the same question beside ours, with the share the issue allows.
 std::string Beside(double ours, const std::map<std::string, double>& duck,
                    const std::string& name) {
   const auto found = duck.find(name);
   if (found == duck.end()) return "DuckDB    n/a";
-  char text[96];
-  std::snprintf(text, sizeof text, "DuckDB %7.3f 秒  (比 %.2f)", found->second,
+  char text[128];
+  std::snprintf(text, sizeof text, "DuckDB %7.3f 秒  (比 %.2f、上限 0.25)", found->second,
                 ours / found->second);
   return text;
 }
@@ -187,19 +188,21 @@ void Measure(const std::string& once, int copies, const std::string& data) {
   const struct {
     const char* label;
     const char* name;
+    double limit;  // seconds, on the ×80 file
     std::vector<std::string> args;
   } commands[] = {
-      {"異なるすべての行 (G)", "differences_G", {"--differences", "--column", "G"}},
-      {"値の一覧 (G, 47 個)    ", "values_G", {"--values", "--column", "G"}},
-      {"値の一覧 (C)           ", "values_C", {"--values", "--column", "C"}},
+      {"異なるすべての行 (G)", "differences_G", 0.6, {"--differences", "--column", "G"}},
+      {"値の一覧 (G, 47 個)    ", "values_G", 1.0, {"--values", "--column", "G"}},
+      {"値の一覧 (C)           ", "values_C", 1.0, {"--values", "--column", "C"}},
   };
   for (const auto& c : commands) {
     std::vector<std::string> args = {NORVALIS_CHECK_EXE, path};
     args.insert(args.end(), c.args.begin(), c.args.end());
     const ProcessRun run = BestRun(runs, args, out);
     peak = std::max(peak, run.peakMegabytes);
-    std::printf("  %s   %7.3f 秒 (プロセス全体)  %s\n", c.label, run.seconds,
-                Beside(run.seconds, duck, c.name).c_str());
+    std::printf("  %s   %7.3f 秒 (プロセス全体", c.label, run.seconds);
+    if (copies == 80) std::printf("、上限 %.1f 秒", c.limit);
+    std::printf(")  %s\n", Beside(run.seconds, duck, c.name).c_str());
   }
   fs::remove(out);
 
@@ -216,16 +219,20 @@ void Measure(const std::string& once, int copies, const std::string& data) {
       BestOf(runs, [&] { selection = RowsContaining(table, false, u"町", true); });
   std::printf("  「町」を含む行の一覧              %7.3f 秒  %zu 行\n", filter,
               selection.rows.size());
+  // Saving a filter of half the rows: 5 M of the ×80 file.
+  RowList everySecond;
+  for (std::uint32_t row = 0; row < table.RowCount(); row += 2)
+    everySecond.push_back(row);
   const std::string saved = data + "/views-saved.csv";
   RowsSaveResult result;
   const double save =
-      BestOf(runs, [&] { result = SaveRows(table, selection.rows, false, FromUtf8(saved)); });
+      BestOf(runs, [&] { result = SaveRows(table, everySecond, false, FromUtf8(saved)); });
   fs::remove(saved);
-  std::printf("  その行の保存                      %7.3f 秒  %.1f MB  %.0f MB/s%s\n", save,
-              static_cast<double>(result.bytes) / 1e6,
+  std::printf("  1 行おきの %zu 行の保存        %7.3f 秒  %.1f MB  %.0f MB/s (下限 500 MB/s)%s\n",
+              everySecond.size(), save, static_cast<double>(result.bytes) / 1e6,
               static_cast<double>(result.bytes) / 1e6 / save, result.ok ? "" : "  (失敗)");
-  std::printf("  最大常駐メモリ (norvalis-check)   %7.1f MB  (ファイルの %.2f 倍)\n", peak,
-              peak / (megabytes / 1.048576));
+  std::printf("  最大常駐メモリ (norvalis-check)   %7.1f MB  (ファイルの %.2f 倍、上限 1.3 倍)\n",
+              peak, peak / (megabytes / 1.048576));
 }
 
 int Run() {

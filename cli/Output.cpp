@@ -1,5 +1,8 @@
 #include "Output.h"
 
+#include <algorithm>
+#include <thread>
+
 #include "platform/Console.h"
 #include "text/UnicodeString.h"
 
@@ -12,13 +15,18 @@ void Output::Flush() {
 }
 
 void Output::TsvField(std::u16string_view cell) {
+  AppendTsvFieldUtf8(cell, buffer_);
+  if (buffer_.size() >= FlushBytes) Flush();
+}
+
+void AppendTsvFieldUtf8(std::u16string_view cell, std::string& out) {
   const bool quoted = cell.find_first_of(u"\t\r\n\"") != std::u16string_view::npos;
-  if (quoted) buffer_ += '"';
+  if (quoted) out += '"';
   for (std::size_t i = 0; i < cell.size(); ++i) {
     char32_t u = cell[i];
     if (u < 0x80) {
-      if (u == u'"' && quoted) buffer_ += '"';
-      buffer_ += static_cast<char>(u);
+      if (u == u'"' && quoted) out += '"';
+      out += static_cast<char>(u);
       continue;
     }
     if (u >= 0xD800 && u <= 0xDBFF && i + 1 < cell.size() && cell[i + 1] >= 0xDC00 &&
@@ -27,10 +35,54 @@ void Output::TsvField(std::u16string_view cell) {
     } else if (u >= 0xD800 && u <= 0xDFFF) {
       u = 0xFFFD;
     }
-    AppendUtf8(buffer_, u);
+    AppendUtf8(out, u);
   }
-  if (quoted) buffer_ += '"';
-  if (buffer_.size() >= FlushBytes) Flush();
+  if (quoted) out += '"';
+}
+
+const TsvCell& TsvCells::Of(std::string_view raw) {
+  Slot& slot = slots_[std::hash<std::string_view>{}(raw) % Slots];
+  if (slot.known && std::string_view(slot.raw) == raw) return slot.cell;
+  slot.raw.assign(raw);
+  slot.known = true;
+  table_->CellText(raw, slot.cell.text);
+  slot.cell.field.clear();
+  AppendTsvFieldUtf8(slot.cell.text, slot.cell.field);
+  return slot.cell;
+}
+
+unsigned FormatThreads() {
+  return std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+}
+
+void PutInOrder(
+    Output& out, std::size_t count,
+    const std::function<void(unsigned, std::size_t, std::size_t, std::string&)>& format) {
+  constexpr std::size_t PieceItems = std::size_t{1} << 18;
+  const unsigned threads = FormatThreads();
+  // Two rounds of texts: the one before is written while this one is formatted.
+  std::vector<std::string> texts[2] = {std::vector<std::string>(threads),
+                                       std::vector<std::string>(threads)};
+  const auto write = [](const std::vector<std::string>& round) {
+    for (const std::string& text : round)
+      platform::WriteStandardOutput(text);
+  };
+  out.Flush();
+  std::size_t round = 0;
+  for (std::size_t at = 0; at < count; at += PieceItems * threads, ++round) {
+    std::vector<std::string>& mine = texts[round % 2];
+    const auto run = [&](unsigned t) {
+      const std::size_t begin = std::min(count, at + t * PieceItems);
+      mine[t].clear();
+      format(t, begin, std::min(count, begin + PieceItems), mine[t]);
+    };
+    std::vector<std::jthread> workers;
+    for (unsigned t = 1; t < threads; ++t)
+      workers.emplace_back(run, t);
+    if (round > 0) write(texts[(round - 1) % 2]);
+    run(0);
+  }
+  if (round > 0) write(texts[(round - 1) % 2]);
 }
 
 void PrintError(std::string_view message) {

@@ -1,9 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "csv/Csv.h"
+#include "text/UnicodeString.h"
 
 namespace norvalis::cli {
 
@@ -37,6 +41,44 @@ class Output {
   static constexpr std::size_t FlushBytes = std::size_t{1} << 16;
   std::string buffer_;
 };
+
+// One cell as a field of a tab-separated line in UTF-8, appended: as it is, or quoted when it
+// holds a tab, a line break or a quote (a lone surrogate becomes U+FFFD, as ToUtf8 has it).
+void AppendTsvFieldUtf8(std::u16string_view cell, std::string& out);
+
+// A cell's text and its field as AppendTsvFieldUtf8 writes it.
+struct TsvCell {
+  UnicodeString text;
+  std::string field;
+};
+
+// Raw cells of a table as TSV fields. Raw forms repeat in a column, so the recent ones are
+// remembered, each in a slot of its hash. One per thread.
+class TsvCells {
+ public:
+  explicit TsvCells(const CsvTable& table) : table_(&table), slots_(Slots) {}
+  // The cell of the raw units, valid until the next call.
+  const TsvCell& Of(std::string_view raw);
+
+ private:
+  static constexpr std::size_t Slots = 1 << 12;
+  struct Slot {
+    std::string raw;  // a copy: the cell it came from lies far away in the file
+    bool known = false;
+    TsvCell cell;
+  };
+  const CsvTable* table_;
+  std::vector<Slot> slots_;
+};
+
+// The lines of items [0, count) written in order, formatted on every core a few hundred
+// thousand at a time: format(thread, begin, end, text) appends the lines of items [begin, end)
+// to text (threads are numbered from 0 below Threads()).
+void PutInOrder(
+    Output& out, std::size_t count,
+    const std::function<void(unsigned, std::size_t, std::size_t, std::string&)>& format);
+// How many threads PutInOrder formats on.
+unsigned FormatThreads();
 
 // A line on standard error (a failure's message).
 void PrintError(std::string_view message);

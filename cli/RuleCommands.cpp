@@ -1,5 +1,6 @@
 // The column rules and the character check: every finding, one a line, or JSON.
 
+#include <algorithm>
 #include <charconv>
 #include <string>
 #include <vector>
@@ -21,11 +22,51 @@ UnicodeString columnName(std::uint32_t col) {
   return letters.empty() ? FromUtf8(std::to_string(std::uint64_t{col} + 1)) : letters;
 }
 
-void putNumber(Output& out, long long n) {
+void appendNumber(std::string& text, long long n) {
   char digits[24];
   const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
-  out.Put(std::string_view(digits, static_cast<std::size_t>(end - digits)));
+  text.append(digits, end);
 }
+
+// The fields of the values repeated under unique rules, by rule and first row, each made once.
+class FirstRowFields {
+ public:
+  template <class Make>
+  const std::string& Of(std::uint32_t rule, std::uint32_t row, Make make) {
+    const std::uint64_t key = std::uint64_t{rule} << 32 | row;
+    if ((fields_.size() + 1) * 2 > slots_.size()) Grow();
+    std::size_t at = spread(key) & (slots_.size() - 1);
+    for (; slots_[at].index != Free; at = (at + 1) & (slots_.size() - 1))
+      if (slots_[at].key == key) return fields_[slots_[at].index];
+    slots_[at] = Slot{key, static_cast<std::uint32_t>(fields_.size())};
+    fields_.emplace_back(make());
+    return fields_.back();
+  }
+
+ private:
+  static constexpr std::uint32_t Free = UINT32_MAX;
+  struct Slot {
+    std::uint64_t key = 0;
+    std::uint32_t index = Free;
+  };
+  // Rows keep their order in the slots: the repeats of a file come in runs of first rows.
+  static std::uint64_t spread(std::uint64_t key) {
+    return (key & 0xFFFFFFFF) + (key >> 32) * 0x9E3779B97F4A7C15ull;
+  }
+  void Grow() {
+    std::vector<Slot> old(std::max<std::size_t>(64, slots_.size() * 2));
+    old.swap(slots_);
+    for (const Slot& slot : old) {
+      if (slot.index == Free) continue;
+      std::size_t at = spread(slot.key) & (slots_.size() - 1);
+      while (slots_[at].index != Free)
+        at = (at + 1) & (slots_.size() - 1);
+      slots_[at] = slot;
+    }
+  }
+  std::vector<Slot> slots_;
+  std::vector<std::string> fields_;
+};
 
 // Rules of the command line are a usage error when wrong; a project's wrong rule is said and
 // left out, and the project keeps it.
@@ -132,17 +173,37 @@ int RunRules(const Options& o) {
   } else if (noRows) {
     out.Line(ToUtf8(RuleStatusText(result)));
   } else {
-    for (const RuleFinding& finding : result.findings) {
-      const ColumnRule& rule = rules[finding.rule];
-      putNumber(out, finding.RowNumber());
-      out.Put('\t');
-      out.TsvField(columnName(rule.column));
-      out.Put('\t');
-      out.TsvField(rule.ruleText);
-      out.Put('\t');
-      out.TsvField(table.Cell(finding.row, rule.column));
-      out.Put('\n');
+    // Per rule, what comes between the row and the value.
+    std::vector<std::string> middles;
+    for (const ColumnRule& rule : rules) {
+      std::string middle;
+      AppendTsvFieldUtf8(columnName(rule.column), middle);
+      middle += '\t';
+      AppendTsvFieldUtf8(rule.ruleText, middle);
+      middle += '\t';
+      middles.push_back(std::move(middle));
     }
+    std::vector<TsvCells> cells(FormatThreads(), TsvCells(table));
+    std::vector<FirstRowFields> firsts(FormatThreads());
+    PutInOrder(out, result.findings.size(),
+               [&](unsigned t, std::size_t begin, std::size_t end, std::string& text) {
+                 for (std::size_t i = begin; i < end; ++i) {
+                   const RuleFinding& finding = result.findings[i];
+                   const ColumnRule& rule = rules[finding.rule];
+                   appendNumber(text, finding.RowNumber());
+                   text += '\t';
+                   text += middles[finding.rule];
+                   if (rule.kind == RuleKind::Unique) {
+                     // A repeat holds its first row's text: converted once per value.
+                     text += firsts[t].Of(finding.rule, finding.detail, [&] {
+                       return cells[t].Of(table.RawCell(finding.detail, rule.column)).field;
+                     });
+                   } else {
+                     text += cells[t].Of(table.RawCell(finding.row, rule.column)).field;
+                   }
+                   text += '\n';
+                 }
+               });
   }
   return exitCodeOf(noRows, !result.findings.empty());
 }
@@ -200,23 +261,27 @@ int RunCharacters(const Options& o) {
   } else if (noRows) {
     out.Line(ToUtf8(CharacterStatusText(result)));
   } else {
-    std::vector<std::string> columns;
-    for (const CharacterFinding& finding : result.findings) {
-      if (finding.col >= columns.size()) columns.resize(finding.col + 1);
-      std::string& column = columns[finding.col];
-      if (column.empty()) column = ToUtf8(columnName(finding.col));
-      const UnicodeString cell = table.Cell(finding.row, finding.col);
-      putNumber(out, finding.RowNumber());
-      out.Put('\t');
-      out.Put(column);
-      out.Put('\t');
-      out.Put(CharacterKindName(finding.kind));
-      out.Put('\t');
-      out.Put(CodePointsText(FindingChars(result, finding.kind, cell)));
-      out.Put('\t');
-      out.TsvField(cell);
-      out.Put('\n');
-    }
+    std::vector<std::string> columns(table.ColCount());
+    for (std::uint32_t col = 0; col < columns.size(); ++col)
+      columns[col] = ToUtf8(columnName(col));
+    std::vector<TsvCells> cells(FormatThreads(), TsvCells(table));
+    PutInOrder(out, result.findings.size(),
+               [&](unsigned t, std::size_t begin, std::size_t end, std::string& text) {
+                 for (std::size_t i = begin; i < end; ++i) {
+                   const CharacterFinding& finding = result.findings[i];
+                   const TsvCell& cell = cells[t].Of(table.RawCell(finding.row, finding.col));
+                   appendNumber(text, finding.RowNumber());
+                   text += '\t';
+                   text += columns[finding.col];
+                   text += '\t';
+                   text += CharacterKindName(finding.kind);
+                   text += '\t';
+                   text += CodePointsText(FindingChars(result, finding.kind, cell.text));
+                   text += '\t';
+                   text += cell.field;
+                   text += '\n';
+                 }
+               });
   }
   return exitCodeOf(noRows, !result.findings.empty());
 }

@@ -4,7 +4,6 @@
 #include <charconv>
 #include <span>
 #include <string>
-#include <thread>
 #include <vector>
 #include <string_view>
 #include <unordered_map>
@@ -16,74 +15,37 @@
 #include "check/RowsSave.h"
 #include "csv/CsvUtility.h"
 #include "csv/TsvText.h"
-#include "platform/Console.h"
 
 namespace norvalis::cli {
 
 namespace {
 
-// A cell's text as a field of a tab-separated line, in UTF-8. Raw forms repeat in a column, so
-// each is converted once while there are not too many to remember.
-class TsvCells {
- public:
-  explicit TsvCells(const CsvTable& table) : table_(table) {}
-
-  std::string_view Of(std::string_view raw) {
-    if (const auto found = known_.find(raw); found != known_.end()) return found->second;
-    table_.CellText(raw, text_);
-    field_.clear();
-    AppendTsvField(text_, field_);
-    utf8_.clear();
-    AppendUtf8(utf8_, field_);
-    if (known_.size() < MaxKnown) return known_.emplace(raw, utf8_).first->second;
-    return utf8_;
-  }
-
- private:
-  static constexpr std::size_t MaxKnown = 1 << 16;
-  const CsvTable& table_;
-  std::unordered_map<std::string_view, std::string> known_;
-  UnicodeString text_;
-  UnicodeString field_;
-  std::string utf8_;
-};
-
-// "ROW<TAB>VALUE" lines of the rows, formatted on every core a few hundred thousand rows at a
-// time and written in order: a column of millions of differing rows is mostly this.
-void PutRowLines(Output& out, const CsvTable& table, std::span<const std::uint32_t> rows,
+// "ROW<TAB>VALUE" lines of the differing rows: a column of millions of them is mostly this.
+// Their cells' forms are converted once; a cell past the forms known is located again.
+void PutRowLines(Output& out, const CsvTable& table, const Differences& differences,
                  std::uint32_t col) {
-  constexpr std::size_t PieceRows = std::size_t{1} << 18;
-  const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
-  std::vector<TsvCells> cells(threads, TsvCells(table));
-  std::vector<std::string> texts(threads);
-  const auto format = [&](unsigned t, std::span<const std::uint32_t> piece) {
-    std::string& text = texts[t];
-    text.clear();
-    char number[24];
-    for (const std::uint32_t row : piece) {
-      const auto end = std::to_chars(number, number + sizeof number, std::uint64_t{row} + 1).ptr;
-      text.append(number, end);
-      text += '\t';
-      text += cells[t].Of(table.RawCell(row, col));
-      text += '\n';
-    }
-  };
-  out.Flush();
-  for (std::size_t at = 0; at < rows.size(); at += PieceRows * threads) {
-    const auto piece = [&](unsigned t) {
-      const std::size_t begin = std::min(rows.size(), at + t * PieceRows);
-      return rows.subspan(begin, std::min(PieceRows, rows.size() - begin));
-    };
-    {
-      std::vector<std::jthread> workers;
-      for (unsigned t = 1; t < threads; ++t)
-        workers.emplace_back(format, t, piece(t));
-      format(0, piece(0));
-    }
-    for (const std::string& text : texts) {
-      platform::WriteStandardOutput(text);
-    }
+  std::vector<std::string> fields(differences.formRaws.size());
+  UnicodeString text;
+  for (std::size_t f = 0; f < fields.size(); ++f) {
+    table.CellText(differences.formRaws[f], text);
+    AppendTsvFieldUtf8(text, fields[f]);
   }
+  std::vector<TsvCells> cells(FormatThreads(), TsvCells(table));
+  PutInOrder(out, differences.rows.size(),
+             [&](unsigned t, std::size_t begin, std::size_t end, std::string& line) {
+               char number[24];
+               for (std::size_t i = begin; i < end; ++i) {
+                 const std::uint32_t row = differences.rows[i];
+                 const auto last =
+                     std::to_chars(number, number + sizeof number, std::uint64_t{row} + 1).ptr;
+                 line.append(number, last);
+                 line += '\t';
+                 const std::uint32_t form = differences.forms[i];
+                 line += form != Differences::NoForm ? fields[form]
+                                                     : cells[t].Of(table.RawCell(row, col)).field;
+                 line += '\n';
+               }
+             });
 }
 
 // The table the command reads, loaded; false (the reason printed) when it cannot be.
@@ -113,7 +75,8 @@ int RunDifferences(const Options& o) {
   Loaded loaded;
   if (const int code = LoadTarget(o, loaded); code != ExitOk) return code;
   const CsvTable& table = loaded.csv.Table();
-  const Differences result = FindDifferences(table, loaded.target.title, loaded.target.column);
+  const Differences result =
+      FindDifferences(table, loaded.target.title, loaded.target.column, nullptr, nullptr, true);
   if (ChangedSinceRead(loaded.csv)) return ExitUnreadable;
   if (result.outcome == CheckResult::Outcome::NoRows) TellNoRows();
 
@@ -144,7 +107,7 @@ int RunDifferences(const Options& o) {
     json.EndObject();
     json.EndLine();
   } else {
-    PutRowLines(out, table, result.rows, col);
+    PutRowLines(out, table, result, col);
   }
   return ExitCodeOf(result.outcome);
 }

@@ -28,13 +28,20 @@ struct Differences {
   UnicodeString reference;  // the reference row's cell
   RowList rows;
   bool cancelled = false;
+  // Asked for with forms: per row of rows, which of formRaws its raw cell is (NoForm past the
+  // first MaxForms distinct ones), so the cells are listed without being located again.
+  static constexpr std::uint32_t NoForm = UINT32_MAX;
+  static constexpr std::size_t MaxForms = std::size_t{1} << 16;
+  std::vector<std::uint32_t> forms;
+  std::vector<std::string_view> formRaws;
 };
 
 // The rows of the column check's range whose cell in `column` differs from the reference
 // row's. The hook gets (rows done, rows) on elapsed time; the pass stops soon after *cancel
 // becomes true.
 Differences FindDifferences(const CsvTable& table, bool firstLineIsTitle, std::int64_t column,
-                            YieldHook* hook = nullptr, const std::atomic<bool>* cancel = nullptr);
+                            YieldHook* hook = nullptr, const std::atomic<bool>* cancel = nullptr,
+                            bool withForms = false);
 
 // The data rows whose cell in `column` holds the value (with = true) or does not (false),
 // compared as the check compares.

@@ -1,11 +1,14 @@
 #include "check/RuleCheck.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 
 #include "check/ColumnCheck.h"
 #include "check/RowCellReader.h"
+#include "check/RowPass.h"
 #include "check/RowTasks.h"
 #include "text/Cp932Facts.h"
 
@@ -23,6 +26,43 @@ bool rowOrder(const RuleFinding& a, const RuleFinding& b) {
   return a.row != b.row ? a.row < b.row : a.rule < b.rule;
 }
 
+// What a rule says of a cell: passes, breaks, or (regex) breaks because matching gave up.
+enum Answer : std::uint8_t { Passes, Breaks, GaveUp };
+
+// One rule's answers for recent cell contents, each in a slot of its hash: equal bytes decode
+// to equal text, so a column of few values is judged without decoding its cells.
+class AnswerCache {
+ public:
+  static constexpr std::size_t MaxBytes = 24;
+  AnswerCache() : slots_(Slots) {}
+  // The answer remembered for the bytes, or nothing.
+  std::optional<Answer> Find(std::string_view bytes, std::uint64_t hash) const {
+    const Slot& slot = slots_[hash % Slots];
+    if (slot.hash != hash || slot.size != bytes.size()) return std::nullopt;
+    // Up to 8 bytes the hash is a bijection of the bytes: equal hashes are equal bytes.
+    if (bytes.size() > 8 && !RowPass::SameShort(slot.bytes, bytes.data(), bytes.size()))
+      return std::nullopt;
+    return slot.answer;
+  }
+  void Store(std::string_view bytes, std::uint64_t hash, Answer answer) {
+    Slot& slot = slots_[hash % Slots];
+    slot.hash = hash;
+    slot.size = static_cast<std::uint8_t>(bytes.size());
+    slot.answer = answer;
+    if (!bytes.empty()) std::memcpy(slot.bytes, bytes.data(), bytes.size());
+  }
+
+ private:
+  static constexpr std::size_t Slots = 512;
+  struct Slot {
+    std::uint64_t hash = 0;
+    std::uint8_t size = 0xFF;  // no content is this long: an empty slot
+    Answer answer = Passes;
+    char bytes[MaxBytes];
+  };
+  std::vector<Slot> slots_;
+};
+
 // The rules that look at a cell alone (and same), over a range of rows.
 void checkRange(const CsvTable& table, std::span<const ColumnRule> rules,
                 const std::vector<std::uint32_t>& cellRules,
@@ -33,44 +73,153 @@ void checkRange(const CsvTable& table, std::span<const ColumnRule> rules,
     if (rules[r].kind == RuleKind::Regex)
       matchers[r] = std::make_unique<RegexPattern::Matcher>(*rules[r].regex);
   }
+  const auto judge = [&](std::uint32_t r, const UnicodeString& cell) {
+    const ColumnRule& rule = rules[r];
+    if (rule.kind == RuleKind::Same) return SameCellText(cell, references[r]) ? Passes : Breaks;
+    if (rule.kind == RuleKind::Regex) {
+      const RegexPattern::Match match = matchers[r]->Whole(cell);
+      if (match == RegexPattern::Match::Yes) return Passes;
+      return match == RegexPattern::Match::GaveUp ? GaveUp : Breaks;
+    }
+    return BreaksRule(rule, cell) ? Breaks : Passes;
+  };
   std::vector<std::uint32_t> columns;
   for (const std::uint32_t r : cellRules)
     columns.push_back(rules[r].column);
+  std::vector<AnswerCache> caches(rules.size());
+  // Per rule, the content and answer of the row before: sorted files repeat a value for rows on
+  // end, and those bytes are still at hand.
+  struct Last {
+    std::string_view bytes;
+    bool known = false;
+    Answer answer = Passes;
+  };
+  std::vector<Last> lasts(rules.size());
   RowCellReader reader(table, columns);
   for (std::uint32_t row = range.first; row < range.end; ++row) {
     reader.Read(row);
     for (const std::uint32_t r : cellRules) {
       const ColumnRule& rule = rules[r];
-      const UnicodeString& cell = reader.Cell(rule.column);
-      if (rule.kind == RuleKind::Same) {
-        if (row != referenceRow && !SameCellText(cell, references[r]))
-          out.findings.push_back({row, r, 0});
-        continue;
-      }
-      if (rule.kind == RuleKind::Regex) {
-        const RegexPattern::Match match = matchers[r]->Whole(cell);
-        if (match != RegexPattern::Match::Yes) {
-          out.findings.push_back({row, r, match == RegexPattern::Match::GaveUp ? 1u : 0u});
+      if (rule.kind == RuleKind::Same && row == referenceRow) continue;
+      std::string_view bytes;
+      Answer answer;
+      Last& last = lasts[r];
+      if (reader.Content(rule.column, bytes) && bytes.size() <= AnswerCache::MaxBytes) {
+        if (last.known && last.bytes.size() == bytes.size() &&
+            RowPass::SameShort(last.bytes.data(), bytes.data(), bytes.size())) {
+          answer = last.answer;
+        } else {
+          const std::uint64_t hash = RowPass::HashRaw(bytes);
+          if (const std::optional<Answer> known = caches[r].Find(bytes, hash)) {
+            answer = *known;
+          } else {
+            answer = judge(r, reader.Cell(rule.column));
+            caches[r].Store(bytes, hash, answer);
+          }
         }
-        continue;
+        last = Last{bytes, true, answer};
+      } else {
+        answer = judge(r, reader.Cell(rule.column));
+        last.known = false;
       }
-      if (BreaksRule(rule, cell)) out.findings.push_back({row, r, 0});
+      if (answer != Passes) out.findings.push_back({row, r, answer == GaveUp ? 1u : 0u});
     }
   }
 }
 
-// A unique rule: each value's first row, in row order over the whole column.
+// The raw forms of one column, each with the first row that held its text: a cell is looked up
+// by its stored units, and only a form seen for the first time is decoded.
+class RawFirstRows {
+ public:
+  static constexpr std::uint32_t Free = UINT32_MAX;
+  static constexpr std::size_t InlineBytes = 16;
+  struct Entry {
+    const char* data;
+    std::uint64_t size;
+    std::uint64_t hash;
+    std::uint32_t first;  // Free: an empty slot
+    // The first bytes beside it: telling a short cell from another then reads nothing of the
+    // file far away.
+    char head[InlineBytes];
+  };
+
+  RawFirstRows() : slots_(64, Entry{nullptr, 0, 0, Free, {}}) {}
+
+  // The entry of raw: its own, or a new one whose first row the caller sets.
+  Entry& Find(std::string_view raw, std::uint64_t hash) {
+    std::size_t at = hash & (slots_.size() - 1);
+    for (;;) {
+      Entry& e = slots_[at];
+      if (e.first == Free) {
+        if ((used_ + 1) * 2 > slots_.size()) {
+          Grow();
+          return Find(raw, hash);
+        }
+        ++used_;
+        e = Entry{raw.data(), raw.size(), hash, Free, {}};
+        if (!raw.empty()) std::memcpy(e.head, raw.data(), std::min(raw.size(), InlineBytes));
+        return e;
+      }
+      if (e.hash == hash && Same(e, raw)) return e;
+      at = (at + 1) & (slots_.size() - 1);
+    }
+  }
+  void Prefetch(std::uint64_t hash) const {
+    __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
+  }
+
+ private:
+  static bool Same(const Entry& e, std::string_view raw) {
+    if (e.size != raw.size()) return false;
+    if (raw.size() <= InlineBytes) return RowPass::SameShort(e.head, raw.data(), raw.size());
+    return std::memcmp(e.data, raw.data(), raw.size()) == 0;
+  }
+
+  void Grow() {
+    std::vector<Entry> old(slots_.size() * 2, Entry{nullptr, 0, 0, Free, {}});
+    old.swap(slots_);
+    for (const Entry& e : old) {
+      if (e.first == Free) continue;
+      std::size_t at = e.hash & (slots_.size() - 1);
+      while (slots_[at].first != Free)
+        at = (at + 1) & (slots_.size() - 1);
+      slots_[at] = e;
+    }
+  }
+
+  std::vector<Entry> slots_;
+  std::size_t used_ = 0;
+};
+
+// A unique rule: each value's first row, in row order over the whole column. Two raw forms
+// may hold one text (the NEC and IBM codes of a character, a quoted and a bare field), so the
+// first row is the text's, found when a form is first decoded.
 void checkUnique(const CsvTable& table, const ColumnRule& rule, std::uint32_t r,
                  std::uint32_t first, std::uint32_t end, std::vector<RuleFinding>& out) {
-  std::unordered_map<UnicodeString, std::uint32_t, TextHash, std::equal_to<>> seen;
-  RowCellReader reader(table, {rule.column});
-  for (std::uint32_t row = first; row < end; ++row) {
-    reader.Read(row);
-    const UnicodeString& cell = reader.Cell(rule.column);
-    if (const auto it = seen.find(std::u16string_view(cell)); it != seen.end()) {
-      out.push_back({row, r, it->second});
-    } else {
-      seen.emplace(cell, row);
+  RawFirstRows raws;
+  std::unordered_map<UnicodeString, std::uint32_t, TextHash, std::equal_to<>> texts;
+  // Room for a repeat in every row up front, so a column of repeats is never copied to grow:
+  // its pages are touched only as findings fill them.
+  out.reserve(std::min<std::size_t>(end - first, std::size_t{1} << 24));
+  UnicodeString text;
+  constexpr std::uint32_t Batch = 16;
+  std::string_view cells[Batch];
+  std::uint64_t hashes[Batch];
+  for (std::uint32_t at = first; at < end; at += Batch) {
+    const std::uint32_t n = std::min(Batch, end - at);
+    for (std::uint32_t k = 0; k < n; ++k) {
+      cells[k] = table.RawCell(at + k, rule.column);
+      hashes[k] = RowPass::HashRaw(cells[k]);
+      raws.Prefetch(hashes[k]);
+    }
+    for (std::uint32_t k = 0; k < n; ++k) {
+      const std::uint32_t row = at + k;
+      RawFirstRows::Entry& e = raws.Find(cells[k], hashes[k]);
+      if (e.first == RawFirstRows::Free) {
+        table.CellText(cells[k], text);
+        e.first = texts.try_emplace(text, row).first->second;
+      }
+      if (e.first != row) out.push_back({row, r, e.first});
     }
   }
 }
@@ -138,11 +287,21 @@ RuleCheckResult CheckRules(const CsvTable& table, bool firstLineIsTitle,
     range.findings = {};
   }
   for (std::vector<RuleFinding>& unique : uniqueResults) {
-    std::vector<RuleFinding> merged;
-    merged.reserve(result.findings.size() + unique.size());
-    std::merge(result.findings.begin(), result.findings.end(), unique.begin(), unique.end(),
-               std::back_inserter(merged), rowOrder);
-    result.findings = std::move(merged);
+    if (result.findings.empty()) {
+      result.findings = std::move(unique);
+      continue;
+    }
+    // Merged from the back in place: a unique column of millions of repeats is not copied twice.
+    std::size_t i = result.findings.size();
+    std::size_t j = unique.size();
+    result.findings.resize(i + j);
+    for (std::size_t k = i + j; j > 0;) {
+      if (i > 0 && rowOrder(unique[j - 1], result.findings[i - 1])) {
+        result.findings[--k] = result.findings[--i];
+      } else {
+        result.findings[--k] = unique[--j];
+      }
+    }
     unique = {};
   }
   for (const RuleFinding& finding : result.findings)

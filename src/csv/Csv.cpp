@@ -172,8 +172,7 @@ FileChange CsvTable::DiskChange() const {
 
 std::string_view CsvTable::RawCell(std::uint32_t row, std::uint32_t col) const {
   if (row >= RowCount() || col >= ColCount()) return {};
-  const Field field = CsvIndex::LocateField(source_, CsvIndex::RowUnits(source_, index_, row), col);
-  return CsvIndex::RawUnits(source_, field);
+  return CsvIndex::RawField(source_, index_, row, col);
 }
 
 void CsvTable::RawCells(std::uint32_t row, std::vector<std::string_view>& cells) const {
@@ -212,14 +211,13 @@ std::string_view CsvTable::LeadingBytes() const {
 
 std::string_view CsvTable::RowLine(std::uint32_t row) const {
   if (row >= RowCount()) return {};
+  if (row + 1 < RowCount()) return CsvIndex::RawRow(source_, index_, row);
+  // Only the last row may run on over lines of nothing but dropped units: it ends at the LF
+  // that ends its last field.
   Field line = CsvIndex::RowUnits(source_, index_, row);
-  if (row + 1 == RowCount()) {
-    // Only the last row may run on over lines of nothing but dropped units: it ends at the LF
-    // that ends its last field.
-    std::vector<Field> fields;
-    CsvIndex::LocateFields(source_, line, UINT32_MAX, fields);
-    if (!fields.empty() && fields.back().end < line.end) line.end = fields.back().end + 1;
-  }
+  std::vector<Field> fields;
+  CsvIndex::LocateFields(source_, line, UINT32_MAX, fields);
+  if (!fields.empty() && fields.back().end < line.end) line.end = fields.back().end + 1;
   return CsvIndex::RawUnits(source_, line);
 }
 

@@ -4,6 +4,8 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -293,6 +295,54 @@ std::uint64_t scanRange(Scanner& scanner, const Source& source, std::uint64_t i,
   return scanner.ScanUnits<K>(i, end);
 }
 
+// A part of the content scanned on a thread of its own from a line's start, as if the content
+// began there: its rows are counted from its first line.
+struct Part {
+  std::uint64_t begin = 0;
+  std::uint64_t end = 0;
+  Index index;  // rowStart: the lines that begin after its LFs
+  ScanState state;
+  bool done = false;  // scanned to its end
+};
+
+// Where the parts begin: just after the first LF at or after each even cut, fewer where lines
+// are longer than a part.
+template <Units K>
+std::vector<std::uint64_t> partStarts(const Source& source, const Limits& limits) {
+  const unsigned cores =
+      limits.parts != 0 ? limits.parts : std::max(1u, std::thread::hardware_concurrency());
+  const std::uint64_t parts = std::min<std::uint64_t>(
+      {cores, source.units / std::max<std::uint64_t>(1, limits.unitsPerPart), 16});
+  std::vector<std::uint64_t> starts = {0};
+  for (std::uint64_t p = 1; p < parts; ++p) {
+    std::uint64_t at = std::max(source.units / parts * p, starts.back());
+    while (at < source.units && unitAt<K>(source.data, at) != Lf)
+      ++at;
+    if (at + 1 >= source.units) break;
+    if (at + 1 > starts.back()) starts.push_back(at + 1);
+  }
+  return starts;
+}
+
+// Scans [i, end) in ticks; false when the cancel flag or the stop flag was seen set.
+template <Units K>
+bool scanTicks(Scanner& scanner, const Source& source, std::uint64_t i, std::uint64_t end,
+               std::atomic<std::uint64_t>& done, const std::atomic<bool>* cancel,
+               const std::atomic<bool>& stop, YieldHook* hook) {
+  while (i < end) {
+    const std::uint64_t next = std::min(end, i + UnitsPerTick);
+    const std::uint64_t was = i;
+    i = scanRange<K>(scanner, source, i, next);
+    done += i - was;
+    if (scanner.state.overLimit) return true;
+    if (hook != nullptr) hook->Tick(done.load(), source.units);
+    // Looked at after the report, so a cancel asked for in the last one is not lost.
+    if (stop.load(std::memory_order_relaxed)) return false;
+    if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) return false;
+  }
+  return true;
+}
+
 template <Units K>
 Index buildIndex(const Source& source, YieldHook& hook, const std::atomic<bool>* cancel,
                  const Limits& limits) {
@@ -301,19 +351,96 @@ Index buildIndex(const Source& source, YieldHook& hook, const std::atomic<bool>*
   // Room for short rows up front: pages of it that no row fills are never touched.
   index.rowStart.reserve(source.units / 32 + 16);
   index.rowStart.push_back(0);
-  std::uint64_t i = 0;
-  while (i < source.units) {
-    const std::uint64_t end = std::min(source.units, i + UnitsPerTick);
-    i = scanRange<K>(scanner, source, i, end);
-    if (scanner.state.overLimit) return index;
-    hook.Tick(i, source.units);
-    // Looked at after the report, so a cancel asked for in the last one is not lost.
-    if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) {
+  const std::vector<std::uint64_t> starts = partStarts<K>(source, limits);
+  std::vector<Part> parts(starts.size() - 1);
+  std::atomic<std::uint64_t> done{0};
+  std::atomic<bool> stop{false};
+  std::vector<std::jthread> threads;
+  for (std::size_t p = 0; p < parts.size(); ++p) {
+    Part& part = parts[p];
+    part.begin = starts[p + 1];
+    part.end = p + 2 < starts.size() ? starts[p + 2] : source.units;
+    const auto scan = [&source, &limits, &part, &done, cancel, &stop] {
+      // A part that fails (out of memory) is left undone: the calling thread then scans it and
+      // meets the failure itself.
+      try {
+        Scanner own(source, limits, part.index);
+        part.index.rowStart.reserve((part.end - part.begin) / 32 + 16);
+        part.done = scanTicks<K>(own, source, part.begin, part.end, done, cancel, stop, nullptr) &&
+                    !own.state.overLimit;
+        part.state = own.state;
+      } catch (...) {
+        part.done = false;
+      }
+    };
+    try {
+      threads.emplace_back(scan);
+    } catch (const std::system_error&) {
+      break;  // no thread to be had: the rest is scanned in turn
+    }
+  }
+  // Whatever way this ends, the parts stop soon and are waited for.
+  struct StopParts {
+    std::atomic<bool>& stop;
+    std::vector<std::jthread>& threads;
+    ~StopParts() {
+      stop = true;
+      threads.clear();
+    }
+  } stopParts{stop, threads};
+
+  const std::uint64_t firstEnd = parts.empty() ? source.units : parts[0].begin;
+  const std::atomic<bool> never{false};
+  if (!scanTicks<K>(scanner, source, 0, firstEnd, done, cancel, never, &hook)) {
+    index.cancelled = true;
+    return index;
+  }
+  if (scanner.state.overLimit) return index;
+  ScanState& s = scanner.state;
+  for (std::size_t p = 0; p < parts.size(); ++p) {
+    Part& part = parts[p];
+    if (p < threads.size()) threads[p].join();
+    // The part began at a line's start only if the LF before it ended a line.
+    const bool fresh = index.rowStart.back() == part.begin;
+    if (fresh && part.done) {
+      const ScanState& t = part.state;
+      if (t.lastRow >= 0) s.lastRow = static_cast<std::int64_t>(s.line) + t.lastRow;
+      s.maxCols = std::max(s.maxCols, t.maxCols);
+      const std::uint64_t line = s.line + t.line;
+      const std::int64_t lastRow = s.lastRow;
+      const std::uint64_t maxCols = s.maxCols;
+      s = t;
+      s.line = line;
+      s.lastRow = lastRow;
+      s.maxCols = maxCols;
+      if (static_cast<std::uint64_t>(s.lastRow + 1) > limits.rows ||
+          s.maxCols > limits.cellsPerRow) {
+        return index;
+      }
+      index.rowStart.insert(index.rowStart.end(), part.index.rowStart.begin(),
+                            part.index.rowStart.end());
+      part.index.rowStart = {};
+      continue;
+    }
+    if (cancel != nullptr && cancel->load()) {
       index.cancelled = true;
       return index;
     }
+    // Inside quotes (or stopped): the rest is scanned here, in turn.
+    stop = true;
+    done = part.begin;
+    if (!scanTicks<K>(scanner, source, part.begin, source.units, done, cancel, never, &hook)) {
+      index.cancelled = true;
+      return index;
+    }
+    if (s.overLimit) return index;
+    break;
   }
-  ScanState& s = scanner.state;
+  hook.Tick(source.units, source.units);
+  if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) {
+    index.cancelled = true;
+    return index;
+  }
   if (source.trailingReplacement) {
     // The odd last byte reads as U+FFFD, text in whatever field is open.
     if (s.atFieldStart) s.quoted = false;

@@ -38,6 +38,10 @@ struct Source {
 struct Limits {
   std::uint64_t rows = std::numeric_limits<std::uint32_t>::max();
   std::uint64_t cellsPerRow = std::numeric_limits<std::uint32_t>::max();
+  // The fewest units a part of the pass takes on a thread of its own, and the most parts (0:
+  // one per core); tests make parts of a few units.
+  std::uint64_t unitsPerPart = std::uint64_t{32} << 20;
+  unsigned parts = 0;
 };
 
 struct Index {
@@ -49,7 +53,8 @@ struct Index {
 };
 
 // Finds the rows and the width of the widest one; the hook gets (units done, units) on
-// elapsed time, and a set cancel flag stops the pass.
+// elapsed time, and a set cancel flag stops the pass. Large contents are cut at line ends into
+// parts scanned on every core; a part whose start lies inside quotes is scanned again in turn.
 Index Build(const Source& source, YieldHook& hook, const std::atomic<bool>* cancel = nullptr,
             const Limits& limits = {});
 
@@ -70,6 +75,11 @@ void LocateFields(const Source& source, Field row, std::uint32_t width, std::vec
 // The raw units of a field as bytes, for comparing (with the odd last byte of UTF-16 where
 // the field ends the content).
 std::string_view RawUnits(const Source& source, Field field);
+// RawUnits of a row's units, in one call.
+std::string_view RawRow(const Source& source, const Index& index, std::uint32_t row);
+// RawUnits of field col of a row, in one call (nothing of it passes through memory).
+std::string_view RawField(const Source& source, const Index& index, std::uint32_t row,
+                          std::uint32_t col);
 // The cell text of a field: decoded, then cut by the dialect (quotes, dropped units).
 void DecodeField(const Source& source, Field field, UnicodeString& out);
 // The texts of the first cells.size() cells of a row, in one decoding of the row; cells past

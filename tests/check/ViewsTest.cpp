@@ -2,6 +2,7 @@
 // route over the decoded table, in every encoding a table is read in.
 #include <unistd.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 
@@ -13,6 +14,7 @@
 #include "check/RowFilter.h"
 #include "check/RowPass.h"
 #include "check/RowsSave.h"
+#include "check/RuleCheck.h"
 
 namespace norvalis::test {
 namespace {
@@ -56,6 +58,14 @@ TEST_F(ViewsTest, DifferencesValuesAndFiltersMatchThePlainRouteInEveryEncoding) 
             for (std::size_t i = 0; i < expected.size(); ++i) {
               ASSERT_EQ(found.rows[i], expected[i].first);
               ASSERT_EQ(table.Cell(found.rows[i], col), expected[i].second);
+            }
+            // The forms the listing reads must be the cells' own raw units.
+            const Differences listed = FindDifferences(table, title, col, nullptr, nullptr, true);
+            ASSERT_EQ(listed.rows, found.rows);
+            ASSERT_EQ(listed.forms.size(), found.rows.size());
+            for (std::size_t i = 0; i < listed.forms.size(); ++i) {
+              ASSERT_NE(listed.forms[i], Differences::NoForm);
+              ASSERT_EQ(listed.formRaws[listed.forms[i]], table.RawCell(found.rows[i], col));
             }
             const CheckResult first = CheckColumn(table, title, col);
             EXPECT_EQ(found.outcome, first.outcome);
@@ -158,6 +168,15 @@ TEST_F(ViewsTest, TheCodesOfOneCharacterAreOneValue) {
   EXPECT_EQ(values.values[1].FirstRowNumber(), 4);
   EXPECT_EQ(FindDifferences(csv.Table(), false, 0).rows, (RowList{3, 4}));
   EXPECT_EQ(RowsWithValue(csv.Table(), false, 0, u"\u2160", true).rows, (RowList{3, 4}));
+  // unique tells cells apart by their bytes first: the other code of a value is a repeat.
+  const RuleParse unique = ParseColumnRule(u"A:unique");
+  ASSERT_TRUE(unique.rule);
+  const RuleCheckResult repeats = CheckRules(csv.Table(), false, {&*unique.rule, 1});
+  ASSERT_EQ(repeats.findings.size(), 3u);
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(repeats.findings[i].row, (std::array<std::uint32_t, 3>{1, 2, 4}[i]));
+    EXPECT_EQ(repeats.findings[i].detail, (std::array<std::uint32_t, 3>{0, 0, 3}[i]));
+  }
 }
 
 TEST_F(ViewsTest, SavingEveryRowGivesTheFileBackByteForByte) {

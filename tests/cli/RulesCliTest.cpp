@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,27 @@ TEST_F(NorvalisCheckRules, RulesPrintEveryFindingAndExitByOutcome) {
     EXPECT_EQ(r.exitCode, c.exitCode);
     EXPECT_EQ(r.out, c.out);
   }
+}
+
+// More findings than one piece of the output per core: the pieces come out in row order, and a
+// repeat under unique prints its own value (the text of its first row) whichever piece it is in.
+TEST_F(NorvalisCheckRules, ManyFindingsPrintInRowOrderAcrossThePieces) {
+  constexpr int Rows = 600000;
+  std::string data;
+  std::string expected;
+  std::set<std::string> seen;
+  for (int i = 0; i < Rows; ++i) {
+    const std::string value = std::to_string(i % 1000) + (i % 3 == 0 ? "\x81\x40" : "");
+    data += (i % 2 == 0 ? value : "\"" + value + "\"") + "," + (i % 7 == 0 ? "" : "x") + "\n";
+    const std::string shown = std::to_string(i % 1000) + (i % 3 == 0 ? "\u3000" : "");
+    if (i % 7 == 0) expected += std::to_string(i + 1) + "\tB\trequired\t\n";
+    if (!seen.insert(shown).second)
+      expected += std::to_string(i + 1) + "\tA\tunique\t" + shown + "\n";
+  }
+  const CliRun r = Check({Write("many.csv", data), "--code-page", "932", "--rule", "B:required",
+                          "--rule", "A:unique"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(r.out == expected) << r.out.size() << " bytes, expected " << expected.size();
 }
 
 TEST_F(NorvalisCheckRules, AWrongRuleIsAUsageErrorThatSaysWhere) {

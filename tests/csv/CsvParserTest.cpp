@@ -7,6 +7,7 @@
 #include <string>
 
 #include "csv/CsvIndex.h"
+#include "text/CodePage.h"
 
 namespace norvalis {
 namespace {
@@ -281,6 +282,48 @@ TEST(CsvTableShape, TableBeyondTheLimitsFailsInsteadOfWrapping) {
       EXPECT_EQ(padded(ParseCsvText(c.text)).size(), index.rowCount);
     }
   }
+}
+
+// The index over UTF-8 bytes, as a load of a UTF-8 file builds it.
+CsvIndex::Index indexUtf8(const std::string& bytes, const CsvIndex::Limits& limits) {
+  CsvIndex::Source source;
+  source.kind = CsvIndex::Units::Bytes;
+  source.codePage = CodePage::Utf8;
+  source.data = bytes.data();
+  source.units = bytes.size();
+  YieldHook noHook;
+  return CsvIndex::Build(source, noHook, nullptr, limits);
+}
+
+// Cut into parts scanned on threads of their own, the index must be the one pass's: parts that
+// begin inside quotes are scanned again, the rest joined at their line ends.
+TEST(CsvTableShape, IndexInPartsEqualsTheOnePass) {
+  std::mt19937 random(20261210);
+  std::uniform_int_distribution<std::size_t> length(0, 200);
+  const CsvIndex::Limits whole{.unitsPerPart = UINT64_MAX};
+  for (int i = 0; i < 4000; ++i) {
+    const UnicodeString text = randomText(random, length(random));
+    const std::string utf8 = ToUtf8(text);
+    const CsvIndex::Index expected[] = {indexText(text, whole), indexUtf8(utf8, whole)};
+    for (const unsigned parts : {2u, 3u, 7u}) {
+      const CsvIndex::Limits cut{.unitsPerPart = 1, .parts = parts};
+      const CsvIndex::Index actual[] = {indexText(text, cut), indexUtf8(utf8, cut)};
+      for (int k = 0; k < 2; ++k) {
+        SCOPED_TRACE(std::to_string(parts) + (k == 0 ? " parts of text: " : " parts of bytes: ") +
+                     utf8);
+        ASSERT_EQ(actual[k].ok, expected[k].ok);
+        ASSERT_EQ(actual[k].rowCount, expected[k].rowCount);
+        ASSERT_EQ(actual[k].colCount, expected[k].colCount);
+        ASSERT_EQ(actual[k].rowStart, expected[k].rowStart);
+      }
+    }
+  }
+  // The limits hold over the parts joined, not over each part.
+  const CsvIndex::Limits rows3{.rows = 3, .unitsPerPart = 1, .parts = 4};
+  EXPECT_TRUE(indexText(u"a\nb\nc\n\n", rows3).ok);
+  EXPECT_FALSE(indexText(u"a\nb\nc\nd\n", rows3).ok);
+  const CsvIndex::Limits cells2{.cellsPerRow = 2, .unitsPerPart = 1, .parts = 4};
+  EXPECT_FALSE(indexText(u"a\nb\nc\nd,e,f\n", cells2).ok);
 }
 
 }  // namespace
