@@ -304,8 +304,22 @@ RuleCheckResult CheckRules(const CsvTable& table, bool firstLineIsTitle,
     }
     unique = {};
   }
-  for (const RuleFinding& finding : result.findings)
+  // A cell that breaks two rules is one value that breaks them: the status counts cells.
+  std::uint32_t groupRow = 0;
+  std::size_t groupBegin = 0;
+  for (std::size_t i = 0; i < result.findings.size(); ++i) {
+    const RuleFinding& finding = result.findings[i];
     ++result.counts[finding.rule];
+    if (i == 0 || finding.row != groupRow) {
+      groupRow = finding.row;
+      groupBegin = i;
+    }
+    const std::uint32_t column = rules[finding.rule].column;
+    bool seen = false;
+    for (std::size_t k = groupBegin; k < i && !seen; ++k)
+      seen = rules[result.findings[k].rule].column == column;
+    if (!seen) ++result.brokenCells;
+  }
   result.outcome = result.findings.empty() ? RuleCheckResult::Outcome::AllPass
                                            : RuleCheckResult::Outcome::Broken;
   return result;
@@ -393,7 +407,7 @@ UnicodeString RuleStatusText(const RuleCheckResult& result) {
       break;
   }
   return Format(u"%s 件の値が規則に合いません。",
-                {std::u16string_view(GroupDigits(result.findings.size()))});
+                {std::u16string_view(GroupDigits(result.brokenCells))});
 }
 
 }  // namespace norvalis

@@ -28,6 +28,7 @@ struct RuleCheckResult {
   // In row order, then in the order the rules were given.
   std::vector<RuleFinding> findings;
   std::vector<std::uint64_t> counts;  // per rule
+  std::uint64_t brokenCells = 0;      // cells with at least one finding
   std::uint32_t referenceRow = 0;     // the row `same` compares with
 };
 

@@ -50,6 +50,8 @@ TEST(RuleCheck, FindingsComeInRowOrderThenInTheOrderOfTheRules) {
   EXPECT_EQ(result.outcome, RuleCheckResult::Outcome::Broken);
   ExpectFindings(result, {{2, 2, 0}, {2, 3, 1}, {3, 4, 0}, {4, 0, 3}, {4, 1, 0}, {4, 4, 0}});
   EXPECT_EQ(result.counts, (std::vector<std::uint64_t>{1, 1, 1, 1, 2}));
+  // Six findings in five cells: row 4's column A breaks two rules and is one value.
+  EXPECT_EQ(RuleStatusText(result), u"5 件の値が規則に合いません。");
   EXPECT_EQ(result.referenceRow, 1u);
   EXPECT_EQ(RuleFindingText(rules[3], result.findings[1], u"1"), u"2行目と同じ値です");
 }
