@@ -80,6 +80,14 @@ TEST_F(CsvLoadTest, CancelWhileTheLoadRunsStopsIt) {
   for (int i = 0; i < 1000000; ++i)
     quoted += "\"x,y\",z\n";
   const std::string path = Write("big.csv", quoted);
+  {
+    // Asked before the load begins: the pass on every core stops as well, whatever the speed.
+    std::atomic<bool> cancel{true};
+    CsvDocument document;
+    const CsvLoadResult result = document.Load(FromUtf8(path), 0, YieldHook(), &cancel);
+    EXPECT_EQ(result.error, CsvLoadError::Cancelled);
+    EXPECT_TRUE(document.Csv().IsEmpty());
+  }
   // Tried again on a machine fast enough to load the file without a report.
   for (int attempt = 0; attempt < 3; ++attempt) {
     std::atomic<bool> cancel{false};
@@ -97,7 +105,7 @@ TEST_F(CsvLoadTest, CancelWhileTheLoadRunsStopsIt) {
     EXPECT_TRUE(document.Csv().IsEmpty());
     return;
   }
-  GTEST_SKIP() << "the load never reported its progress";
+  // A machine that loads the file before its first report has still checked the case above.
 }
 
 TEST_F(CsvLoadTest, CodePageAskedForOverridesDetection) {
