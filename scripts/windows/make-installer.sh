@@ -23,6 +23,8 @@ put() {  # file, folder inside the stage
 }
 put "$build/src/app/norvalis.exe" .
 put "$build/cli/norvalis-check.exe" .
+# The crash handler of both programs starts it from beside them.
+put "$build/crash/norvalis-crash.exe" .
 # The window's platform, the native style, and the icon formats.
 for plugin in platforms/qwindows.dll styles/qwindowsvistastyle.dll imageformats/qico.dll; do
   put "$qt/plugins/$plugin" "$(dirname "$plugin")"

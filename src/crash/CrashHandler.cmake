@@ -7,8 +7,7 @@ set(NORVALIS_CRASH_DIR ${CMAKE_CURRENT_LIST_DIR})
 
 function(norvalis_add_crash_handler target)
   # The sanitizers own the fatal signals and take over pthread_create themselves.
-  # No handler on Windows: it catches signals and hands over to a ptrace-based helper.
-  if(NORVALIS_SANITIZE OR NORVALIS_FUZZ OR WIN32)
+  if(NORVALIS_SANITIZE OR NORVALIS_FUZZ)
     return()
   endif()
   cmake_parse_arguments(CRASH "REPORT_ONLY;AUTO_LOG" "MAIL;PROGRAM;VERSION" "" ${ARGN})
@@ -42,9 +41,11 @@ function(norvalis_add_crash_handler target)
   configure_file(${NORVALIS_CRASH_DIR}/CrashOptions.cpp.in ${options} @ONLY)
   target_sources(${target} PRIVATE ${options})
   target_link_libraries(${target} PRIVATE norvalis_crash)
-  # Shared libraries (Qt, libstdc++) must start their threads through the handler's hook.
-  target_link_options(${target} PRIVATE -Wl,--export-dynamic-symbol=pthread_create)
-  if(NORVALIS_GUI)
+  if(NOT WIN32)
+    # Shared libraries (Qt, libstdc++) must start their threads through the handler's hook.
+    target_link_options(${target} PRIVATE -Wl,--export-dynamic-symbol=pthread_create)
+  endif()
+  if(NORVALIS_GUI OR WIN32)
     add_dependencies(${target} norvalis-crash)
   endif()
 endfunction()

@@ -1,0 +1,409 @@
+#include "CrashReportWindows.h"
+
+// clang-format off
+#include <dbghelp.h>
+#include <tlhelp32.h>
+// clang-format on
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+#include <memory>
+
+#include "crash/CrashOptions.h"
+
+namespace norvalis::crash {
+
+namespace {
+
+constexpr int MaxFrames = 128;
+constexpr std::size_t MaxRemoteText = 1024;
+constexpr std::uint64_t MachineCodeBefore = 32;
+constexpr std::uint64_t MachineCodeAfter = 48;
+
+std::string Utf8(const wchar_t* text) {
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (size <= 1) return {};
+  std::string out(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), size, nullptr, nullptr);
+  out.pop_back();
+  return out;
+}
+
+std::string Hex(std::uint64_t value) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%016" PRIx64, value);
+  return text;
+}
+
+std::string ShortHex(std::uint64_t value) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%" PRIx64, value);
+  return text;
+}
+
+std::string Line(const char* label, const std::string& value) {
+  return std::string(label) + ": " + value + "\n";
+}
+
+template <typename T>
+bool ReadRemote(HANDLE process, std::uint64_t address, T& value) {
+  SIZE_T got = 0;
+  return address != 0 &&
+         ReadProcessMemory(process, reinterpret_cast<LPCVOID>(address), &value, sizeof value,
+                           &got) &&
+         got == sizeof value;
+}
+
+// A NUL-terminated text of the other process, read in small pieces so a piece that ends in an
+// unreadable page loses only itself.
+std::string ReadRemoteText(HANDLE process, std::uint64_t address) {
+  std::string text;
+  char piece[64];
+  while (address != 0 && text.size() < MaxRemoteText) {
+    if (!ReadRemote(process, address, piece)) break;
+    const auto end = std::find(std::begin(piece), std::end(piece), '\0');
+    text.append(piece, end);
+    if (end != std::end(piece)) break;
+    address += sizeof piece;
+  }
+  return text;
+}
+
+struct Module {
+  std::uint64_t base;
+  std::uint64_t size;
+  std::string name;
+  std::string path;
+};
+
+std::vector<Module> ListModules(DWORD pid) {
+  std::vector<Module> modules;
+  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, pid);
+  if (snapshot == INVALID_HANDLE_VALUE) return modules;
+  MODULEENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Module32FirstW(snapshot, &entry); more; more = Module32NextW(snapshot, &entry))
+    modules.push_back({reinterpret_cast<std::uintptr_t>(entry.modBaseAddr), entry.modBaseSize,
+                       Utf8(entry.szModule), Utf8(entry.szExePath)});
+  CloseHandle(snapshot);
+  std::sort(modules.begin(), modules.end(),
+            [](const Module& a, const Module& b) { return a.base < b.base; });
+  return modules;
+}
+
+const Module* ModuleOf(const std::vector<Module>& modules, std::uint64_t address) {
+  for (const Module& module : modules)
+    if (address >= module.base && address - module.base < module.size) return &module;
+  return nullptr;
+}
+
+// "crash-victim.exe+0x1a2b VictimWriteNull+0x4": the module and offset always, the name where
+// dbghelp knows it (the system DLLs' symbols; mingw's DWARF it cannot read).
+std::string DescribeAddress(HANDLE process, const std::vector<Module>& modules,
+                            std::uint64_t address, std::uint64_t lookup) {
+  std::string text;
+  if (const Module* module = ModuleOf(modules, address))
+    text = module->name + "+" + ShortHex(address - module->base);
+  else
+    text = "(モジュール外)";
+  alignas(SYMBOL_INFOW) char buffer[sizeof(SYMBOL_INFOW) + 512 * sizeof(wchar_t)] = {};
+  auto* symbol = reinterpret_cast<SYMBOL_INFOW*>(buffer);
+  symbol->SizeOfStruct = sizeof(SYMBOL_INFOW);
+  symbol->MaxNameLen = 512;
+  DWORD64 displacement = 0;
+  if (SymFromAddrW(process, lookup, &displacement, symbol) && symbol->Name[0] != L'\0')
+    text += " " + Utf8(symbol->Name) + "+" + ShortHex(address - symbol->Address);
+  return text;
+}
+
+struct Thread {
+  DWORD id;
+  HANDLE handle;
+};
+
+std::vector<Thread> OpenThreads(DWORD pid) {
+  std::vector<Thread> threads;
+  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return threads;
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    if (entry.th32OwnerProcessID != pid) continue;
+    const HANDLE handle =
+        OpenThread(THREAD_GET_CONTEXT | THREAD_SUSPEND_RESUME | THREAD_QUERY_INFORMATION, FALSE,
+                   entry.th32ThreadID);
+    threads.push_back({entry.th32ThreadID, handle});
+  }
+  CloseHandle(snapshot);
+  return threads;
+}
+
+std::string WalkStack(HANDLE process, HANDLE thread, CONTEXT context,
+                      const std::vector<Module>& modules) {
+  STACKFRAME64 frame{};
+  frame.AddrPC.Offset = context.Rip;
+  frame.AddrPC.Mode = AddrModeFlat;
+  frame.AddrStack.Offset = context.Rsp;
+  frame.AddrStack.Mode = AddrModeFlat;
+  frame.AddrFrame.Offset = context.Rbp;
+  frame.AddrFrame.Mode = AddrModeFlat;
+  std::string text;
+  for (int i = 0; i < MaxFrames; ++i) {
+    if (!StackWalk64(IMAGE_FILE_MACHINE_AMD64, process, thread, &frame, &context, nullptr,
+                     SymFunctionTableAccess64, SymGetModuleBase64, nullptr))
+      break;
+    const std::uint64_t pc = frame.AddrPC.Offset;
+    if (pc == 0) break;
+    char number[16];
+    std::snprintf(number, sizeof number, "#%-3d ", i);
+    // A return address names the instruction after the call: the call is what the frame ran.
+    text += std::string("  ") + number + Hex(pc) + "  " +
+            DescribeAddress(process, modules, pc, i == 0 ? pc : pc - 1) + "\n";
+  }
+  return text.empty() ? "  (呼び出し履歴を辿れません)\n" : text;
+}
+
+std::string Registers(const CONTEXT& c) {
+  const std::pair<const char*, std::uint64_t> registers[] = {
+      {"rax", c.Rax}, {"rbx", c.Rbx}, {"rcx", c.Rcx},       {"rdx", c.Rdx},  {"rsi", c.Rsi},
+      {"rdi", c.Rdi}, {"rbp", c.Rbp}, {"rsp", c.Rsp},       {"r8", c.R8},    {"r9", c.R9},
+      {"r10", c.R10}, {"r11", c.R11}, {"r12", c.R12},       {"r13", c.R13},  {"r14", c.R14},
+      {"r15", c.R15}, {"rip", c.Rip}, {"eflags", c.EFlags}, {"cs", c.SegCs}, {"ss", c.SegSs}};
+  std::string text;
+  for (const auto& [name, value] : registers) {
+    char line[64];
+    std::snprintf(line, sizeof line, "%-8s %s\n", name, Hex(value).c_str());
+    text += line;
+  }
+  return text;
+}
+
+// Bytes around the instruction as hex rows; Windows has no disassembler in the helper.
+std::string MachineCode(HANDLE process, std::uint64_t pc, const std::vector<Module>& modules) {
+  std::string text;
+  for (std::uint64_t row = pc - MachineCodeBefore; row < pc + MachineCodeAfter; row += 16) {
+    unsigned char bytes[16];
+    if (!ReadRemote(process, row, bytes)) continue;
+    text += Hex(row) + (row <= pc && pc < row + 16 ? " =>" : "   ");
+    for (std::uint64_t i = 0; i < 16; ++i) {
+      char byte[8];
+      std::snprintf(byte, sizeof byte, row + i == pc ? " [%02x]" : " %02x", bytes[i]);
+      text += byte;
+    }
+    text += "\n";
+  }
+  const std::string place = ShortHex(pc) + " " + DescribeAddress(process, modules, pc, pc);
+  if (text.empty()) return "命令アドレス " + place + " のメモリを読めません。\n";
+  return "命令アドレス " + place + "\n（Windows 版は逆アセンブルせず、バイト列を示します）\n\n" +
+         text;
+}
+
+std::string Processes(DWORD crashed) {
+  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return "プロセスの一覧を取得できません。\n";
+  std::string text = "     PID  親PID    名前\n";
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more;
+       more = Process32NextW(snapshot, &entry)) {
+    char line[64];
+    std::snprintf(line, sizeof line, "%8lu  %6lu  ", entry.th32ProcessID,
+                  entry.th32ParentProcessID);
+    text += line + Utf8(entry.szExeFile) +
+            (entry.th32ProcessID == crashed ? "  ← 停止したプロセス" : "") + "\n";
+  }
+  CloseHandle(snapshot);
+  return text;
+}
+
+std::string LocalTime() {
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
+  char text[32];
+  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay,
+                now.wHour, now.wMinute, now.wSecond);
+  return text;
+}
+
+std::optional<std::uint64_t> NumberAfter(const std::string& argument, const char* prefix) {
+  const std::string start(prefix);
+  if (!argument.starts_with(start) || argument.size() == start.size()) return std::nullopt;
+  const std::string digits = argument.substr(start.size());
+  char* end = nullptr;
+  const unsigned long long value = std::strtoull(digits.c_str(), &end, 0);
+  if (end == nullptr || *end != '\0') return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+std::optional<CrashArguments> ParseCrashArguments(const std::vector<std::string>& arguments) {
+  CrashArguments crash;
+  bool pid = false, tid = false, pointers = false;
+  for (const std::string& argument : arguments) {
+    if (auto v = NumberAfter(argument, "--pid=")) {
+      crash.pid = static_cast<DWORD>(*v);
+      pid = *v != 0 && *v <= MAXDWORD;
+    } else if (auto v = NumberAfter(argument, "--tid=")) {
+      crash.tid = static_cast<DWORD>(*v);
+      tid = *v != 0 && *v <= MAXDWORD;
+    } else if (auto v = NumberAfter(argument, "--pointers=")) {
+      crash.pointers = *v;
+      pointers = *v != 0;
+    } else if (auto v = NumberAfter(argument, "--exception=")) {
+      crash.exceptionText = *v;
+    } else if (auto v = NumberAfter(argument, "--options=")) {
+      crash.options = *v;
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (!pid || !tid || !pointers) return std::nullopt;
+  return crash;
+}
+
+std::string DescribeException(DWORD code) {
+  static const std::pair<DWORD, const char*> names[] = {
+      {EXCEPTION_ACCESS_VIOLATION, "EXCEPTION_ACCESS_VIOLATION（不正なメモリアクセス）"},
+      {EXCEPTION_IN_PAGE_ERROR, "EXCEPTION_IN_PAGE_ERROR（ページを読み込めない）"},
+      {EXCEPTION_STACK_OVERFLOW, "EXCEPTION_STACK_OVERFLOW（スタックの溢れ）"},
+      {EXCEPTION_ILLEGAL_INSTRUCTION, "EXCEPTION_ILLEGAL_INSTRUCTION（不正な命令）"},
+      {EXCEPTION_PRIV_INSTRUCTION, "EXCEPTION_PRIV_INSTRUCTION（特権命令）"},
+      {EXCEPTION_INT_DIVIDE_BY_ZERO, "EXCEPTION_INT_DIVIDE_BY_ZERO（ゼロ除算）"},
+      {EXCEPTION_DATATYPE_MISALIGNMENT,
+       "EXCEPTION_DATATYPE_MISALIGNMENT（境界に合わないアクセス）"},
+      {EXCEPTION_BREAKPOINT, "EXCEPTION_BREAKPOINT（ブレークポイント）"},
+      {0xE0000001, "異常終了（処理されない例外または abort）"},
+  };
+  for (const auto& [known, name] : names)
+    if (known == code) return name;
+  char text[32];
+  std::snprintf(text, sizeof text, "例外コード 0x%08lx", code);
+  return text;
+}
+
+std::string WindowsCrashReport::Text() const {
+  std::string text;
+  for (const ReportPage& page : pages)
+    text += "== " + page.title + " ==\n" + page.text + "\n";
+  return text;
+}
+
+WindowsCrashReport GatherReport(HANDLE process, const CrashArguments& crash) {
+  WindowsCrashReport report;
+  EXCEPTION_POINTERS pointers{};
+  EXCEPTION_RECORD record{};
+  alignas(16) CONTEXT crashContext{};
+  const bool haveRecord =
+      ReadRemote(process, crash.pointers, pointers) &&
+      ReadRemote(process, reinterpret_cast<std::uintptr_t>(pointers.ExceptionRecord), record);
+  const bool haveContext =
+      haveRecord &&
+      ReadRemote(process, reinterpret_cast<std::uintptr_t>(pointers.ContextRecord), crashContext);
+  CrashOptions options{};
+  std::string version;
+  if (ReadRemote(process, crash.options, options)) {
+    report.program = ReadRemoteText(process, reinterpret_cast<std::uintptr_t>(options.program));
+    version = ReadRemoteText(process, reinterpret_cast<std::uintptr_t>(options.version));
+  }
+  wchar_t imageName[MAX_PATH * 4];
+  DWORD imageLength = MAX_PATH * 4;
+  std::string executable;
+  if (QueryFullProcessImageNameW(process, 0, imageName, &imageLength)) executable = Utf8(imageName);
+  if (report.program.empty())
+    report.program = executable.substr(executable.find_last_of("\\/") + 1);
+
+  SymSetOptions(SYMOPT_UNDNAME | SYMOPT_DEFERRED_LOADS | SYMOPT_FAIL_CRITICAL_ERRORS);
+  const bool symbols = SymInitializeW(process, nullptr, TRUE);
+  const std::vector<Module> modules = ListModules(crash.pid);
+
+  std::string summary = Line("プログラム", report.program + " (" + executable + ")");
+  summary += Line("バージョン", version.empty() ? "不明" : version);
+  summary += Line("日時", LocalTime());
+  if (haveRecord) {
+    std::string exception = DescribeException(record.ExceptionCode);
+    if ((record.ExceptionCode == EXCEPTION_ACCESS_VIOLATION ||
+         record.ExceptionCode == EXCEPTION_IN_PAGE_ERROR) &&
+        record.NumberParameters >= 2) {
+      const ULONG_PTR kind = record.ExceptionInformation[0];
+      exception += std::string("、") +
+                   (kind == 1   ? "書き込み"
+                    : kind == 8 ? "実行"
+                                : "読み取り") +
+                   " アドレス " + ShortHex(record.ExceptionInformation[1]);
+    }
+    summary += Line("例外", exception);
+    const auto at = reinterpret_cast<std::uintptr_t>(record.ExceptionAddress);
+    summary += Line("命令アドレス", ShortHex(at) + " " + DescribeAddress(process, modules, at, at));
+  } else {
+    summary += Line("調査できない理由", "例外の記録を読めません");
+  }
+  const std::string exceptionText = ReadRemoteText(process, crash.exceptionText);
+  if (!exceptionText.empty()) summary += Line("処理されない例外", exceptionText);
+  summary += Line("スレッド", std::to_string(crash.tid));
+  summary += Line("プロセスID", std::to_string(crash.pid));
+  report.pages.push_back({"概要", summary});
+
+  // Every thread but the crashed one stands still while it is walked; the crashed one waits in
+  // the filter, and its stack is the exception's context.
+  std::vector<Thread> threads = OpenThreads(crash.pid);
+  std::string stacks;
+  for (const Thread& thread : threads) {
+    stacks += "スレッド " + std::to_string(thread.id);
+    if (thread.id == crash.tid) stacks += " ― 停止の原因";
+    stacks += "\n";
+    alignas(16) CONTEXT context{};
+    bool known = false;
+    if (thread.id == crash.tid) {
+      context = crashContext;
+      known = haveContext;
+    } else if (thread.handle != nullptr && SuspendThread(thread.handle) != DWORD(-1)) {
+      context.ContextFlags = CONTEXT_FULL;
+      known = GetThreadContext(thread.handle, &context);
+    }
+    stacks += known && symbols ? WalkStack(process, thread.handle, context, modules)
+                               : "  (スレッドの状態を読めません)\n";
+    stacks += "\n";
+  }
+  for (const Thread& thread : threads) {
+    if (thread.handle == nullptr) continue;
+    if (thread.id != crash.tid) ResumeThread(thread.handle);
+    CloseHandle(thread.handle);
+  }
+  report.pages.push_back(
+      {"呼び出し履歴", stacks.empty() ? "呼び出し履歴を取得できません。\n" : stacks});
+
+  std::string moduleText;
+  for (const Module& module : modules)
+    moduleText +=
+        Hex(module.base) + "-" + Hex(module.base + module.size) + "  " + module.path + "\n";
+  report.pages.push_back(
+      {"モジュール", moduleText.empty() ? "モジュールを取得できません。\n" : moduleText});
+  report.pages.push_back({"プロセス", Processes(crash.pid)});
+  report.pages.push_back(
+      {"CPUレジスタ", haveContext ? Registers(crashContext) : "レジスタの内容を読めません。\n"});
+  report.pages.push_back({"機械語", haveContext ? MachineCode(process, crashContext.Rip, modules)
+                                                : "命令アドレスを読めません。\n"});
+  if (symbols) SymCleanup(process);
+  return report;
+}
+
+bool WriteMinidump(HANDLE process, const CrashArguments& crash, const std::wstring& path) {
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  MINIDUMP_EXCEPTION_INFORMATION exception{};
+  exception.ThreadId = crash.tid;
+  exception.ExceptionPointers = reinterpret_cast<EXCEPTION_POINTERS*>(crash.pointers);
+  // The pointers are the dying process's own.
+  exception.ClientPointers = TRUE;
+  const bool written = MiniDumpWriteDump(
+      process, crash.pid, file, static_cast<MINIDUMP_TYPE>(MiniDumpNormal | MiniDumpWithThreadInfo),
+      &exception, nullptr, nullptr);
+  CloseHandle(file);
+  if (!written) DeleteFileW(path.c_str());
+  return written;
+}
+
+}  // namespace norvalis::crash

@@ -1,0 +1,151 @@
+// The crash handler on Windows takes effect by being linked in, as on Linux: a static
+// initializer sets the unhandled-exception filter and std::terminate. The program never calls it.
+//
+// The filter only wakes a thread started beforehand: the crashed thread may have run out of
+// stack. That thread starts norvalis-crash.exe, which reads the exception from this process's
+// memory and writes the minidump and the report while this process waits; then the process ends
+// with the exception's code. A fault the mapped-file guard owns (its vectored handler runs before
+// any filter) never reaches here.
+
+#include <windows.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <cxxabi.h>
+#include <exception>
+#include <typeinfo>
+
+#include "crash/CrashHandover.h"
+#include "crash/CrashOptions.h"
+#include "crash/SignalSafeText.h"
+
+namespace norvalis::crash {
+
+namespace {
+
+// Long enough for the helper to walk every thread, short enough that a stuck helper lets go.
+constexpr DWORD HelperTimeoutMs = 60 * 1000;
+// Raised for an exception nothing catches and for abort(), so the filter reports them too.
+constexpr DWORD TerminateCode = 0xE0000001;
+
+constexpr wchar_t HelperFileName[] = L"norvalis-crash.exe";
+
+wchar_t helperPath[MAX_PATH * 4];
+wchar_t commandLine[MAX_PATH * 4 + 256];
+char exceptionText[1024];
+EXCEPTION_POINTERS* crashPointers = nullptr;
+DWORD crashThread = 0;
+HANDLE crashEvent = nullptr;
+HANDLE helperDone = nullptr;
+std::atomic<DWORD> owner{0};
+
+void StartHelperAndWait() {
+  std::swprintf(
+      commandLine, sizeof commandLine / sizeof commandLine[0],
+      L"\"%ls\" --pid=%lu --tid=%lu --pointers=0x%llx --exception=0x%llx "
+      L"--options=0x%llx",
+      helperPath, GetCurrentProcessId(), crashThread,
+      static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(crashPointers)),
+      static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(exceptionText)),
+      static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(&ExecutableCrashOptions)));
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  // The helper's standard error is the program's, where norvalis-check's report goes.
+  if (!CreateProcessW(helperPath, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process))
+    return;
+  WaitForSingleObject(process.hProcess, HelperTimeoutMs);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+}
+
+DWORD WINAPI WaitForCrash(void*) {
+  WaitForSingleObject(crashEvent, INFINITE);
+  StartHelperAndWait();
+  SetEvent(helperDone);
+  return 0;
+}
+
+LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* pointers) {
+  const DWORD self = GetCurrentThreadId();
+  DWORD expected = 0;
+  // A second thread crashing meanwhile waits: the first one's end is the end of both.
+  if (!owner.compare_exchange_strong(expected, self) && expected != self) Sleep(INFINITE);
+  crashPointers = pointers;
+  crashThread = self;
+  if (crashEvent != nullptr && helperDone != nullptr) {
+    SetEvent(crashEvent);
+    WaitForSingleObject(helperDone, HelperTimeoutMs + 5000);
+  }
+  TerminateProcess(GetCurrentProcess(), pointers->ExceptionRecord->ExceptionCode);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+
+void DescribeCurrentException() {
+  SignalSafeText text(exceptionText, sizeof exceptionText - 1);
+  const std::type_info* type = abi::__cxa_current_exception_type();
+  if (type == nullptr) {
+    text.Add("std::terminate");
+    return;
+  }
+  int status = 0;
+  char* name = abi::__cxa_demangle(type->name(), nullptr, nullptr, &status);
+  text.AddLine(status == 0 && name != nullptr ? name : type->name());
+  std::free(name);
+  try {
+    throw;
+  } catch (const std::exception& e) {
+    text.Add(": ").AddLine(e.what());
+  } catch (...) {
+  }
+}
+
+[[noreturn]] void OnTerminate() {
+  if (owner.load() == 0) DescribeCurrentException();
+  RaiseException(TerminateCode, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+  std::_Exit(3);
+}
+
+// The C runtime's abort() ends the process without an exception.
+void OnAbort(int) {
+  if (exceptionText[0] == '\0')
+    SignalSafeText(exceptionText, sizeof exceptionText - 1).Add("abort");
+  RaiseException(TerminateCode, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+}
+
+// The helper lies beside the executable; the build tree has it in a known place instead.
+void FindHelper() {
+  const DWORD length = GetModuleFileNameW(nullptr, helperPath, MAX_PATH * 2);
+  if (length > 0 && length < MAX_PATH * 2) {
+    wchar_t* slash = std::wcsrchr(helperPath, L'\\');
+    wchar_t* name = slash == nullptr ? helperPath : slash + 1;
+    std::wcscpy(name, HelperFileName);
+    if (GetFileAttributesW(helperPath) != INVALID_FILE_ATTRIBUTES) return;
+  }
+#ifdef NORVALIS_CRASH_BUILD_HELPER
+  MultiByteToWideChar(CP_UTF8, 0, NORVALIS_CRASH_BUILD_HELPER, -1, helperPath, MAX_PATH * 4);
+#endif
+}
+
+void InstallHandlers() {
+  FindHelper();
+  crashEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  helperDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  const HANDLE waiter = CreateThread(nullptr, 0, WaitForCrash, nullptr, 0, nullptr);
+  if (waiter != nullptr) CloseHandle(waiter);
+  SetUnhandledExceptionFilter(OnUnhandledException);
+  std::set_terminate(OnTerminate);
+  std::signal(SIGABRT, OnAbort);
+}
+
+struct Installer {
+  Installer() { InstallHandlers(); }
+} installer;
+
+}  // namespace
+
+}  // namespace norvalis::crash
