@@ -30,24 +30,36 @@ std::size_t PutRowLines(Output& out, const CsvTable& table, const DifferenceScan
   std::vector<RowList> rows(threads);
   std::vector<std::vector<std::string_view>> raws(threads);
   std::atomic<std::size_t> count{0};
-  PutInOrder(
-      out, scan.End() - scan.First(),
-      [&](unsigned t, std::size_t begin, std::size_t end, std::string& line) {
-        rows[t].clear();
-        raws[t].clear();
-        scans[t].Collect(static_cast<std::uint32_t>(scan.First() + begin),
-                         static_cast<std::uint32_t>(scan.First() + end), rows[t], &raws[t]);
-        count += rows[t].size();
-        char number[24];
-        for (std::size_t i = 0; i < rows[t].size(); ++i) {
-          const auto last =
-              std::to_chars(number, number + sizeof number, std::uint64_t{rows[t][i]} + 1).ptr;
-          line.append(number, last);
-          line += '\t';
-          line += cells[t].Of(raws[t][i]).field;
-          line += '\n';
-        }
-      });
+  PutInOrder(out, scan.End() - scan.First(),
+             [&](unsigned t, std::size_t begin, std::size_t end, std::string& line) {
+               rows[t].clear();
+               raws[t].clear();
+               scans[t].Collect(static_cast<std::uint32_t>(scan.First() + begin),
+                                static_cast<std::uint32_t>(scan.First() + end), rows[t], &raws[t]);
+               count += rows[t].size();
+               // Differing rows mostly follow one another: a number is the one before counted on in
+               // place, converted afresh only where the rows skip or a digit is added.
+               char number[24];
+               std::size_t digits = 0;
+               std::uint64_t shown = 0;
+               for (std::size_t i = 0; i < rows[t].size(); ++i) {
+                 const std::uint64_t row = std::uint64_t{rows[t][i]} + 1;
+                 std::size_t at = 0;
+                 if (row == shown + 1 && digits > 0) {
+                   at = digits;
+                   while (at > 0 && number[at - 1] == '9')
+                     number[--at] = '0';
+                   if (at > 0) ++number[at - 1];
+                 }
+                 if (at == 0)
+                   digits = std::to_chars(number, number + sizeof number, row).ptr - number;
+                 shown = row;
+                 line.append(number, digits);
+                 line += '\t';
+                 line += cells[t].Of(raws[t][i]).field;
+                 line += '\n';
+               }
+             });
   return count;
 }
 
