@@ -1,6 +1,7 @@
 #include "Output.h"
 
 #include <algorithm>
+#include <atomic>
 #include <thread>
 
 #include "platform/Console.h"
@@ -40,9 +41,24 @@ void AppendTsvFieldUtf8(std::u16string_view cell, std::string& out) {
   if (quoted) out += '"';
 }
 
+namespace {
+
+// Equal bytes, by a loop for the short cells most are (a call to memcmp costs more there).
+bool SameBytes(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  if (a.size() > 16) return a == b;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
+
+}  // namespace
+
 const TsvCell& TsvCells::Of(std::string_view raw) {
-  Slot& slot = slots_[std::hash<std::string_view>{}(raw) % Slots];
-  if (slot.known && std::string_view(slot.raw) == raw) return slot.cell;
+  if (last_ < Slots && SameBytes(slots_[last_].raw, raw)) return slots_[last_].cell;
+  last_ = std::hash<std::string_view>{}(raw) % Slots;
+  Slot& slot = slots_[last_];
+  if (slot.known && SameBytes(slot.raw, raw)) return slot.cell;
   slot.raw.assign(raw);
   slot.known = true;
   table_->CellText(raw, slot.cell.text);
@@ -58,23 +74,29 @@ unsigned FormatThreads() {
 void PutInOrder(
     Output& out, std::size_t count,
     const std::function<void(unsigned, std::size_t, std::size_t, std::string&)>& format) {
-  constexpr std::size_t PieceItems = std::size_t{1} << 18;
+  constexpr std::size_t PieceItems = std::size_t{1} << 15;
   const unsigned threads = FormatThreads();
+  // A round is cut into more pieces than threads, each taken by whichever thread is free, so
+  // the thread that writes the round before formats fewer of them and none waits for it.
+  const std::size_t roundPieces = std::size_t{8} * threads;
   // Two rounds of texts: the one before is written while this one is formatted.
-  std::vector<std::string> texts[2] = {std::vector<std::string>(threads),
-                                       std::vector<std::string>(threads)};
+  std::vector<std::string> texts[2] = {std::vector<std::string>(roundPieces),
+                                       std::vector<std::string>(roundPieces)};
   const auto write = [](const std::vector<std::string>& round) {
     for (const std::string& text : round)
       platform::WriteStandardOutput(text);
   };
   out.Flush();
   std::size_t round = 0;
-  for (std::size_t at = 0; at < count; at += PieceItems * threads, ++round) {
+  for (std::size_t at = 0; at < count; at += PieceItems * roundPieces, ++round) {
     std::vector<std::string>& mine = texts[round % 2];
+    std::atomic<std::size_t> next{0};
     const auto run = [&](unsigned t) {
-      const std::size_t begin = std::min(count, at + t * PieceItems);
-      mine[t].clear();
-      format(t, begin, std::min(count, begin + PieceItems), mine[t]);
+      for (std::size_t piece = next++; piece < roundPieces; piece = next++) {
+        const std::size_t begin = std::min(count, at + piece * PieceItems);
+        mine[piece].clear();
+        format(t, begin, std::min(count, begin + PieceItems), mine[piece]);
+      }
     };
     std::vector<std::jthread> workers;
     for (unsigned t = 1; t < threads; ++t)

@@ -1,6 +1,7 @@
 // Every row whose cell differs, a column's values, and the rows of a filter saved to a file.
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <span>
 #include <string>
@@ -20,32 +21,46 @@ namespace norvalis::cli {
 
 namespace {
 
-// "ROW<TAB>VALUE" lines of the differing rows: a column of millions of them is mostly this.
-// Their cells' forms are converted once; a cell past the forms known is located again.
-void PutRowLines(Output& out, const CsvTable& table, const Differences& differences,
-                 std::uint32_t col) {
-  std::vector<std::string> fields(differences.formRaws.size());
-  UnicodeString text;
-  for (std::size_t f = 0; f < fields.size(); ++f) {
-    table.CellText(differences.formRaws[f], text);
-    AppendTsvFieldUtf8(text, fields[f]);
-  }
-  std::vector<TsvCells> cells(FormatThreads(), TsvCells(table));
-  PutInOrder(out, differences.rows.size(),
+// "ROW<TAB>VALUE" per differing row, the rows compared and listed a range at a time on every
+// core and written in row order while the next ranges are compared; returns how many differ.
+std::size_t PutRowLines(Output& out, const CsvTable& table, const DifferenceScan& scan) {
+  const unsigned threads = FormatThreads();
+  std::vector<DifferenceScan> scans(threads, scan);
+  std::vector<TsvCells> cells(threads, TsvCells(table));
+  std::vector<RowList> rows(threads);
+  std::vector<std::vector<std::string_view>> raws(threads);
+  std::atomic<std::size_t> count{0};
+  PutInOrder(out, scan.End() - scan.First(),
              [&](unsigned t, std::size_t begin, std::size_t end, std::string& line) {
+               rows[t].clear();
+               raws[t].clear();
+               scans[t].Collect(static_cast<std::uint32_t>(scan.First() + begin),
+                                static_cast<std::uint32_t>(scan.First() + end), rows[t], &raws[t]);
+               count += rows[t].size();
+               // Differing rows mostly follow one another: a number is the one before counted on in
+               // place, converted afresh only where the rows skip or a digit is added.
                char number[24];
-               for (std::size_t i = begin; i < end; ++i) {
-                 const std::uint32_t row = differences.rows[i];
-                 const auto last =
-                     std::to_chars(number, number + sizeof number, std::uint64_t{row} + 1).ptr;
-                 line.append(number, last);
+               std::size_t digits = 0;
+               std::uint64_t shown = 0;
+               for (std::size_t i = 0; i < rows[t].size(); ++i) {
+                 const std::uint64_t row = std::uint64_t{rows[t][i]} + 1;
+                 std::size_t at = 0;
+                 if (row == shown + 1 && digits > 0) {
+                   at = digits;
+                   while (at > 0 && number[at - 1] == '9')
+                     number[--at] = '0';
+                   if (at > 0) ++number[at - 1];
+                 }
+                 if (at == 0)
+                   digits = std::to_chars(number, number + sizeof number, row).ptr - number;
+                 shown = row;
+                 line.append(number, digits);
                  line += '\t';
-                 const std::uint32_t form = differences.forms[i];
-                 line += form != Differences::NoForm ? fields[form]
-                                                     : cells[t].Of(table.RawCell(row, col)).field;
+                 line += cells[t].Of(raws[t][i]).field;
                  line += '\n';
                }
              });
+  return count;
 }
 
 // The table the command reads, loaded; false (the reason printed) when it cannot be.
@@ -75,40 +90,47 @@ int RunDifferences(const Options& o) {
   Loaded loaded;
   if (const int code = LoadTarget(o, loaded); code != ExitOk) return code;
   const CsvTable& table = loaded.csv.Table();
-  const Differences result =
-      FindDifferences(table, loaded.target.title, loaded.target.column, nullptr, nullptr, true);
+  if (!o.json) {
+    const DifferenceScan scan(table, loaded.target.title, loaded.target.column);
+    // Asked before the pass: its lines are written while it goes.
+    if (ChangedSinceRead(loaded.csv)) return ExitUnreadable;
+    if (!scan.HasReference()) {
+      TellNoRows();
+      return ExitCodeOf(CheckResult::Outcome::NoRows);
+    }
+    Output out;
+    return ExitCodeOf(PutRowLines(out, table, scan) > 0 ? CheckResult::Outcome::Differs
+                                                        : CheckResult::Outcome::AllMatch);
+  }
+  const Differences result = FindDifferences(table, loaded.target.title, loaded.target.column);
   if (ChangedSinceRead(loaded.csv)) return ExitUnreadable;
   if (result.outcome == CheckResult::Outcome::NoRows) TellNoRows();
 
   const std::uint32_t col = CheckTableColumn(loaded.target.column);
   Output out;
-  if (o.json) {
-    JsonWriter json(out);
+  JsonWriter json(out);
+  json.BeginObject();
+  json.Key("column");
+  json.String(TCsvUtility::ColumnIndexToLetters(loaded.target.column));
+  json.Key("reference");
+  result.outcome == CheckResult::Outcome::NoRows ? json.Null() : json.String(result.reference);
+  json.Key("rows");
+  json.BeginArray();
+  UnicodeString text;
+  for (const std::uint32_t row : result.rows) {
     json.BeginObject();
-    json.Key("column");
-    json.String(TCsvUtility::ColumnIndexToLetters(loaded.target.column));
-    json.Key("reference");
-    result.outcome == CheckResult::Outcome::NoRows ? json.Null() : json.String(result.reference);
-    json.Key("rows");
-    json.BeginArray();
-    UnicodeString text;
-    for (const std::uint32_t row : result.rows) {
-      json.BeginObject();
-      json.Key("row");
-      json.Number(static_cast<long long>(row) + 1);
-      json.Key("value");
-      table.CellText(table.RawCell(row, col), text);
-      json.String(text);
-      json.EndObject();
-    }
-    json.EndArray();
-    json.Key("count");
-    json.Number(static_cast<long long>(result.rows.size()));
+    json.Key("row");
+    json.Number(static_cast<long long>(row) + 1);
+    json.Key("value");
+    table.CellText(table.RawCell(row, col), text);
+    json.String(text);
     json.EndObject();
-    json.EndLine();
-  } else {
-    PutRowLines(out, table, result, col);
   }
+  json.EndArray();
+  json.Key("count");
+  json.Number(static_cast<long long>(result.rows.size()));
+  json.EndObject();
+  json.EndLine();
   return ExitCodeOf(result.outcome);
 }
 

@@ -37,31 +37,6 @@ RowSelection selectRows(std::uint32_t first, std::uint32_t end, const Keeps& kee
   return selection;
 }
 
-// Distinct raw forms numbered in the order they are first met, up to a most (NoForm after).
-class RawForms {
- public:
-  explicit RawForms(std::size_t most) : most_(most), slots_(2 * most, Differences::NoForm) {}
-  std::uint32_t Id(std::string_view raw) {
-    std::size_t at = RowPass::HashRaw(raw) & (slots_.size() - 1);
-    for (;;) {
-      const std::uint32_t id = slots_[at];
-      if (id == Differences::NoForm) break;
-      if (RowPass::SameRaw(raws_[id], raw)) return id;
-      at = (at + 1) & (slots_.size() - 1);
-    }
-    if (raws_.size() >= most_) return Differences::NoForm;
-    slots_[at] = static_cast<std::uint32_t>(raws_.size());
-    raws_.push_back(raw);
-    return slots_[at];
-  }
-  const std::vector<std::string_view>& Raws() const { return raws_; }
-
- private:
-  std::size_t most_;
-  std::vector<std::uint32_t> slots_;  // a power of two, at most half full
-  std::vector<std::string_view> raws_;
-};
-
 // A row whose cell in the column holds (or does not hold) a text.
 struct CellIs {
   const CsvTable* table;
@@ -73,53 +48,48 @@ struct CellIs {
 
 }  // namespace
 
+DifferenceScan::DifferenceScan(const CsvTable& table, bool firstLineIsTitle, std::int64_t column)
+    : table_(&table),
+      rows_(CheckRowsOf(table.RowCount(), firstLineIsTitle)),
+      col_(CheckTableColumn(column)),
+      match_(table, {}) {
+  if (!rows_.HasReference()) return;
+  const std::string_view referenceRaw = table.RawCell(rows_.reference, col_);
+  match_ = CellMatch(table, table.CellText(referenceRaw), referenceRaw);
+}
+
+void DifferenceScan::Collect(std::uint32_t begin, std::uint32_t end, RowList& rows,
+                             std::vector<std::string_view>* raws) {
+  for (std::uint32_t row = begin; row < end; ++row) {
+    const std::string_view raw = table_->RawCell(row, col_);
+    if (match_(raw)) continue;
+    rows.push_back(row);
+    if (raws != nullptr) raws->push_back(raw);
+  }
+}
+
 Differences FindDifferences(const CsvTable& table, bool firstLineIsTitle, std::int64_t column,
-                            YieldHook* hook, const std::atomic<bool>* cancel, bool withForms) {
+                            YieldHook* hook, const std::atomic<bool>* cancel) {
   Differences result;
-  const CheckRows rows = CheckRowsOf(table.RowCount(), firstLineIsTitle);
-  if (!rows.HasReference()) return result;
-  const std::uint32_t col = CheckTableColumn(column);
-  const std::string_view referenceRaw = table.RawCell(rows.reference, col);
-  result.reference = table.CellText(referenceRaw);
-  if (rows.end > rows.first) {
-    const unsigned parts = RowPass::PartsFor(rows.end - rows.first);
-    struct Part {
-      RowList rows;
-      std::vector<std::uint32_t> forms;
-      RawForms known;
-    };
-    std::vector<Part> found;
-    for (unsigned p = 0; p < parts; ++p)
-      found.push_back(Part{{}, {}, RawForms(withForms ? Differences::MaxForms : 0)});
-    std::vector<CellMatch> matches(parts, CellMatch(table, result.reference, referenceRaw));
-    result.cancelled = !RowPass::Run(rows.first, rows.end, parts, hook, cancel,
+  const DifferenceScan scan(table, firstLineIsTitle, column);
+  if (!scan.HasReference()) return result;
+  result.reference = scan.Reference();
+  if (scan.End() > scan.First()) {
+    const unsigned parts = RowPass::PartsFor(scan.End() - scan.First());
+    std::vector<RowList> found(parts);
+    std::vector<DifferenceScan> scans(parts, scan);
+    result.cancelled = !RowPass::Run(scan.First(), scan.End(), parts, hook, cancel,
                                      [&](unsigned p, std::uint32_t begin, std::uint32_t end) {
-                                       Part& part = found[p];
-                                       for (std::uint32_t row = begin; row < end; ++row) {
-                                         const std::string_view raw = table.RawCell(row, col);
-                                         if (matches[p](raw)) continue;
-                                         part.rows.push_back(row);
-                                         if (withForms) part.forms.push_back(part.known.Id(raw));
-                                       }
+                                       scans[p].Collect(begin, end, found[p]);
                                      });
     std::size_t total = 0;
-    for (const Part& part : found)
-      total += part.rows.size();
+    for (const RowList& rows : found)
+      total += rows.size();
     result.rows.reserve(total);
-    if (withForms) result.forms.reserve(total);
-    RawForms all{Differences::MaxForms};
-    for (Part& part : found) {
-      result.rows.insert(result.rows.end(), part.rows.begin(), part.rows.end());
-      part.rows = {};
-      if (!withForms) continue;
-      // The part's forms renumbered as the whole list's.
-      std::vector<std::uint32_t> ids;
-      for (const std::string_view raw : part.known.Raws())
-        ids.push_back(all.Id(raw));
-      for (const std::uint32_t id : part.forms)
-        result.forms.push_back(id == Differences::NoForm ? id : ids[id]);
+    for (RowList& rows : found) {
+      result.rows.insert(result.rows.end(), rows.begin(), rows.end());
+      rows = {};
     }
-    if (withForms) result.formRaws = all.Raws();
   }
   result.outcome =
       result.rows.empty() ? CheckResult::Outcome::AllMatch : CheckResult::Outcome::Differs;

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <string_view>
 #include <vector>
 
+#include "check/CellMatch.h"
 #include "check/ColumnCheck.h"
 #include "csv/Csv.h"
 #include "text/UnicodeString.h"
@@ -28,20 +30,36 @@ struct Differences {
   UnicodeString reference;  // the reference row's cell
   RowList rows;
   bool cancelled = false;
-  // Asked for with forms: per row of rows, which of formRaws its raw cell is (NoForm past the
-  // first MaxForms distinct ones), so the cells are listed without being located again.
-  static constexpr std::uint32_t NoForm = UINT32_MAX;
-  static constexpr std::size_t MaxForms = std::size_t{1} << 16;
-  std::vector<std::uint32_t> forms;
-  std::vector<std::string_view> formRaws;
+};
+
+// The column check's comparison of the rows after the reference, a range at a time, so a pass
+// can hand on each range's rows as soon as they are found. Copied once per thread: it holds
+// the comparison's scratch state.
+class DifferenceScan {
+ public:
+  DifferenceScan(const CsvTable& table, bool firstLineIsTitle, std::int64_t column);
+
+  bool HasReference() const { return rows_.HasReference(); }
+  // The rows compared: [First(), End()).
+  std::uint32_t First() const { return rows_.first; }
+  std::uint32_t End() const { return std::max(rows_.first, rows_.end); }
+  const UnicodeString& Reference() const { return match_.Text(); }
+  // Appends the rows of [begin, end) whose cell differs, and their raw cells to raws if given.
+  void Collect(std::uint32_t begin, std::uint32_t end, RowList& rows,
+               std::vector<std::string_view>* raws = nullptr);
+
+ private:
+  const CsvTable* table_;
+  CheckRows rows_;
+  std::uint32_t col_;
+  CellMatch match_;
 };
 
 // The rows of the column check's range whose cell in `column` differs from the reference
 // row's. The hook gets (rows done, rows) on elapsed time; the pass stops soon after *cancel
 // becomes true.
 Differences FindDifferences(const CsvTable& table, bool firstLineIsTitle, std::int64_t column,
-                            YieldHook* hook = nullptr, const std::atomic<bool>* cancel = nullptr,
-                            bool withForms = false);
+                            YieldHook* hook = nullptr, const std::atomic<bool>* cancel = nullptr);
 
 // The data rows whose cell in `column` holds the value (with = true) or does not (false),
 // compared as the check compares.

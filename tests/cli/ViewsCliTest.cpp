@@ -1,6 +1,8 @@
 // norvalis-check --differences, --values and --filter against the plain decoded route.
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "../support/GeneratedCsv.h"
 #include "CliTestSupport.h"
 #include "csv/CsvUtility.h"
@@ -109,6 +111,55 @@ TEST_F(NorvalisCheckViews, TextOutputsExitCodesAndUsage) {
     if (c.exitCode == 2) {
       EXPECT_NE(run.err.find("検証する行がありません。"), std::string::npos);
     }
+  }
+}
+
+// The listing compares and writes the rows a range at a time (32768 rows, several ranges a
+// round): differing rows at each range's first and last row, across rounds, against the plain
+// route; an empty reference, a file of the reference row alone, and one where all match.
+TEST_F(NorvalisCheckViews, DifferencesListEveryRowAcrossTheListingsRanges) {
+  constexpr std::uint32_t Range = 1 << 15;
+  constexpr std::uint32_t Rows = 40 * Range + 5;
+  const struct {
+    const char* name;
+    bool title;
+    std::string reference;
+    std::uint32_t rows;
+    bool boundaries;
+  } cases[] = {
+      {"boundaries", false, "b", Rows, true},     {"boundaries title", true, "b", Rows, true},
+      {"empty reference", false, "", Rows, true}, {"reference alone", false, "b", 1, false},
+      {"all match", true, "b", 3 * Range, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::uint32_t first = c.title ? 2 : 1;
+    std::vector<std::string> cells(c.rows, "b");
+    cells[first - 1] = c.reference;
+    if (c.boundaries) {
+      for (std::uint32_t at = first; at < c.rows; at += Range) {
+        cells[at] = "c";
+        cells[std::min(c.rows, at + Range) - 1] = (at / Range) % 2 ? "" : "c\td";
+      }
+    }
+    std::string bytes;
+    std::string expected;
+    for (std::uint32_t r = 0; r < c.rows; ++r) {
+      const bool quoted = cells[r].find('\t') != std::string::npos;
+      const std::string field = quoted ? '"' + cells[r] + '"' : cells[r];
+      bytes += "x," + field + "\n";
+      if (r >= first && cells[r] != c.reference)
+        expected += std::to_string(r + 1) + '\t' + field + '\n';
+    }
+    std::vector<std::string> args = {Write("ranges.csv", bytes), "--differences", "--column", "B"};
+    if (c.title) args.push_back("--title");
+    const CliRun run = Check(args);
+    // Where the output first departs, not both texts of megabytes.
+    ASSERT_EQ(run.out.size(), expected.size());
+    EXPECT_EQ(
+        std::mismatch(run.out.begin(), run.out.end(), expected.begin()).first - run.out.begin(),
+        static_cast<std::ptrdiff_t>(expected.size()));
+    EXPECT_EQ(run.exitCode, expected.empty() ? 0 : 1) << run.err;
   }
 }
 
