@@ -99,8 +99,11 @@ int RunDifferences(const Options& o) {
       return ExitCodeOf(CheckResult::Outcome::NoRows);
     }
     Output out;
-    return ExitCodeOf(PutRowLines(out, table, scan) > 0 ? CheckResult::Outcome::Differs
-                                                        : CheckResult::Outcome::AllMatch);
+    const std::size_t differing = PutRowLines(out, table, scan);
+    // Changed while the lines went out: they may mix the two versions, so the run fails.
+    if (ChangedSinceRead(loaded.csv)) return ExitUnreadable;
+    return ExitCodeOf(differing > 0 ? CheckResult::Outcome::Differs
+                                    : CheckResult::Outcome::AllMatch);
   }
   const Differences result = FindDifferences(table, loaded.target.title, loaded.target.column);
   if (ChangedSinceRead(loaded.csv)) return ExitUnreadable;
