@@ -20,13 +20,12 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
-#include <cxxabi.h>
 #include <exception>
-#include <typeinfo>
 
 #include "crash/AltStack.h"
 #include "crash/CrashHandover.h"
 #include "crash/CrashOptions.h"
+#include "crash/CurrentException.h"
 #include "crash/SignalSafeText.h"
 
 namespace norvalis::crash {
@@ -238,31 +237,12 @@ void OnFatalSignal(int signal, siginfo_t* info, void* context) {
   errno = savedErrno;
 }
 
-void DescribeCurrentException() {
-  SignalSafeText text(exceptionText, sizeof exceptionText - 1);
-  const std::type_info* type = abi::__cxa_current_exception_type();
-  if (type == nullptr) {
-    text.Add("std::terminate");
-    return;
-  }
-  int status = 0;
-  char* name = abi::__cxa_demangle(type->name(), nullptr, nullptr, &status);
-  text.AddLine(status == 0 && name != nullptr ? name : type->name());
-  std::free(name);
-  try {
-    throw;
-  } catch (const std::exception& e) {
-    text.Add(": ").AddLine(e.what());
-  } catch (...) {
-  }
-}
-
 // An exception nothing catches: its description travels with the SIGABRT of abort().
 [[noreturn]] void OnTerminate() {
   const pid_t self = CurrentThread();
   pid_t expected = 0;
   if (!owner.compare_exchange_strong(expected, self) && expected != self) WaitForTheEnd();
-  if (!reporting.load()) DescribeCurrentException();
+  if (!reporting.load()) DescribeCurrentException(exceptionText, sizeof exceptionText - 1);
   std::abort();
 }
 

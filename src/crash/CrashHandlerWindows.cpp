@@ -14,12 +14,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
-#include <cxxabi.h>
 #include <exception>
-#include <typeinfo>
 
 #include "crash/CrashHandover.h"
 #include "crash/CrashOptions.h"
+#include "crash/CurrentException.h"
 #include "crash/SignalSafeText.h"
 
 namespace norvalis::crash {
@@ -85,27 +84,8 @@ LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* pointers) {
   return EXCEPTION_EXECUTE_HANDLER;
 }
 
-void DescribeCurrentException() {
-  SignalSafeText text(exceptionText, sizeof exceptionText - 1);
-  const std::type_info* type = abi::__cxa_current_exception_type();
-  if (type == nullptr) {
-    text.Add("std::terminate");
-    return;
-  }
-  int status = 0;
-  char* name = abi::__cxa_demangle(type->name(), nullptr, nullptr, &status);
-  text.AddLine(status == 0 && name != nullptr ? name : type->name());
-  std::free(name);
-  try {
-    throw;
-  } catch (const std::exception& e) {
-    text.Add(": ").AddLine(e.what());
-  } catch (...) {
-  }
-}
-
 [[noreturn]] void OnTerminate() {
-  if (owner.load() == 0) DescribeCurrentException();
+  if (owner.load() == 0) DescribeCurrentException(exceptionText, sizeof exceptionText - 1);
   RaiseException(TerminateCode, EXCEPTION_NONCONTINUABLE, 0, nullptr);
   std::_Exit(3);
 }
