@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <charconv>
+#include <cstring>
 #include <span>
 #include <string>
 #include <vector>
@@ -39,9 +40,12 @@ std::size_t PutRowLines(Output& out, const CsvTable& table, const DifferenceScan
                count += rows[t].size();
                // Differing rows mostly follow one another: a number is the one before counted on in
                // place, converted afresh only where the rows skip or a digit is added.
-               char number[24];
+               // The line is written in place past its end, grown ahead: appending piece by piece
+               // costs a check and a call a piece.
+               char number[24] = {};
                std::size_t digits = 0;
                std::uint64_t shown = 0;
+               std::size_t used = line.size();
                for (std::size_t i = 0; i < rows[t].size(); ++i) {
                  const std::uint64_t row = std::uint64_t{rows[t][i]} + 1;
                  std::size_t at = 0;
@@ -54,11 +58,18 @@ std::size_t PutRowLines(Output& out, const CsvTable& table, const DifferenceScan
                  if (at == 0)
                    digits = std::to_chars(number, number + sizeof number, row).ptr - number;
                  shown = row;
-                 line.append(number, digits);
-                 line += '\t';
-                 line += cells[t].Of(raws[t][i]).field;
-                 line += '\n';
+                 const std::string& field = cells[t].Of(raws[t][i]).field;
+                 const std::size_t size = digits + field.size() + 2;
+                 if (line.size() - used < size + sizeof number)
+                   line.resize(std::max(2 * line.size(), used + size + sizeof number + 4096));
+                 char* to = line.data() + used;
+                 std::memcpy(to, number, sizeof number);  // the whole buffer: a fixed-size copy
+                 to[digits] = '\t';
+                 std::memcpy(to + digits + 1, field.data(), field.size());
+                 to[size - 1] = '\n';
+                 used += size;
                }
+               line.resize(used);
              });
   return count;
 }
