@@ -4,6 +4,7 @@
 #include <atomic>
 #include <charconv>
 #include <cstring>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -30,6 +31,13 @@ std::size_t PutRowLines(Output& out, const CsvTable& table, const DifferenceScan
   std::vector<TsvCells> cells(threads, TsvCells(table));
   std::vector<RowList> rows(threads);
   std::vector<std::vector<std::string_view>> raws(threads);
+  // Lines are written in place into a buffer of each thread's, grown ahead and never cleared
+  // (a string would zero what it grows by), then added to the piece's text in one copy.
+  struct Buffer {
+    std::unique_ptr<char[]> bytes;
+    std::size_t size = 0;
+  };
+  std::vector<Buffer> buffers(threads);
   std::atomic<std::size_t> count{0};
   PutInOrder(out, scan.End() - scan.First(),
              [&](unsigned t, std::size_t begin, std::size_t end, std::string& line) {
@@ -38,14 +46,13 @@ std::size_t PutRowLines(Output& out, const CsvTable& table, const DifferenceScan
                scans[t].Collect(static_cast<std::uint32_t>(scan.First() + begin),
                                 static_cast<std::uint32_t>(scan.First() + end), rows[t], &raws[t]);
                count += rows[t].size();
+               Buffer& buffer = buffers[t];
                // Differing rows mostly follow one another: a number is the one before counted on in
                // place, converted afresh only where the rows skip or a digit is added.
-               // The line is written in place past its end, grown ahead: appending piece by piece
-               // costs a check and a call a piece.
                char number[24] = {};
                std::size_t digits = 0;
                std::uint64_t shown = 0;
-               std::size_t used = line.size();
+               std::size_t used = 0;
                for (std::size_t i = 0; i < rows[t].size(); ++i) {
                  const std::uint64_t row = std::uint64_t{rows[t][i]} + 1;
                  std::size_t at = 0;
@@ -60,16 +67,21 @@ std::size_t PutRowLines(Output& out, const CsvTable& table, const DifferenceScan
                  shown = row;
                  const std::string& field = cells[t].Of(raws[t][i]).field;
                  const std::size_t size = digits + field.size() + 2;
-                 if (line.size() - used < size + sizeof number)
-                   line.resize(std::max(2 * line.size(), used + size + sizeof number + 4096));
-                 char* to = line.data() + used;
+                 if (buffer.size - used < size + sizeof number) {
+                   Buffer grown;
+                   grown.size = std::max(2 * buffer.size, used + size + sizeof number + 65536);
+                   grown.bytes = std::make_unique_for_overwrite<char[]>(grown.size);
+                   if (used > 0) std::memcpy(grown.bytes.get(), buffer.bytes.get(), used);
+                   buffer = std::move(grown);
+                 }
+                 char* to = buffer.bytes.get() + used;
                  std::memcpy(to, number, sizeof number);  // the whole buffer: a fixed-size copy
                  to[digits] = '\t';
                  std::memcpy(to + digits + 1, field.data(), field.size());
                  to[size - 1] = '\n';
                  used += size;
                }
-               line.resize(used);
+               line.append(buffer.bytes.get(), used);
              });
   return count;
 }
