@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <charconv>
+#include <cstring>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -29,6 +31,13 @@ std::size_t PutRowLines(Output& out, const CsvTable& table, const DifferenceScan
   std::vector<TsvCells> cells(threads, TsvCells(table));
   std::vector<RowList> rows(threads);
   std::vector<std::vector<std::string_view>> raws(threads);
+  // Lines are written in place into a buffer of each thread's, grown ahead and never cleared
+  // (a string would zero what it grows by), then added to the piece's text in one copy.
+  struct Buffer {
+    std::unique_ptr<char[]> bytes;
+    std::size_t size = 0;
+  };
+  std::vector<Buffer> buffers(threads);
   std::atomic<std::size_t> count{0};
   PutInOrder(out, scan.End() - scan.First(),
              [&](unsigned t, std::size_t begin, std::size_t end, std::string& line) {
@@ -37,11 +46,13 @@ std::size_t PutRowLines(Output& out, const CsvTable& table, const DifferenceScan
                scans[t].Collect(static_cast<std::uint32_t>(scan.First() + begin),
                                 static_cast<std::uint32_t>(scan.First() + end), rows[t], &raws[t]);
                count += rows[t].size();
+               Buffer& buffer = buffers[t];
                // Differing rows mostly follow one another: a number is the one before counted on in
                // place, converted afresh only where the rows skip or a digit is added.
-               char number[24];
+               char number[24] = {};
                std::size_t digits = 0;
                std::uint64_t shown = 0;
+               std::size_t used = 0;
                for (std::size_t i = 0; i < rows[t].size(); ++i) {
                  const std::uint64_t row = std::uint64_t{rows[t][i]} + 1;
                  std::size_t at = 0;
@@ -54,11 +65,23 @@ std::size_t PutRowLines(Output& out, const CsvTable& table, const DifferenceScan
                  if (at == 0)
                    digits = std::to_chars(number, number + sizeof number, row).ptr - number;
                  shown = row;
-                 line.append(number, digits);
-                 line += '\t';
-                 line += cells[t].Of(raws[t][i]).field;
-                 line += '\n';
+                 const std::string& field = cells[t].Of(raws[t][i]).field;
+                 const std::size_t size = digits + field.size() + 2;
+                 if (buffer.size - used < size + sizeof number) {
+                   Buffer grown;
+                   grown.size = std::max(2 * buffer.size, used + size + sizeof number + 65536);
+                   grown.bytes = std::make_unique_for_overwrite<char[]>(grown.size);
+                   if (used > 0) std::memcpy(grown.bytes.get(), buffer.bytes.get(), used);
+                   buffer = std::move(grown);
+                 }
+                 char* to = buffer.bytes.get() + used;
+                 std::memcpy(to, number, sizeof number);  // the whole buffer: a fixed-size copy
+                 to[digits] = '\t';
+                 std::memcpy(to + digits + 1, field.data(), field.size());
+                 to[size - 1] = '\n';
+                 used += size;
                }
+               line.append(buffer.bytes.get(), used);
              });
   return count;
 }

@@ -13,12 +13,10 @@ CellMatch::CellMatch(const CsvTable& table, UnicodeString text, std::string_view
       knownRaw_(knownRaw),
       haveKnown_(!knownRaw.empty() || text_.empty()) {}
 
-bool CellMatch::operator()(std::string_view raw) {
-  // Equal stored units hold equal text; only cells stored otherwise are decoded, since
-  // different bytes may still decode to the same text.
-  if (haveKnown_ && RowPass::SameRaw(raw, knownRaw_)) return true;
+bool CellMatch::Lookup(std::string_view raw) {
   if (raw.empty()) return text_.empty();
-  Answer& answer = answers_[RowPass::HashRaw(raw) % Slots];
+  last_ = RowPass::HashRaw(raw) % Slots;
+  Answer& answer = answers_[last_];
   if (answer.known && RowPass::SameRaw(answer.raw, raw)) return answer.match;
   table_->CellText(raw, scratch_);
   answer = Answer{raw, true, SameCellText(scratch_, text_)};

@@ -60,11 +60,16 @@ DifferenceScan::DifferenceScan(const CsvTable& table, bool firstLineIsTitle, std
 
 void DifferenceScan::Collect(std::uint32_t begin, std::uint32_t end, RowList& rows,
                              std::vector<std::string_view>* raws) {
-  for (std::uint32_t row = begin; row < end; ++row) {
-    const std::string_view raw = table_->RawCell(row, col_);
-    if (match_(raw)) continue;
-    rows.push_back(row);
-    if (raws != nullptr) raws->push_back(raw);
+  constexpr std::uint32_t Batch = 4096;
+  for (std::uint32_t from = begin; from < end;) {
+    const std::uint32_t to = end - from > Batch ? from + Batch : end;
+    table_->RawColumn(col_, from, to, cells_);
+    for (std::uint32_t i = 0; i < to - from; ++i) {
+      if (match_(cells_[i])) continue;
+      rows.push_back(from + i);
+      if (raws != nullptr) raws->push_back(cells_[i]);
+    }
+    from = to;
   }
 }
 

@@ -53,6 +53,7 @@ class DifferenceScan {
   CheckRows rows_;
   std::uint32_t col_;
   CellMatch match_;
+  std::vector<std::string_view> cells_;  // a batch of the column's raw cells
 };
 
 // The rows of the column check's range whose cell in `column` differs from the reference

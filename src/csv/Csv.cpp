@@ -1,5 +1,6 @@
 #include "csv/Csv.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <chrono>
@@ -183,6 +184,17 @@ void CsvTable::RawCells(std::uint32_t row, std::vector<std::string_view>& cells)
   CsvIndex::LocateFields(source_, CsvIndex::RowUnits(source_, index_, row), ColCount(), fields);
   for (std::size_t col = 0; col < fields.size(); ++col)
     cells[col] = CsvIndex::RawUnits(source_, fields[col]);
+}
+
+void CsvTable::RawColumn(std::uint32_t col, std::uint32_t first, std::uint32_t end,
+                         std::vector<std::string_view>& cells) const {
+  end = std::min(end, RowCount());
+  if (end <= first || col >= ColCount()) {
+    cells.assign(end > first ? end - first : 0, std::string_view());
+    return;
+  }
+  cells.resize(end - first);
+  CsvIndex::RawFields(source_, index_, col, first, end, cells.data());
 }
 
 UnicodeString CsvTable::CellText(std::string_view raw) const {

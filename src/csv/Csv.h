@@ -104,6 +104,9 @@ class CsvTable {
   std::optional<platform::FileIdentity> SourceFileIdentity() const;
   // RawCell of every one of the row's ColCount() cells, in one pass over the row.
   void RawCells(std::uint32_t row, std::vector<std::string_view>& cells) const;
+  // RawCell(row, col) of each row of [first, end) into cells, in one walk over their bytes.
+  void RawColumn(std::uint32_t col, std::uint32_t first, std::uint32_t end,
+                 std::vector<std::string_view>& cells) const;
   // Whether the raw units are the bytes of one code page (else UTF-16 code units).
   bool RawIsBytes() const { return source_.kind == CsvIndex::Units::Bytes; }
 

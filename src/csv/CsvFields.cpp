@@ -2,7 +2,9 @@
 #include <array>
 #include <bit>
 
-#if defined(__SSE2__)
+#if defined(__x86_64__)
+#include <immintrin.h>
+#elif defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
@@ -230,6 +232,163 @@ inline bool locateByteFieldByCommas(const Source& source, Field row, std::uint32
   found = started ? Field{start, std::max(start, row.end)} : Field{row.end, row.end, false};
   return true;
 }
+
+// Field col of the rows [row, end) by the same counting as locateByteFieldByCommas, walking
+// their bytes in blocks of 64 aligned to the content: a block's masks are found once for every
+// row in it, where locating row by row reads one or two blocks a row. A row the counting cannot
+// settle takes the per-row path. Returns the first row not done: the blocks stop where the
+// content has less than 64 bytes left.
+template <bool Popcount, class Masks>
+inline std::uint32_t walkColumn(const Source& source, const Index& index, std::uint32_t col,
+                                std::uint32_t row, std::uint32_t end, std::string_view* out,
+                                Masks masks) {
+  const auto* p = reinterpret_cast<const unsigned char*>(source.data);
+  constexpr std::uint64_t All = ~std::uint64_t{0};
+  std::uint64_t cached = All;  // the block whose masks these are
+  FieldMasks m;
+  std::uint64_t parity = 0;
+  for (; row < end; ++row, ++out) {
+    const Field units = RowUnits(source, index, row);
+    std::uint32_t at = 0;
+    bool started = col == 0;
+    std::uint64_t start = units.begin;
+    bool inside = false;
+    bool atStart = true;
+    bool exact = false;
+    bool settled = false;
+    Field found;
+    for (std::uint64_t base = units.begin & ~std::uint64_t{63}; base < units.end; base += 64) {
+      if (source.units - base < 64) return row;
+      if (base != cached) {
+        m = masks(p + base);
+        parity = masks.PrefixXor(m.quote);
+        cached = base;
+      }
+      const auto lo = static_cast<unsigned>(units.begin > base ? units.begin - base : 0);
+      const auto hi = static_cast<unsigned>(std::min<std::uint64_t>(64, units.end - base));
+      const std::uint64_t inRow = (hi == 64 ? All : (std::uint64_t{1} << hi) - 1) & (All << lo);
+      // The quotes' parity from the row's start (or from the block's, carried on).
+      const std::uint64_t before = lo > 0 && ((parity >> (lo - 1)) & 1) != 0 ? All : 0;
+      const std::uint64_t in = parity ^ before ^ (inside ? All : 0);
+      const std::uint64_t quotes = m.quote & inRow;
+      const std::uint64_t delimiters = m.delimiter & inRow & ~in;
+      const std::uint64_t starts = (delimiters << 1) | (atStart ? std::uint64_t{1} << lo : 0);
+      if ((quotes & in & ~starts) != 0) {
+        exact = true;
+        break;
+      }
+      std::uint64_t ends = delimiters;
+      if (!started) {
+        std::uint64_t d = delimiters;
+        if constexpr (Popcount) {
+          const auto n = static_cast<std::uint32_t>(std::popcount(d));
+          if (at + n < col) {
+            at += n;
+            d = 0;
+          }
+        }
+        while (d != 0 && at + 1 < col) {
+          d &= d - 1;
+          ++at;
+        }
+        if (d == 0) {
+          ends = 0;
+        } else {
+          const auto e = static_cast<unsigned>(std::countr_zero(d));
+          if (p[base + e] == Lf) {
+            found = Field{units.end, units.end, false};
+            settled = true;
+            break;
+          }
+          started = true;
+          start = base + e + 1;
+          ends = e == 63 ? 0 : delimiters & (All << (e + 1));
+        }
+      }
+      if (started && ends != 0) {
+        found = Field{start, base + static_cast<unsigned>(std::countr_zero(ends))};
+        settled = true;
+        break;
+      }
+      inside = ((in >> (hi - 1)) & 1) != 0;
+      atStart = ((delimiters >> 63) & 1) != 0;
+    }
+    if (!settled && !exact) {
+      // The row ended inside its last field, or just after a comma: one more, empty field.
+      if (inside) {
+        exact = true;
+      } else {
+        found =
+            started ? Field{start, std::max(start, units.end)} : Field{units.end, units.end, false};
+      }
+    }
+    *out = RawUnits(source, exact ? LocateField(source, units, col) : found);
+  }
+  return row;
+}
+
+std::uint32_t walkColumnSse2(const Source& source, const Index& index, std::uint32_t col,
+                             std::uint32_t row, std::uint32_t end, std::string_view* out) {
+  struct Masks {
+    FieldMasks operator()(const unsigned char* p) const { return fieldMasks(p); }
+    std::uint64_t PrefixXor(std::uint64_t x) const { return prefixXor(x); }
+  };
+  return walkColumn<false>(source, index, col, row, end, out, Masks{});
+}
+
+#if defined(__x86_64__)
+// The masks by AVX2, for the walk's copy that is built for it.
+struct FieldMasksAvx2 {
+  __attribute__((target("avx2"))) FieldMasks operator()(const unsigned char* p) const {
+    const __m256i quote = _mm256_set1_epi8(Quote);
+    const __m256i comma = _mm256_set1_epi8(Comma);
+    const __m256i lf = _mm256_set1_epi8(Lf);
+    const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+    const auto join = [](int l, int h) {
+      return std::uint64_t{static_cast<unsigned>(l)} | std::uint64_t{static_cast<unsigned>(h)}
+                                                           << 32;
+    };
+    FieldMasks m;
+    m.quote = join(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, quote)),
+                   _mm256_movemask_epi8(_mm256_cmpeq_epi8(high, quote)));
+    m.delimiter = join(_mm256_movemask_epi8(_mm256_or_si256(_mm256_cmpeq_epi8(low, comma),
+                                                            _mm256_cmpeq_epi8(low, lf))),
+                       _mm256_movemask_epi8(_mm256_or_si256(_mm256_cmpeq_epi8(high, comma),
+                                                            _mm256_cmpeq_epi8(high, lf))));
+    return m;
+  }
+  // By a carry-less multiply with all ones: one instruction.
+  __attribute__((target("pclmul,sse2"))) std::uint64_t PrefixXor(std::uint64_t x) const {
+    const __m128i product =
+        _mm_clmulepi64_si128(_mm_set_epi64x(0, static_cast<long long>(x)), _mm_set1_epi8(-1), 0);
+    return static_cast<std::uint64_t>(_mm_cvtsi128_si64(product));
+  }
+};
+
+// The walk with the masks and the walk itself inlined, in the instruction set they are built for.
+__attribute__((target("avx2,popcnt,bmi,pclmul"), flatten)) std::uint32_t walkColumnAvx2(
+    const Source& source, const Index& index, std::uint32_t col, std::uint32_t row,
+    std::uint32_t end, std::string_view* out) {
+  return walkColumn<true>(source, index, col, row, end, out, FieldMasksAvx2{});
+}
+#endif
+
+std::uint32_t walkColumnBytes(const Source& source, const Index& index, std::uint32_t col,
+                              std::uint32_t row, std::uint32_t end, std::string_view* out) {
+  using Walk = std::uint32_t (*)(const Source&, const Index&, std::uint32_t, std::uint32_t,
+                                 std::uint32_t, std::string_view*);
+  static const Walk walk = [] {
+#if defined(__x86_64__)
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt") &&
+        __builtin_cpu_supports("pclmul"))
+      return walkColumnAvx2;
+#endif
+    return walkColumnSse2;
+  }();
+  return walk(source, index, col, row, end, out);
+}
 #endif
 
 // Calls emit(field) for each field of the row, until it returns false.
@@ -424,6 +583,16 @@ std::string_view RawRow(const Source& source, const Index& index, std::uint32_t 
 std::string_view RawField(const Source& source, const Index& index, std::uint32_t row,
                           std::uint32_t col) {
   return RawUnits(source, LocateField(source, RowUnits(source, index, row), col));
+}
+
+void RawFields(const Source& source, const Index& index, std::uint32_t col, std::uint32_t first,
+               std::uint32_t end, std::string_view* out) {
+  std::uint32_t row = first;
+#if defined(__SSE2__)
+  if (source.kind == Units::Bytes) row = walkColumnBytes(source, index, col, row, end, out);
+#endif
+  for (; row < end; ++row)
+    out[row - first] = RawField(source, index, row, col);
 }
 
 namespace {

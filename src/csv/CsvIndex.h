@@ -80,6 +80,9 @@ std::string_view RawRow(const Source& source, const Index& index, std::uint32_t 
 // RawUnits of field col of a row, in one call (nothing of it passes through memory).
 std::string_view RawField(const Source& source, const Index& index, std::uint32_t row,
                           std::uint32_t col);
+// RawField of field col of each row of [first, end), into out[0 .. end - first), in one walk.
+void RawFields(const Source& source, const Index& index, std::uint32_t col, std::uint32_t first,
+               std::uint32_t end, std::string_view* out);
 // The cell text of a field: decoded, then cut by the dialect (quotes, dropped units).
 void DecodeField(const Source& source, Field field, UnicodeString& out);
 // The texts of the first cells.size() cells of a row, in one decoding of the row; cells past

@@ -326,5 +326,48 @@ TEST(CsvTableShape, IndexInPartsEqualsTheOnePass) {
   EXPECT_FALSE(indexText(u"a\nb\nc\nd,e,f\n", cells2).ok);
 }
 
+// A column's raw cells read for many rows in one walk must be RawField's, row by row: in both
+// byte code pages, from any first row, at the content's end, and for every column.
+TEST(CsvTableShape, ColumnWalkEqualsFieldByField) {
+  std::mt19937 random(20261211);
+  // Bytes the dialect treats apart: quotes, separators, what it drops (CR, NUL, DEL, U+0080 as
+  // C2 80 in UTF-8 or 0x80 in Shift_JIS) and plain text, mostly plain so rows run long.
+  const std::string_view pieces[] = {"\"",   ",",        "\n",   "\r",   std::string_view("\0", 1),
+                                     "\x7F", "\xC2\x80", "\x80", "\"\"", ",\"",
+                                     "\t"};
+  std::uniform_int_distribution<std::size_t> pick(0, std::size(pieces) - 1);
+  std::uniform_int_distribution<std::size_t> length(0, 900);
+  std::bernoulli_distribution plain(0.85);
+  for (int i = 0; i < 1500; ++i) {
+    std::string bytes;
+    const std::size_t units = length(random);
+    while (bytes.size() < units)
+      bytes += plain(random) ? (i % 3 == 0 ? "\xE3\x81\x82" : "ab") : pieces[pick(random)];
+    for (const std::uint16_t codePage : {CodePage::Utf8, std::uint16_t{932}}) {
+      CsvIndex::Source source;
+      source.kind = CsvIndex::Units::Bytes;
+      source.codePage = codePage;
+      source.data = bytes.data();
+      source.units = bytes.size();
+      YieldHook noHook;
+      const CsvIndex::Index index = CsvIndex::Build(source, noHook);
+      ASSERT_TRUE(index.ok);
+      const std::uint32_t first =
+          index.rowCount > 0 ? static_cast<std::uint32_t>(i) % index.rowCount : 0;
+      std::vector<std::string_view> walked(index.rowCount);
+      for (std::uint32_t col = 0; col <= index.colCount; ++col) {
+        CsvIndex::RawFields(source, index, col, first, index.rowCount, walked.data());
+        for (std::uint32_t row = first; row < index.rowCount; ++row) {
+          const std::string_view expected = CsvIndex::RawField(source, index, row, col);
+          ASSERT_EQ(walked[row - first].data(), expected.data())
+              << "code page " << codePage << ", row " << row << ", col " << col << ": " << bytes;
+          ASSERT_EQ(walked[row - first].size(), expected.size())
+              << "code page " << codePage << ", row " << row << ", col " << col << ": " << bytes;
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace norvalis
