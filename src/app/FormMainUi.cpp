@@ -239,7 +239,8 @@ void TFormMainUi::CreateToolBar(QMainWindow* window) {
   ComboBoxTask->addItem(TaskRules);
   ComboBoxTask->addItem(TaskCharacters);
   ComboBoxTask->setCurrentIndex(0);
-  ComboBoxTask->setFixedWidth(173);
+  // 173 pixels, wider only where the system's font would cut the longest task's name.
+  ComboBoxTask->setFixedWidth(std::max(173, ComboBoxTask->sizeHint().width()));
   ToolBar1->addWidget(ComboBoxTask);
 }
 

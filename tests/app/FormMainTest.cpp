@@ -124,7 +124,12 @@ TEST_F(FormMainLayout, TaskBoxOffersTheColumnCheckFirstAndSelected) {
   EXPECT_EQ(Find<QComboBox>(*form, "ComboBoxTask")->itemText(2),
             QStringLiteral("文字の問題を調べる"));
   EXPECT_EQ(Find<QComboBox>(*form, "ComboBoxTask")->currentIndex(), 0);
-  EXPECT_EQ(Find<QComboBox>(*form, "ComboBoxTask")->width(), 173);
+  // 173 pixels, unless the font would cut the longest task's name (Wine's fonts do).
+  const QComboBox* task = Find<QComboBox>(*form, "ComboBoxTask");
+  EXPECT_GE(task->width(), task->sizeHint().width());
+  if (task->sizeHint().width() <= 173) {
+    EXPECT_EQ(task->width(), 173);
+  }
 }
 
 TEST_F(FormMainLayout, FileRowTexts) {
