@@ -21,6 +21,10 @@ class MappedFile {
   // cannot be mapped (ENOMEM: no room); null with error 0 when no more mappings can be
   // guarded, so the caller reads the file instead.
   static std::unique_ptr<MappedFile> Map(const File& file, std::uint64_t size, int& error);
+  // Whether other programs may not change a file while it is mapped (Windows will not let its
+  // size change, so an editor that saves in place fails): such files are better read whole
+  // and closed when the memory allows.
+  static bool HoldsFile();
 
   ~MappedFile();
   MappedFile(const MappedFile&) = delete;

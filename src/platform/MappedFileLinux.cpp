@@ -129,6 +129,10 @@ MappedFile::~MappedFile() {
   ::munmap(const_cast<char*>(data_), size_);
 }
 
+bool MappedFile::HoldsFile() {
+  return false;
+}
+
 void MappedFile::AdviseSequential(bool sequential) const {
   ::madvise(const_cast<char*>(data_), size_, sequential ? MADV_SEQUENTIAL : MADV_NORMAL);
 }

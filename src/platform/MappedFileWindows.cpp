@@ -113,6 +113,10 @@ MappedFile::~MappedFile() {
   }
 }
 
+bool MappedFile::HoldsFile() {
+  return true;
+}
+
 void MappedFile::AdviseSequential(bool /*sequential*/) const {
   // The system's read-ahead of mapped files needs no hint.
 }

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <utility>
 
+#include "platform/Memory.h"
 #include "text/Exception.h"
 #include "text/FileUtility.h"
 #include "text/FileUtilityTesting.h"
@@ -23,6 +24,14 @@ std::shared_ptr<const FileBytes> FileBytes::Open(const UnicodeString& fileName,
     // Pipes, FIFOs and devices have no size to map; nor have files the system makes up as they
     // are read. Both are read to their end.
     bytes->owned_ = TFileUtility::ReadToEnd(bytes->file_, fileName, cancel);
+  } else if (platform::MappedFile::HoldsFile() &&
+             status.size <= platform::PhysicalMemoryBytes() / 4) {
+    // Where a mapping would keep other programs from saving the file, its bytes are read and
+    // it is closed: the user may edit it elsewhere while it is shown. A change is still seen,
+    // by its name.
+    TFileUtility::Testing::HoldBytes(status.size);
+    bytes->owned_ = TFileUtility::ReadContent(bytes->file_, fileName, status.size);
+    bytes->file_ = platform::File();
   } else {
     TFileUtility::Testing::HoldBytes(status.size);
     int error = 0;
@@ -58,14 +67,22 @@ FileChange FileBytes::DiskChange() const {
   change.pageLost = Stale();
   change.sizeRead = opened_.size;
   change.sizeNow = opened_.size;
+  platform::FileStatus named;
+  const bool namedNow = platform::PathStatus(path_, named) == 0;
   platform::FileStatus now;
-  if (file_.Status(now) == 0) {
+  bool looked = false;
+  if (file_.IsOpen()) {
+    looked = file_.Status(now) == 0;
+  } else if (namedNow && named.identity == opened_.identity) {
+    // A file read whole and closed is looked at by its name, while it is the same file.
+    now = named;
+    looked = true;
+  }
+  if (looked) {
     change.sizeNow = now.size;
     change.resized = now.size != opened_.size;
     change.modified = now.modified != opened_.modified;
   }
-  platform::FileStatus named;
-  const bool namedNow = platform::PathStatus(path_, named) == 0;
   change.replaced = namedNow && named.identity != opened_.identity;
   if (change.pageLost || change.resized || change.modified || change.replaced) {
     change.state = FileState::Changed;

@@ -2,6 +2,7 @@
 // every command that reads the table compare the file with what was loaded.
 
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -97,7 +98,10 @@ TEST_F(ChangedFileTest, AChangeIsNoticedIdleAndNoCommandAnswersFromAChangedFile)
       {"replaced",
        [](const QString& path, auto& dir) {
          const QString other = testing::WriteFile(dir, QStringLiteral("new.csv"), "a,b\n");
-         ASSERT_EQ(std::rename(other.toLocal8Bit().constData(), path.toLocal8Bit().constData()), 0);
+         // As an editor saves: a new file renamed over the old (replacing it on Windows too).
+         std::error_code error;
+         std::filesystem::rename(other.toStdWString(), path.toStdWString(), error);
+         ASSERT_FALSE(error) << error.message();
        },
        false,
        QStringLiteral("CSVファイルがディスク上で変更されました。\n"
