@@ -70,6 +70,35 @@ std::string ReadRemoteText(HANDLE process, std::uint64_t address) {
   return text;
 }
 
+// The same for UTF-16 text.
+std::wstring ReadRemoteWideText(HANDLE process, std::uint64_t address) {
+  std::wstring text;
+  wchar_t piece[32];
+  while (address != 0 && text.size() < MaxRemoteText * 32) {
+    if (!ReadRemote(process, address, piece)) break;
+    const auto end = std::find(std::begin(piece), std::end(piece), L'\0');
+    text.append(piece, end);
+    if (end != std::end(piece)) break;
+    address += sizeof piece;
+  }
+  return text;
+}
+
+HandoverOptions ToHandoverOptions(HANDLE process, const CrashOptions& block) {
+  HandoverOptions options;
+  options.dialog = block.dialog;
+  options.copy = block.copyButton;
+  options.screenshot = block.screenshotButton;
+  options.log = block.logButton;
+  options.send = block.sendButton;
+  options.restart = block.restartButton;
+  options.autoLog = block.autoLog;
+  options.mail = ReadRemoteText(process, reinterpret_cast<std::uintptr_t>(block.mailAddress));
+  options.program = ReadRemoteText(process, reinterpret_cast<std::uintptr_t>(block.program));
+  options.version = ReadRemoteText(process, reinterpret_cast<std::uintptr_t>(block.version));
+  return options;
+}
+
 struct Module {
   std::uint64_t base;
   std::uint64_t size;
@@ -255,6 +284,12 @@ std::optional<CrashArguments> ParseCrashArguments(const std::vector<std::string>
       crash.exceptionText = *v;
     } else if (auto v = NumberAfter(argument, "--options=")) {
       crash.options = *v;
+    } else if (auto v = NumberAfter(argument, "--done=")) {
+      crash.done = *v;
+    } else if (auto v = NumberAfter(argument, "--command-line=")) {
+      crash.commandLine = *v;
+    } else if (auto v = NumberAfter(argument, "--directory=")) {
+      crash.directory = *v;
     } else {
       return std::nullopt;
     }
@@ -283,13 +318,6 @@ std::string DescribeException(DWORD code) {
   return text;
 }
 
-std::string WindowsCrashReport::Text() const {
-  std::string text;
-  for (const ReportPage& page : pages)
-    text += "== " + page.title + " ==\n" + page.text + "\n";
-  return text;
-}
-
 WindowsCrashReport GatherReport(HANDLE process, const CrashArguments& crash) {
   WindowsCrashReport report;
   EXCEPTION_POINTERS pointers{};
@@ -301,24 +329,31 @@ WindowsCrashReport GatherReport(HANDLE process, const CrashArguments& crash) {
   const bool haveContext =
       haveRecord &&
       ReadRemote(process, reinterpret_cast<std::uintptr_t>(pointers.ContextRecord), crashContext);
-  CrashOptions options{};
-  std::string version;
-  if (ReadRemote(process, crash.options, options)) {
-    report.program = ReadRemoteText(process, reinterpret_cast<std::uintptr_t>(options.program));
-    version = ReadRemoteText(process, reinterpret_cast<std::uintptr_t>(options.version));
+  CrashOptions block{};
+  // Without its block the report is still written, without a dialog.
+  if (ReadRemote(process, crash.options, block)) {
+    report.options = ToHandoverOptions(process, block);
+  } else {
+    report.options.program.clear();
   }
+  const std::string& version = report.options.version;
   wchar_t imageName[MAX_PATH * 4];
   DWORD imageLength = MAX_PATH * 4;
   std::string executable;
-  if (QueryFullProcessImageNameW(process, 0, imageName, &imageLength)) executable = Utf8(imageName);
-  if (report.program.empty())
-    report.program = executable.substr(executable.find_last_of("\\/") + 1);
+  if (QueryFullProcessImageNameW(process, 0, imageName, &imageLength)) {
+    report.executable = imageName;
+    executable = Utf8(imageName);
+  }
+  report.commandLine = ReadRemoteWideText(process, crash.commandLine);
+  report.workingDirectory = ReadRemoteWideText(process, crash.directory);
+  if (report.options.program.empty())
+    report.options.program = executable.substr(executable.find_last_of("\\/") + 1);
 
   SymSetOptions(SYMOPT_UNDNAME | SYMOPT_DEFERRED_LOADS | SYMOPT_FAIL_CRITICAL_ERRORS);
   const bool symbols = SymInitializeW(process, nullptr, TRUE);
   const std::vector<Module> modules = ListModules(crash.pid);
 
-  std::string summary = Line("プログラム", report.program + " (" + executable + ")");
+  std::string summary = Line("プログラム", report.options.program + " (" + executable + ")");
   summary += Line("バージョン", version.empty() ? "不明" : version);
   summary += Line("日時", LocalTime());
   if (haveRecord) {
@@ -343,6 +378,10 @@ WindowsCrashReport GatherReport(HANDLE process, const CrashArguments& crash) {
   if (!exceptionText.empty()) summary += Line("処理されない例外", exceptionText);
   summary += Line("スレッド", std::to_string(crash.tid));
   summary += Line("プロセスID", std::to_string(crash.pid));
+  if (!report.commandLine.empty())
+    summary += Line("コマンドライン", Utf8(report.commandLine.c_str()));
+  if (!report.workingDirectory.empty())
+    summary += Line("作業フォルダー", Utf8(report.workingDirectory.c_str()));
   report.pages.push_back({"概要", summary});
 
   // Every thread but the crashed one stands still while it is walked; the crashed one waits in
@@ -387,6 +426,16 @@ WindowsCrashReport GatherReport(HANDLE process, const CrashArguments& crash) {
                                                 : "命令アドレスを読めません。\n"});
   if (symbols) SymCleanup(process);
   return report;
+}
+
+void ReleaseProcess(HANDLE process, const CrashArguments& crash) {
+  HANDLE done = nullptr;
+  if (crash.done == 0 ||
+      !DuplicateHandle(process, reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(crash.done)),
+                       GetCurrentProcess(), &done, EVENT_MODIFY_STATE, FALSE, 0))
+    return;
+  SetEvent(done);
+  CloseHandle(done);
 }
 
 bool WriteMinidump(HANDLE process, const CrashArguments& crash, const std::wstring& path) {

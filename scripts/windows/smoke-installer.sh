@@ -41,7 +41,7 @@ start=$(date +%s)
 wine "$setup" /S </dev/null >/dev/null 2>&1 || fail "the silent install failed ($?)"
 # Wine's user is an administrator: the installer chose all users.
 installed="$WINEPREFIX/drive_c/Program Files/Norvalis"
-for f in norvalis.exe norvalis-check.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll platforms/qwindows.dll \
+for f in norvalis.exe norvalis-check.exe norvalis-crash.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll platforms/qwindows.dll \
   translations/qtbase_ja.qm qt.conf help/index.html uninstall.exe; do
   [ -f "$installed/$f" ] || fail "the installer did not install $f"
 done
@@ -98,6 +98,25 @@ if kill -0 "$program" 2>/dev/null; then
 fi
 program=
 echo "norvalis.exe showed $(basename "$csv"), a row copied from it equals the file's; screenshot $shot"
+
+# A crash beside the installed programs ends in the installed helper's dialog, on the windows
+# platform with what the installer shipped: its log button writes the report.
+victim=$(dirname "$setup")/tests/crash-victim.exe
+if [ -f "$victim" ]; then
+  cp "$victim" "$installed/"
+  crashes="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/Norvalis/crash"
+  NORVALIS_CRASH_ANSWER=ログを保存,閉じる wine "$installed/crash-victim.exe" null-write \
+    </dev/null >"$work/crash.log" 2>&1 || true
+  log=
+  for _ in $(seq 120); do
+    log=$(ls "$crashes"/crash-victim-*.txt 2>/dev/null | head -1) && [ -n "$log" ] && break
+    sleep 0.5
+  done
+  rm -f "$installed/crash-victim.exe"
+  [ -n "$log" ] || fail "the installed helper's dialog wrote no log: $(tail -3 "$work/crash.log")"
+  grep -q '^== 機械語 ==' "$log" || fail "the crash log lacks its pages: $log"
+  echo "a crash beside the installed programs ended in the dialog, which wrote $(basename "$log")"
+fi
 
 # Uninstalling leaves the user's settings.
 grep -q '^\[SYSTEM\]' "$settings/Norvalis.ini" || fail "norvalis.exe wrote no settings to %APPDATA%\\Kestrune\\Norvalis"

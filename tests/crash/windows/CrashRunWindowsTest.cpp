@@ -1,6 +1,7 @@
 // Programs that crash on purpose under the Windows crash handler: the process ends with its
-// exception's code, and the crash-log folder holds its minidump and a report whose crashing
-// thread's stack names the function that crashed.
+// exception's code, the report reaches its standard error however that is redirected, the
+// dialog shows the six pages and answers as a user would, and the crash-log folder holds the
+// minidump and a report whose crashing thread's stack names the function that crashed.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "platform/FileName.h"
 #include "platform/Folders.h"
@@ -21,14 +23,29 @@ namespace fs = std::filesystem;
 
 constexpr DWORD RunTimeoutMs = 120 * 1000;
 constexpr std::uint64_t FunctionReach = 96;  // the crashing instruction lies this near its start
+constexpr char CrashedMessage[] = " はエラーが発生したため停止しました。\n\n";
+const char* const PageTitles[] = {"概要",     "呼び出し履歴", "モジュール",
+                                  "プロセス", "CPUレジスタ",  "機械語"};
+
+fs::path Beside(const char* program, const wchar_t* folder, const wchar_t* name) {
+  return fs::path(norvalis::platform::ToNativeFileName(program)).parent_path().parent_path() /
+         folder / name;
+}
 
 struct VictimRun {
   DWORD exitCode = 0;
   DWORD pid = 0;
-  std::string output;
+  std::string output;  // standard output and error
 };
 
-VictimRun RunVictim(const std::string& arguments) {
+// Runs the victim with the dialog answered by answer on the offscreen platform; its standard
+// output and error are one pipe, read to its end, so the run is over when the helper, which
+// writes there too, has ended.
+VictimRun RunVictim(const std::string& arguments, const std::string& answer = "ログを保存,閉じる",
+                    const fs::path& folder = {}) {
+  SetEnvironmentVariableW(L"QT_QPA_PLATFORM", L"offscreen");
+  SetEnvironmentVariableW(L"NORVALIS_CRASH_ANSWER",
+                          norvalis::platform::ToNativeFileName(answer).c_str());
   SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
   HANDLE readEnd = nullptr, writeEnd = nullptr;
   EXPECT_TRUE(CreatePipe(&readEnd, &writeEnd, &inheritable, 0));
@@ -37,19 +54,19 @@ VictimRun RunVictim(const std::string& arguments) {
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdOutput = writeEnd;
-  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  startup.hStdError = writeEnd;
   std::wstring command = L"\"" + norvalis::platform::ToNativeFileName(NORVALIS_CRASH_VICTIM) +
                          L"\" " + norvalis::platform::ToNativeFileName(arguments);
   PROCESS_INFORMATION process{};
   VictimRun run;
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                      &startup, &process)) {
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                      folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
     ADD_FAILURE() << "the victim does not start: " << GetLastError();
     return run;
   }
   CloseHandle(writeEnd);
   run.pid = process.dwProcessId;
-  char buffer[256];
+  char buffer[4096];
   DWORD got = 0;
   while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0)
     run.output.append(buffer, got);
@@ -66,8 +83,9 @@ std::string ReadFile(const fs::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// The log files of the process pid, "crash-victim-<date>-<time>-<pid>.<extension>".
-fs::path LogFile(DWORD pid, const std::string& extension) {
+// The log files of the process pid, "<program>-<date>-<time>-<pid>.<extension>".
+fs::path LogFile(DWORD pid, const std::string& extension,
+                 const std::string& program = "crash-victim") {
   const fs::path folder =
       fs::path(norvalis::platform::ToNativeFileName(norvalis::platform::StateFolder())) /
       L"Norvalis" / L"crash";
@@ -75,7 +93,7 @@ fs::path LogFile(DWORD pid, const std::string& extension) {
   std::error_code error;
   for (const auto& entry : fs::directory_iterator(folder, error)) {
     const std::string name = entry.path().filename().string();
-    if (name.starts_with("crash-victim-") && name.ends_with(suffix)) return entry.path();
+    if (name.starts_with(program + "-") && name.ends_with(suffix)) return entry.path();
   }
   return {};
 }
@@ -126,9 +144,12 @@ TEST(CrashRunWindowsTest, EveryCrashEndsInAMinidumpAndAReportNamingTheCrashedFun
     ASSERT_FALSE(log.empty()) << "no report for process " << run.pid;
     ASSERT_FALSE(dump.empty()) << "no minidump for process " << run.pid;
     EXPECT_EQ(ReadFile(dump).substr(0, 4), "MDMP");
+    // The log is the dialog's: its button wrote the report that went to standard error.
     const std::string report = ReadFile(log);
-    for (const char* page :
-         {"概要", "呼び出し履歴", "モジュール", "プロセス", "CPUレジスタ", "機械語"})
+    EXPECT_NE(run.output.find(std::string("CrashVictim") + CrashedMessage + report),
+              std::string::npos)
+        << run.output;
+    for (const char* page : PageTitles)
       EXPECT_NE(report.find(std::string("== ") + page + " =="), std::string::npos) << page;
     EXPECT_NE(report.find(c.summary), std::string::npos) << report;
     EXPECT_NE(report.find("プログラム: CrashVictim ("), std::string::npos);
@@ -148,6 +169,135 @@ TEST(CrashRunWindowsTest, EveryCrashEndsInAMinidumpAndAReportNamingTheCrashedFun
   }
 }
 
+// The lines of the dialog's "?" answer: its buttons, the toolkit's texts and its pages.
+std::vector<std::string> DialogTexts(const std::string& output) {
+  std::vector<std::string> lines;
+  const std::string marker = "norvalis-crash: texts\n";
+  std::size_t at = output.find(marker);
+  if (at == std::string::npos) return lines;
+  for (at += marker.size(); at < output.size();) {
+    const std::size_t end = output.find('\n', at);
+    if (end == at || end == std::string::npos) break;
+    lines.push_back(output.substr(at, end - at));
+    at = end + 1;
+  }
+  return lines;
+}
+
+// Whether a line is text, or text and a key after a tab, as a menu item shows it.
+bool Holds(const std::vector<std::string>& lines, const std::string& text) {
+  for (const std::string& line : lines)
+    if (line == text || line.starts_with(text + "\t")) return true;
+  return false;
+}
+
+TEST(CrashRunWindowsTest, TheDialogShowsTheSixPagesInJapaneseAndKeepsNoLogUnasked) {
+  const VictimRun run = RunVictim("null-write", "?,閉じる");
+  EXPECT_EQ(run.exitCode, static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION));
+  const std::vector<std::string> texts = DialogTexts(run.output);
+  ASSERT_FALSE(texts.empty()) << run.output;
+  for (const char* title : PageTitles)
+    EXPECT_TRUE(Holds(texts, title)) << title << "\n" << run.output;
+  for (const char* text : {"レポートをコピー(&C)", "スクリーンショットを添付(&A)", "ログを保存(&L)",
+                           "再起動(&R)", "閉じる(&X)", "コピー(&C)"})
+    EXPECT_TRUE(Holds(texts, text)) << text << "\n" << run.output;
+  for (const std::string& text : texts)
+    for (const char* english : {"Copy", "Select All", "Scroll"})
+      EXPECT_EQ(text.find(english), std::string::npos) << text;
+  // Closed without saving: the minidump is kept, the log only when asked for.
+  EXPECT_TRUE(LogFile(run.pid, ".txt").empty());
+  const fs::path dump = LogFile(run.pid, ".dmp");
+  EXPECT_FALSE(dump.empty());
+  std::error_code error;
+  fs::remove(dump, error);
+}
+
+TEST(CrashRunWindowsTest, RestartStartsTheProgramAgainWithItsArgumentsInItsFolder) {
+  // Names no ANSI code page spells whole: the command line goes on as it was.
+  const fs::path folder = fs::temp_directory_path() / L"再起動①";
+  const fs::path marker = folder / L"印ß.txt";
+  std::error_code error;
+  fs::create_directories(folder, error);
+  fs::remove(marker, error);
+  const std::string markerName = norvalis::platform::FromNativeFileName(marker.wstring());
+  const VictimRun run = RunVictim("crash-once \"" + markerName + "\"", "再起動", folder);
+  EXPECT_EQ(run.exitCode, static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION)) << run.output;
+  // The program started again ends by itself, once it has written the marker.
+  const std::string expected =
+      "restarted " + norvalis::platform::FromNativeFileName(folder.wstring());
+  std::string written;
+  for (const ULONGLONG deadline = GetTickCount64() + RunTimeoutMs;
+       written != expected && GetTickCount64() < deadline; Sleep(20))
+    written = ReadFile(marker);
+  EXPECT_EQ(written, expected);
+  fs::remove(LogFile(run.pid, ".dmp"), error);
+  fs::remove_all(folder, error);
+}
+
+// Windows gives a child none of the program's handles unless they are passed (Wine gives a console
+// program's standard handles anyway, so there this cannot fail as it would on Windows).
+TEST(CrashRunWindowsTest, NorvalisCheckWritesItsReportToStandardErrorInAFile) {
+  const fs::path table = fs::temp_directory_path() / L"crash-check-large.csv";
+  {
+    std::ofstream out(table, std::ios::binary);
+    for (int row = 0; row < 100000; ++row)
+      out << row << ",値\n";
+  }
+  const fs::path errors = fs::temp_directory_path() / L"crash-check-errors.txt";
+  SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+  const HANDLE errorFile = CreateFileW(errors.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
+                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(errorFile, INVALID_HANDLE_VALUE);
+  HANDLE readEnd = nullptr, writeEnd = nullptr;
+  ASSERT_TRUE(CreatePipe(&readEnd, &writeEnd, &inheritable, 0));
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = writeEnd;
+  startup.hStdError = errorFile;
+  std::wstring command = L"\"" +
+                         Beside(NORVALIS_CRASH_VICTIM, L"cli", L"norvalis-check.exe").wstring() +
+                         L"\" --dump \"" + table.wstring() + L"\"";
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                             &startup, &process));
+  CloseHandle(writeEnd);
+  CloseHandle(errorFile);
+  // Its first output: it runs, with its handler in place, and then blocks on the unread pipe.
+  char first[16];
+  DWORD got = 0;
+  EXPECT_TRUE(::ReadFile(readEnd, first, sizeof first, &got, nullptr) && got > 0);
+  // A thread that jumps to an address where nothing is: a crash from outside, as kill is on Linux.
+  const HANDLE thread = CreateRemoteThread(
+      process.hProcess, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(std::uintptr_t{0x10}),
+      nullptr, 0, nullptr);
+  EXPECT_NE(thread, nullptr);
+  EXPECT_EQ(WaitForSingleObject(process.hProcess, RunTimeoutMs), WAIT_OBJECT_0);
+  DWORD exitCode = 0;
+  GetExitCodeProcess(process.hProcess, &exitCode);
+  EXPECT_EQ(exitCode, static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION));
+  if (thread != nullptr) CloseHandle(thread);
+  CloseHandle(readEnd);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+
+  // No dialog: the log is kept unasked, and standard error has the same report.
+  const fs::path log = LogFile(process.dwProcessId, ".txt", "norvalis-check");
+  ASSERT_FALSE(log.empty());
+  const std::string report = ReadFile(log);
+  EXPECT_NE(report.find("プログラム: Norvalis ("), std::string::npos) << report;
+  EXPECT_NE(report.find("norvalis-check.exe)"), std::string::npos) << report;
+  const std::string written = ReadFile(errors);
+  EXPECT_NE(written.find(std::string("Norvalis") + CrashedMessage + report), std::string::npos)
+      << written;
+  std::error_code error;
+  fs::remove(log, error);
+  fs::remove(LogFile(process.dwProcessId, ".dmp", "norvalis-check"), error);
+  fs::remove(errors, error);
+  fs::remove(table, error);
+}
+
 TEST(CrashRunWindowsTest, ALostPageOfAMappedFileStaysTheGuardsAndEndsInNoReport) {
   const fs::path file = fs::temp_directory_path() / L"crash-victim-guarded.csv";
   std::ofstream(file, std::ios::binary) << std::string(4096, 'x');
@@ -162,10 +312,7 @@ TEST(CrashRunWindowsTest, ALostPageOfAMappedFileStaysTheGuardsAndEndsInNoReport)
 
 TEST(CrashRunWindowsTest, TheHelperStartedByHandRefusesWithoutTheCrashedProcess) {
   // ParseCrashArguments is the helper's: a bad command line answers the usage, never a crash.
-  const fs::path helper = fs::path(norvalis::platform::ToNativeFileName(NORVALIS_CRASH_VICTIM))
-                              .parent_path()
-                              .parent_path() /
-                          L"crash" / L"norvalis-crash.exe";
+  const fs::path helper = Beside(NORVALIS_CRASH_VICTIM, L"crash", L"norvalis-crash.exe");
   const std::wstring arguments[] = {L"", L"--pid=1", L"--pid=x --tid=1 --pointers=0x10",
                                     L"--pid=4000000 --tid=1 --pointers=0x10", L"--bogus"};
   const DWORD expected[] = {64, 64, 64, 65, 64};
