@@ -8,9 +8,12 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "crash/CrashOptions.h"
+#include "platform/FileName.h"
 
 namespace norvalis::crash {
 
@@ -99,12 +102,54 @@ HandoverOptions ToHandoverOptions(HANDLE process, const CrashOptions& block) {
   return options;
 }
 
+struct Symbol {
+  std::uint64_t offset;  // from the module's base
+  std::string name;
+};
+
 struct Module {
   std::uint64_t base;
   std::uint64_t size;
   std::string name;
   std::string path;
+  std::vector<Symbol> functions;  // by offset; empty without a symbol list
 };
+
+// Our programs' functions from "<program>.sym" beside them, which the build writes: the image
+// base the linker chose, then the symbol table as nm -C prints it ("<address> <type> <name>").
+std::vector<Symbol> ReadSymbolList(const std::string& modulePath) {
+  const std::size_t dot = modulePath.find_last_of('.');
+  if (dot == std::string::npos || modulePath.find_first_of("\\/", dot) != std::string::npos)
+    return {};
+  std::ifstream in(
+      std::filesystem::path(platform::ToNativeFileName(modulePath.substr(0, dot) + ".sym")));
+  std::string line;
+  std::uint64_t base = 0;
+  if (!std::getline(in, line) || std::sscanf(line.c_str(), "ImageBase %" SCNx64, &base) != 1)
+    return {};
+  std::vector<Symbol> functions;
+  while (std::getline(in, line)) {
+    const std::size_t type = line.find(' ') + 1;
+    if (type == 0 || type + 2 > line.size() || line[type + 1] != ' ') continue;
+    // Code only: t and T, and W for the inline functions and templates every object may hold.
+    if (std::string_view("tTW").find(line[type]) == std::string_view::npos) continue;
+    char* end = nullptr;
+    const std::uint64_t address = std::strtoull(line.c_str(), &end, 16);
+    if (end != line.c_str() + type - 1 || address < base) continue;
+    functions.push_back({address - base, line.substr(type + 2)});
+  }
+  std::sort(functions.begin(), functions.end(),
+            [](const Symbol& a, const Symbol& b) { return a.offset < b.offset; });
+  return functions;
+}
+
+// The function an offset of the module lies in: the last that starts at or before it.
+const Symbol* FunctionAt(const Module& module, std::uint64_t offset) {
+  const auto after = std::upper_bound(
+      module.functions.begin(), module.functions.end(), offset,
+      [](std::uint64_t value, const Symbol& symbol) { return value < symbol.offset; });
+  return after == module.functions.begin() ? nullptr : &*(after - 1);
+}
 
 std::vector<Module> ListModules(DWORD pid) {
   std::vector<Module> modules;
@@ -112,9 +157,11 @@ std::vector<Module> ListModules(DWORD pid) {
   if (snapshot == INVALID_HANDLE_VALUE) return modules;
   MODULEENTRY32W entry{};
   entry.dwSize = sizeof entry;
-  for (BOOL more = Module32FirstW(snapshot, &entry); more; more = Module32NextW(snapshot, &entry))
+  for (BOOL more = Module32FirstW(snapshot, &entry); more; more = Module32NextW(snapshot, &entry)) {
+    const std::string path = Utf8(entry.szExePath);
     modules.push_back({reinterpret_cast<std::uintptr_t>(entry.modBaseAddr), entry.modBaseSize,
-                       Utf8(entry.szModule), Utf8(entry.szExePath)});
+                       Utf8(entry.szModule), path, ReadSymbolList(path)});
+  }
   CloseHandle(snapshot);
   std::sort(modules.begin(), modules.end(),
             [](const Module& a, const Module& b) { return a.base < b.base; });
@@ -127,15 +174,20 @@ const Module* ModuleOf(const std::vector<Module>& modules, std::uint64_t address
   return nullptr;
 }
 
-// "crash-victim.exe+0x1a2b VictimWriteNull+0x4": the module and offset always, the name where
-// dbghelp knows it (the system DLLs' symbols; mingw's DWARF it cannot read).
+// "crash-victim.exe+0x1a2b VictimWriteNull()+0x4": the module and offset always, the name from
+// the module's symbol list (our programs) or where dbghelp knows it (the system DLLs; mingw's
+// DWARF it cannot read).
 std::string DescribeAddress(HANDLE process, const std::vector<Module>& modules,
                             std::uint64_t address, std::uint64_t lookup) {
   std::string text;
-  if (const Module* module = ModuleOf(modules, address))
-    text = module->name + "+" + ShortHex(address - module->base);
-  else
-    text = "(モジュール外)";
+  const Module* module = ModuleOf(modules, address);
+  if (module == nullptr) return "(モジュール外)";
+  text = module->name + "+" + ShortHex(address - module->base);
+  if (!module->functions.empty()) {
+    if (const Symbol* function = FunctionAt(*module, lookup - module->base))
+      text += " " + function->name + "+" + ShortHex(address - module->base - function->offset);
+    return text;
+  }
   alignas(SYMBOL_INFOW) char buffer[sizeof(SYMBOL_INFOW) + 512 * sizeof(wchar_t)] = {};
   auto* symbol = reinterpret_cast<SYMBOL_INFOW*>(buffer);
   symbol->SizeOfStruct = sizeof(SYMBOL_INFOW);

@@ -120,17 +120,22 @@ bool NamesFunction(const std::string& stack, std::uint64_t function) {
 struct CrashCase {
   const char* mode;
   DWORD exitCode;
-  const char* summary;  // a text the 概要 page holds
-  int threads;          // at least this many thread stacks
+  const char* summary;   // a text the 概要 page holds
+  int threads;           // at least this many thread stacks
+  const char* function;  // named in the crashed thread's stack, from the victim's symbol list
 };
 
 TEST(CrashRunWindowsTest, EveryCrashEndsInAMinidumpAndAReportNamingTheCrashedFunction) {
   const CrashCase cases[] = {
       {"null-write", EXCEPTION_ACCESS_VIOLATION,
-       "EXCEPTION_ACCESS_VIOLATION（不正なメモリアクセス）、書き込み アドレス 0x0", 1},
-      {"second-thread", EXCEPTION_ACCESS_VIOLATION, "書き込み アドレス 0x0", 2},
-      {"throw", 0xE0000001, "処理されない例外: std::runtime_error: 作業スレッドの例外", 2},
-      {"mapped-guard", EXCEPTION_IN_PAGE_ERROR, "EXCEPTION_IN_PAGE_ERROR", 1},
+       "EXCEPTION_ACCESS_VIOLATION（不正なメモリアクセス）、書き込み アドレス 0x0", 1,
+       "VictimWriteNull(int volatile*)+0x0\n"},
+      {"second-thread", EXCEPTION_ACCESS_VIOLATION, "書き込み アドレス 0x0", 2,
+       "VictimSecondThreadWrite()+0x"},
+      {"throw", 0xE0000001, "処理されない例外: std::runtime_error: 作業スレッドの例外", 2,
+       "VictimThrow()+0x"},
+      {"mapped-guard", EXCEPTION_IN_PAGE_ERROR, "EXCEPTION_IN_PAGE_ERROR", 1,
+       "VictimRaisePageError()+0x"},
   };
   for (const CrashCase& c : cases) {
     SCOPED_TRACE(c.mode);
@@ -161,6 +166,8 @@ TEST(CrashRunWindowsTest, EveryCrashEndsInAMinidumpAndAReportNamingTheCrashedFun
     const std::string stack = CrashedThreadStack(report);
     EXPECT_TRUE(NamesFunction(stack, function))
         << "function at 0x" << std::hex << function << " not in\n"
+        << stack;
+    EXPECT_NE(stack.find(std::string(" (anonymous namespace)::") + c.function), std::string::npos)
         << stack;
     EXPECT_NE(report.find("rip      0x"), std::string::npos);
     std::error_code error;
