@@ -133,6 +133,8 @@ std::vector<Symbol> ReadSymbolList(const std::string& modulePath) {
     if (type == 0 || type + 2 > line.size() || line[type + 1] != ' ') continue;
     // Code only: t and T, and W for the inline functions and templates every object may hold.
     if (std::string_view("tTW").find(line[type]) == std::string_view::npos) continue;
+    // Not the sections' own symbols (".text"), which start where their first function does.
+    if (line.compare(type + 2, 1, ".") == 0) continue;
     char* end = nullptr;
     const std::uint64_t address = std::strtoull(line.c_str(), &end, 16);
     if (end != line.c_str() + type - 1 || address < base) continue;
