@@ -66,10 +66,21 @@ VictimRun RunVictim(const std::string& arguments, const std::string& answer = "ã
   }
   CloseHandle(writeEnd);
   run.pid = process.dwProcessId;
+  // Read while it is written; a helper that never ends fails the run instead of holding it.
   char buffer[4096];
-  DWORD got = 0;
-  while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0)
-    run.output.append(buffer, got);
+  DWORD available = 0;
+  for (const ULONGLONG deadline = GetTickCount64() + RunTimeoutMs;
+       PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr);) {
+    DWORD got = 0;
+    if (available > 0 && ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr)) {
+      run.output.append(buffer, got);
+    } else if (GetTickCount64() > deadline) {
+      ADD_FAILURE() << "the helper has not ended\n" << run.output;
+      break;
+    } else {
+      Sleep(10);
+    }
+  }
   CloseHandle(readEnd);
   EXPECT_EQ(WaitForSingleObject(process.hProcess, RunTimeoutMs), WAIT_OBJECT_0);
   GetExitCodeProcess(process.hProcess, &run.exitCode);
