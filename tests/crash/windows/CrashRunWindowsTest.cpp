@@ -38,6 +38,25 @@ struct VictimRun {
   std::string output;  // standard output and error
 };
 
+// Reads a pipe while it is written, until every writer has closed it; a helper that never ends
+// fails the run instead of holding it.
+void ReadToEnd(HANDLE readEnd, std::string& output) {
+  char buffer[4096];
+  DWORD available = 0;
+  for (const ULONGLONG deadline = GetTickCount64() + RunTimeoutMs;
+       PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr);) {
+    DWORD got = 0;
+    if (available > 0 && ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr)) {
+      output.append(buffer, got);
+    } else if (GetTickCount64() > deadline) {
+      ADD_FAILURE() << "the helper has not ended\n" << output;
+      break;
+    } else {
+      Sleep(10);
+    }
+  }
+}
+
 // Runs the victim with the dialog answered by answer on the offscreen platform; its standard
 // output and error are one pipe, read to its end, so the run is over when the helper, which
 // writes there too, has ended.
@@ -66,21 +85,7 @@ VictimRun RunVictim(const std::string& arguments, const std::string& answer = "�
   }
   CloseHandle(writeEnd);
   run.pid = process.dwProcessId;
-  // Read while it is written; a helper that never ends fails the run instead of holding it.
-  char buffer[4096];
-  DWORD available = 0;
-  for (const ULONGLONG deadline = GetTickCount64() + RunTimeoutMs;
-       PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr);) {
-    DWORD got = 0;
-    if (available > 0 && ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr)) {
-      run.output.append(buffer, got);
-    } else if (GetTickCount64() > deadline) {
-      ADD_FAILURE() << "the helper has not ended\n" << run.output;
-      break;
-    } else {
-      Sleep(10);
-    }
-  }
+  ReadToEnd(readEnd, run.output);
   CloseHandle(readEnd);
   EXPECT_EQ(WaitForSingleObject(process.hProcess, RunTimeoutMs), WAIT_OBJECT_0);
   GetExitCodeProcess(process.hProcess, &run.exitCode);
@@ -258,6 +263,64 @@ TEST(CrashRunWindowsTest, RestartStartsTheProgramAgainWithItsArgumentsInItsFolde
   fs::remove_all(folder, error);
 }
 
+// A thread that jumps to an address where nothing is: a crash from outside, as kill is on Linux.
+void CrashFromOutside(HANDLE process) {
+  const HANDLE thread = CreateRemoteThread(
+      process, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(std::uintptr_t{0x10}), nullptr,
+      0, nullptr);
+  ASSERT_NE(thread, nullptr);
+  CloseHandle(thread);
+}
+
+TEST(CrashRunWindowsTest, NorvalisShowsTheDialogOfItsCrash) {
+#ifndef NORVALIS_CRASH_DIALOG
+  GTEST_SKIP() << "the headless build has no window";
+#endif
+  SetEnvironmentVariableW(L"QT_QPA_PLATFORM", L"offscreen");
+  SetEnvironmentVariableW(L"NORVALIS_CRASH_ANSWER", L"?,ログを保存,閉じる");
+  SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+  HANDLE readEnd = nullptr, writeEnd = nullptr;
+  ASSERT_TRUE(CreatePipe(&readEnd, &writeEnd, &inheritable, 0));
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = writeEnd;
+  startup.hStdError = writeEnd;
+  std::wstring command =
+      L"\"" + Beside(NORVALIS_CRASH_VICTIM, L"src\\app", L"norvalis.exe").wstring() + L"\"";
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                             &startup, &process));
+  CloseHandle(writeEnd);
+  // Its window waits for input: it has started, with its handler in place.
+  EXPECT_EQ(WaitForInputIdle(process.hProcess, RunTimeoutMs), 0u);
+  CrashFromOutside(process.hProcess);
+  std::string output;
+  ReadToEnd(readEnd, output);
+  CloseHandle(readEnd);
+  EXPECT_EQ(WaitForSingleObject(process.hProcess, RunTimeoutMs), WAIT_OBJECT_0);
+  DWORD exitCode = 0;
+  GetExitCodeProcess(process.hProcess, &exitCode);
+  EXPECT_EQ(exitCode, static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION));
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+
+  const std::vector<std::string> texts = DialogTexts(output);
+  for (const char* text : {"ログを保存(&L)", "閉じる(&X)", "機械語"})
+    EXPECT_TRUE(Holds(texts, text)) << text << "\n" << output;
+  const fs::path log = LogFile(process.dwProcessId, ".txt", "norvalis");
+  ASSERT_FALSE(log.empty()) << output;
+  const std::string report = ReadFile(log);
+  EXPECT_NE(report.find("プログラム: Norvalis ("), std::string::npos) << report;
+  EXPECT_NE(report.find("バージョン: 0.1.0.0"), std::string::npos) << report;
+  EXPECT_NE(output.find(std::string("Norvalis") + CrashedMessage + report), std::string::npos)
+      << output;
+  std::error_code error;
+  fs::remove(log, error);
+  fs::remove(LogFile(process.dwProcessId, ".dmp", "norvalis"), error);
+}
+
 // Windows gives a child none of the program's handles unless they are passed (Wine gives a console
 // program's standard handles anyway, so there this cannot fail as it would on Windows).
 TEST(CrashRunWindowsTest, NorvalisCheckWritesItsReportToStandardErrorInAFile) {
@@ -292,16 +355,11 @@ TEST(CrashRunWindowsTest, NorvalisCheckWritesItsReportToStandardErrorInAFile) {
   char first[16];
   DWORD got = 0;
   EXPECT_TRUE(::ReadFile(readEnd, first, sizeof first, &got, nullptr) && got > 0);
-  // A thread that jumps to an address where nothing is: a crash from outside, as kill is on Linux.
-  const HANDLE thread = CreateRemoteThread(
-      process.hProcess, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(std::uintptr_t{0x10}),
-      nullptr, 0, nullptr);
-  EXPECT_NE(thread, nullptr);
+  CrashFromOutside(process.hProcess);
   EXPECT_EQ(WaitForSingleObject(process.hProcess, RunTimeoutMs), WAIT_OBJECT_0);
   DWORD exitCode = 0;
   GetExitCodeProcess(process.hProcess, &exitCode);
   EXPECT_EQ(exitCode, static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION));
-  if (thread != nullptr) CloseHandle(thread);
   CloseHandle(readEnd);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
