@@ -116,6 +116,7 @@ int main(int argc, char** argv) {
   platform::WriteStandardError(options.program + " はエラーが発生したため停止しました。\n\n" +
                                text);
 #ifdef NORVALIS_CRASH_WITH_DIALOG
+  // Without a log folder the dialog could keep nothing: the report stays on standard error.
   const bool dialog = options.dialog && !stem.empty();
 #else
   const bool dialog = false;

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/FileName.h"
@@ -57,6 +58,42 @@ void ReadToEnd(HANDLE readEnd, std::string& output) {
   }
 }
 
+// A pipe whose write end a child inherits.
+std::pair<HANDLE, HANDLE> InheritablePipe() {
+  SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+  HANDLE readEnd = nullptr, writeEnd = nullptr;
+  EXPECT_TRUE(CreatePipe(&readEnd, &writeEnd, &inheritable, 0));
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  return {readEnd, writeEnd};
+}
+
+// Starts command with these standard output and error, in folder when one is given; its
+// process, or nothing when it does not start.
+PROCESS_INFORMATION Start(std::wstring command, HANDLE output, HANDLE errors,
+                          const fs::path& folder = {}) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = output;
+  startup.hStdError = errors;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                      folder.empty() ? nullptr : folder.c_str(), &startup, &process))
+    ADD_FAILURE() << "cannot start " << norvalis::platform::FromNativeFileName(command) << ": "
+                  << GetLastError();
+  return process;
+}
+
+// The exit code once the process has ended.
+DWORD EndOf(PROCESS_INFORMATION& process) {
+  EXPECT_EQ(WaitForSingleObject(process.hProcess, RunTimeoutMs), WAIT_OBJECT_0);
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return code;
+}
+
 // Runs the victim with the dialog answered by answer on the offscreen platform; its standard
 // output and error are one pipe, read to its end, so the run is over when the helper, which
 // writes there too, has ended.
@@ -65,32 +102,18 @@ VictimRun RunVictim(const std::string& arguments, const std::string& answer = "�
   SetEnvironmentVariableW(L"QT_QPA_PLATFORM", L"offscreen");
   SetEnvironmentVariableW(L"NORVALIS_CRASH_ANSWER",
                           norvalis::platform::ToNativeFileName(answer).c_str());
-  SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-  HANDLE readEnd = nullptr, writeEnd = nullptr;
-  EXPECT_TRUE(CreatePipe(&readEnd, &writeEnd, &inheritable, 0));
-  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = writeEnd;
-  startup.hStdError = writeEnd;
-  std::wstring command = L"\"" + norvalis::platform::ToNativeFileName(NORVALIS_CRASH_VICTIM) +
-                         L"\" " + norvalis::platform::ToNativeFileName(arguments);
-  PROCESS_INFORMATION process{};
-  VictimRun run;
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                      folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
-    ADD_FAILURE() << "the victim does not start: " << GetLastError();
-    return run;
-  }
+  const auto [readEnd, writeEnd] = InheritablePipe();
+  PROCESS_INFORMATION process =
+      Start(L"\"" + norvalis::platform::ToNativeFileName(NORVALIS_CRASH_VICTIM) + L"\" " +
+                norvalis::platform::ToNativeFileName(arguments),
+            writeEnd, writeEnd, folder);
   CloseHandle(writeEnd);
+  VictimRun run;
+  if (process.hProcess == nullptr) return run;
   run.pid = process.dwProcessId;
   ReadToEnd(readEnd, run.output);
   CloseHandle(readEnd);
-  EXPECT_EQ(WaitForSingleObject(process.hProcess, RunTimeoutMs), WAIT_OBJECT_0);
-  GetExitCodeProcess(process.hProcess, &run.exitCode);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  run.exitCode = EndOf(process);
   return run;
 }
 
@@ -278,33 +301,19 @@ TEST(CrashRunWindowsTest, NorvalisShowsTheDialogOfItsCrash) {
 #endif
   SetEnvironmentVariableW(L"QT_QPA_PLATFORM", L"offscreen");
   SetEnvironmentVariableW(L"NORVALIS_CRASH_ANSWER", L"?,ログを保存,閉じる");
-  SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-  HANDLE readEnd = nullptr, writeEnd = nullptr;
-  ASSERT_TRUE(CreatePipe(&readEnd, &writeEnd, &inheritable, 0));
-  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = writeEnd;
-  startup.hStdError = writeEnd;
-  std::wstring command =
-      L"\"" + Beside(NORVALIS_CRASH_VICTIM, L"src\\app", L"norvalis.exe").wstring() + L"\"";
-  PROCESS_INFORMATION process{};
-  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                             &startup, &process));
+  const auto [readEnd, writeEnd] = InheritablePipe();
+  PROCESS_INFORMATION process =
+      Start(L"\"" + Beside(NORVALIS_CRASH_VICTIM, L"src\\app", L"norvalis.exe").wstring() + L"\"",
+            writeEnd, writeEnd);
   CloseHandle(writeEnd);
+  ASSERT_NE(process.hProcess, nullptr);
   // Its window waits for input: it has started, with its handler in place.
   EXPECT_EQ(WaitForInputIdle(process.hProcess, RunTimeoutMs), 0u);
   CrashFromOutside(process.hProcess);
   std::string output;
   ReadToEnd(readEnd, output);
   CloseHandle(readEnd);
-  EXPECT_EQ(WaitForSingleObject(process.hProcess, RunTimeoutMs), WAIT_OBJECT_0);
-  DWORD exitCode = 0;
-  GetExitCodeProcess(process.hProcess, &exitCode);
-  EXPECT_EQ(exitCode, static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION));
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  EXPECT_EQ(EndOf(process), static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION));
 
   const std::vector<std::string> texts = DialogTexts(output);
   for (const char* text : {"ログを保存(&L)", "閉じる(&X)", "機械語"})
@@ -335,34 +344,21 @@ TEST(CrashRunWindowsTest, NorvalisCheckWritesItsReportToStandardErrorInAFile) {
   const HANDLE errorFile = CreateFileW(errors.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(errorFile, INVALID_HANDLE_VALUE);
-  HANDLE readEnd = nullptr, writeEnd = nullptr;
-  ASSERT_TRUE(CreatePipe(&readEnd, &writeEnd, &inheritable, 0));
-  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = writeEnd;
-  startup.hStdError = errorFile;
-  std::wstring command = L"\"" +
-                         Beside(NORVALIS_CRASH_VICTIM, L"cli", L"norvalis-check.exe").wstring() +
-                         L"\" --dump \"" + table.wstring() + L"\"";
-  PROCESS_INFORMATION process{};
-  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                             &startup, &process));
+  const auto [readEnd, writeEnd] = InheritablePipe();
+  PROCESS_INFORMATION process =
+      Start(L"\"" + Beside(NORVALIS_CRASH_VICTIM, L"cli", L"norvalis-check.exe").wstring() +
+                L"\" --dump \"" + table.wstring() + L"\"",
+            writeEnd, errorFile);
   CloseHandle(writeEnd);
   CloseHandle(errorFile);
+  ASSERT_NE(process.hProcess, nullptr);
   // Its first output: it runs, with its handler in place, and then blocks on the unread pipe.
   char first[16];
   DWORD got = 0;
   EXPECT_TRUE(::ReadFile(readEnd, first, sizeof first, &got, nullptr) && got > 0);
   CrashFromOutside(process.hProcess);
-  EXPECT_EQ(WaitForSingleObject(process.hProcess, RunTimeoutMs), WAIT_OBJECT_0);
-  DWORD exitCode = 0;
-  GetExitCodeProcess(process.hProcess, &exitCode);
-  EXPECT_EQ(exitCode, static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION));
+  EXPECT_EQ(EndOf(process), static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION));
   CloseHandle(readEnd);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
 
   // No dialog: the log is kept unasked, and standard error has the same report.
   const fs::path log = LogFile(process.dwProcessId, ".txt", "norvalis-check");
@@ -401,17 +397,10 @@ TEST(CrashRunWindowsTest, TheHelperStartedByHandRefusesWithoutTheCrashedProcess)
   for (std::size_t i = 0; i < std::size(arguments); ++i) {
     SCOPED_TRACE(i);
     std::wstring command = L"\"" + helper.wstring() + L"\" " + arguments[i];
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &process));
-    EXPECT_EQ(WaitForSingleObject(process.hProcess, RunTimeoutMs), WAIT_OBJECT_0);
-    DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
-    EXPECT_EQ(code, expected[i]);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    PROCESS_INFORMATION process =
+        Start(command, GetStdHandle(STD_OUTPUT_HANDLE), GetStdHandle(STD_ERROR_HANDLE));
+    ASSERT_NE(process.hProcess, nullptr);
+    EXPECT_EQ(EndOf(process), expected[i]);
   }
 }
 
