@@ -441,6 +441,9 @@ WindowsCrashReport GatherReport(HANDLE process, const CrashArguments& crash) {
   // Every thread but the crashed one stands still while it is walked; the crashed one waits in
   // the filter, and its stack is the exception's context.
   std::vector<Thread> threads = OpenThreads(crash.pid);
+  // The crashed thread first, as on Linux: the cause at the top of the page.
+  std::stable_partition(threads.begin(), threads.end(),
+                        [&crash](const Thread& thread) { return thread.id == crash.tid; });
   std::string stacks;
   for (const Thread& thread : threads) {
     stacks += "スレッド " + std::to_string(thread.id);

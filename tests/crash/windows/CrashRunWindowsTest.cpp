@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -122,6 +123,10 @@ std::string ReadFile(const fs::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// Logs older than this test program are another run's, whose process may have had the same id
+// (the file times are whole seconds).
+const fs::file_time_type TestStart = fs::file_time_type::clock::now() - std::chrono::seconds(2);
+
 // The log files of the process pid, "<program>-<date>-<time>-<pid>.<extension>".
 fs::path LogFile(DWORD pid, const std::string& extension,
                  const std::string& program = "crash-victim") {
@@ -132,9 +137,19 @@ fs::path LogFile(DWORD pid, const std::string& extension,
   std::error_code error;
   for (const auto& entry : fs::directory_iterator(folder, error)) {
     const std::string name = entry.path().filename().string();
-    if (name.starts_with(program + "-") && name.ends_with(suffix)) return entry.path();
+    if (name.starts_with(program + "-") && name.ends_with(suffix) &&
+        entry.last_write_time(error) >= TestStart)
+      return entry.path();
   }
   return {};
+}
+
+// The rest of the line that starts with prefix.
+std::string LineAfter(const std::string& text, const std::string& prefix) {
+  const std::size_t at = text.find("\n" + prefix);
+  if (at == std::string::npos) return {};
+  const std::size_t start = at + 1 + prefix.size();
+  return text.substr(start, text.find('\n', start) - start);
 }
 
 // The stack under "スレッド <id> ― 停止の原因", up to the blank line that ends it.
@@ -203,6 +218,11 @@ TEST(CrashRunWindowsTest, EveryCrashEndsInAMinidumpAndAReportNamingTheCrashedFun
       ++threads;
     EXPECT_GE(threads, static_cast<std::size_t>(c.threads));
     const std::string stack = CrashedThreadStack(report);
+    EXPECT_NE(report.find("== 呼び出し履歴 ==\nスレッド " + LineAfter(report, "スレッド: ") +
+                          " ― 停止の原因\n"),
+              std::string::npos)
+        << "the crashed thread first\n"
+        << report;
     EXPECT_TRUE(NamesFunction(stack, function))
         << "function at 0x" << std::hex << function << " not in\n"
         << stack;
