@@ -5,23 +5,28 @@
 #include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QStyle>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolButton>
+#include <QTranslator>
 #include <QUrl>
 #include <QVBoxLayout>
 
 #include <cstdio>
 #include <memory>
 
-#include "CrashLog.h"
+#include "LogFile.h"
 
 namespace norvalis::crash {
 
@@ -34,19 +39,25 @@ QString FromUtf8(const std::string& text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QString LogPath(const std::filesystem::path& stem, const char* extension) {
-  return QString::fromStdString(stem.string() + extension);
+// A path of the dialog as the system names files: UTF-8 on Linux, UTF-16 on Windows.
+std::filesystem::path FilePath(const QString& path) {
+  return std::filesystem::path(path.toStdU16String());
+}
+
+// The program's windows as they are while it waits: the whole screen, where the window system
+// lets another program read it (X11, Windows).
+QImage GrabScreen() {
+  const QString platform = QGuiApplication::platformName();
+  if (platform != QStringLiteral("xcb") && platform != QStringLiteral("windows")) return {};
+  QScreen* screen = QGuiApplication::primaryScreen();
+  return screen != nullptr ? screen->grabWindow(0).toImage() : QImage();
 }
 
 }  // namespace
 
-CrashDialog::CrashDialog(const Handover& handover, CrashReport report, QImage screenshot,
-                         std::filesystem::path logStem, bool logSaved, QWidget* parent)
-    : QDialog(parent),
-      options_(handover.options),
-      report_(std::move(report)),
-      screenshot_(std::move(screenshot)),
-      logStem_(std::move(logStem)) {
+CrashDialog::CrashDialog(CrashDialogContent content, QWidget* parent)
+    : QDialog(parent), content_(std::move(content)) {
+  const HandoverOptions& options = content_.options;
   setObjectName("CrashDialog");
   setWindowTitle("Norvalis");
   auto* layout = new QVBoxLayout(this);
@@ -57,7 +68,7 @@ CrashDialog::CrashDialog(const Handover& handover, CrashReport report, QImage sc
   header->addWidget(icon, 0, Qt::AlignTop);
   auto* message = new QLabel(
       QString("%1 はエラーが発生したため停止しました。\n停止したときの詳しい情報は次のとおりです。")
-          .arg(FromUtf8(options_.program)));
+          .arg(FromUtf8(options.program)));
   message->setObjectName("LabelMessage");
   header->addWidget(message, 1);
   layout->addLayout(header);
@@ -65,7 +76,7 @@ CrashDialog::CrashDialog(const Handover& handover, CrashReport report, QImage sc
   auto* tabs = new QTabWidget;
   tabs->setObjectName("TabPages");
   const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-  for (const ReportPage& page : report_.pages) {
+  for (const ReportPage& page : content_.pages) {
     auto* text = new QPlainTextEdit(FromUtf8(page.text));
     text->setReadOnly(true);
     text->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -77,7 +88,7 @@ CrashDialog::CrashDialog(const Handover& handover, CrashReport report, QImage sc
   status_ = new QLabel;
   status_->setObjectName("LabelStatus");
   status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  if (logSaved) status_->setText("ログを保存しました: " + LogPath(logStem_, ".txt"));
+  if (content_.logSaved) status_->setText("ログを保存しました: " + content_.logStem + ".txt");
   layout->addWidget(status_);
 
   auto* row = new QHBoxLayout;
@@ -87,12 +98,12 @@ CrashDialog::CrashDialog(const Handover& handover, CrashReport report, QImage sc
     row->addWidget(button);
     connect(button, &QPushButton::clicked, this, slot);
   };
-  add("レポートをコピー(&C)", "ButtonCopy", options_.copy, &CrashDialog::CopyReport);
-  add("スクリーンショットを添付(&A)", "ButtonScreenshot", options_.screenshot,
+  add("レポートをコピー(&C)", "ButtonCopy", options.copy, &CrashDialog::CopyReport);
+  add("スクリーンショットを添付(&A)", "ButtonScreenshot", options.screenshot,
       &CrashDialog::AttachScreenshot);
-  add("ログを保存(&L)", "ButtonLog", options_.log, &CrashDialog::SaveLog);
-  add("送信(&S)", "ButtonSend", options_.send && !options_.mail.empty(), &CrashDialog::SendReport);
-  add("再起動(&R)", "ButtonRestart", options_.restart && !report_.executable.empty(),
+  add("ログを保存(&L)", "ButtonLog", options.log, &CrashDialog::SaveLog);
+  add("送信(&S)", "ButtonSend", options.send && !options.mail.empty(), &CrashDialog::SendReport);
+  add("再起動(&R)", "ButtonRestart", options.restart && content_.restart != nullptr,
       &CrashDialog::Restart);
   row->addStretch(1);
   add("閉じる(&X)", "ButtonClose", true, &QDialog::reject);
@@ -113,7 +124,7 @@ void CrashDialog::Answer(const QStringList& captions) {
   for (const QString& caption : captions) {
     if (!isVisible()) return;
     // "?" lists the texts a user meets beyond the report: the buttons, the text box's menu, the
-    // tab bar's scroll buttons.
+    // tab bar's scroll buttons and its pages.
     if (caption == QStringLiteral("?")) {
       QStringList texts;
       for (const QPushButton* button : buttons_)
@@ -123,8 +134,11 @@ void CrashDialog::Answer(const QStringList& captions) {
         for (const QAction* action : menu->actions())
           if (!action->isSeparator()) texts << action->text();
       }
-      for (const QToolButton* scroll : findChild<QTabWidget*>()->findChildren<QToolButton*>())
+      const QTabWidget* tabs = findChild<QTabWidget*>();
+      for (const QToolButton* scroll : tabs->findChildren<QToolButton*>())
         texts << scroll->accessibleName();
+      for (int i = 0; i < tabs->count(); ++i)
+        texts << tabs->tabText(i);
       std::fprintf(stderr, "norvalis-crash: texts\n%s\n", texts.join('\n').toUtf8().constData());
       continue;
     }
@@ -145,12 +159,12 @@ void CrashDialog::Answer(const QStringList& captions) {
 }
 
 void CrashDialog::CopyReport() {
-  QApplication::clipboard()->setText(FromUtf8(report_.Text()));
+  QApplication::clipboard()->setText(FromUtf8(ReportText(content_.pages)));
   status_->setText("レポートをクリップボードにコピーしました。");
 }
 
 void CrashDialog::AttachScreenshot() {
-  if (screenshot_.isNull()) {
+  if (content_.screenshot.isNull()) {
     status_->setText("この画面環境ではスクリーンショットを取得できません。");
     return;
   }
@@ -160,15 +174,16 @@ void CrashDialog::AttachScreenshot() {
 }
 
 void CrashDialog::SaveLog() {
-  std::string text = report_.Text();
+  std::string text = ReportText(content_.pages);
   if (screenshotAttached_) {
     std::error_code error;
-    std::filesystem::create_directories(logStem_.parent_path(), error);
-    const QString image = LogPath(logStem_, ".png");
-    if (screenshot_.save(image, "PNG")) text += "スクリーンショット: " + image.toStdString() + "\n";
+    const QString image = content_.logStem + ".png";
+    std::filesystem::create_directories(FilePath(image).parent_path(), error);
+    if (content_.screenshot.save(image, "PNG"))
+      text += "スクリーンショット: " + image.toStdString() + "\n";
   }
-  const QString path = LogPath(logStem_, ".txt");
-  if (WriteLogFile(path.toStdString(), text)) {
+  const QString path = content_.logStem + ".txt";
+  if (WriteLogFile(FilePath(path), text)) {
     status_->setText("ログを保存しました: " + path);
   } else {
     status_->setText("ログを保存できません: " + path);
@@ -176,11 +191,12 @@ void CrashDialog::SaveLog() {
 }
 
 void CrashDialog::SendReport() {
-  QString body = FromUtf8(report_.Text());
+  QString body = FromUtf8(ReportText(content_.pages));
   if (body.size() > MaxMailBody) body = body.left(MaxMailBody) + "\n(以下省略)\n";
-  const QByteArray subject = QUrl::toPercentEncoding(FromUtf8(options_.program) + " のエラー報告");
+  const QByteArray subject =
+      QUrl::toPercentEncoding(FromUtf8(content_.options.program) + " のエラー報告");
   const QUrl mail =
-      QUrl::fromEncoded("mailto:" + QUrl::toPercentEncoding(FromUtf8(options_.mail), "@") +
+      QUrl::fromEncoded("mailto:" + QUrl::toPercentEncoding(FromUtf8(content_.options.mail), "@") +
                         "?subject=" + subject + "&body=" + QUrl::toPercentEncoding(body));
   if (QDesktopServices::openUrl(mail)) {
     status_->setText("メールの作成画面を開きました。");
@@ -190,15 +206,39 @@ void CrashDialog::SendReport() {
 }
 
 void CrashDialog::Restart() {
-  QStringList arguments;
-  for (std::size_t i = 1; i < report_.arguments.size(); ++i)
-    arguments << FromUtf8(report_.arguments[i]);
-  if (QProcess::startDetached(QString::fromStdString(report_.executable), arguments,
-                              QString::fromStdString(report_.workingDirectory))) {
+  if (content_.restart()) {
     accept();
   } else {
     status_->setText("プログラムを起動できません。");
   }
+}
+
+int RunCrashDialog(int& argc, char** argv, CrashDialogContent content,
+                   const std::function<void()>& release) {
+  QApplication application(argc, argv);
+  // The toolkit's own texts (a text box's menu, the tab bar's buttons) in Japanese, as the
+  // program's window has them.
+  QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+  auto* translator = new QTranslator(&application);
+  if (translator->load(QStringLiteral("qtbase_ja"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QApplication::installTranslator(translator);
+  }
+  // Still before the program's windows close.
+  if (content.options.screenshot) content.screenshot = GrabScreen();
+  release();
+
+  CrashDialog window(std::move(content));
+  window.show();
+  // Tests and scripts answer the dialog with the captions of the buttons to press.
+  // Read as the system keeps it (UTF-16 on Windows), so the captions arrive whole.
+  if (qEnvironmentVariableIsSet("NORVALIS_CRASH_ANSWER")) {
+    const QStringList captions =
+        qEnvironmentVariable("NORVALIS_CRASH_ANSWER").split(',', Qt::SkipEmptyParts);
+    QTimer::singleShot(0, &window, [&window, captions] { window.Answer(captions); });
+  }
+  QObject::connect(&window, &QDialog::finished, &application, &QApplication::quit);
+  return application.exec();
 }
 
 }  // namespace norvalis::crash

@@ -1,7 +1,6 @@
 #include "CrashLog.h"
 
 #include <ctime>
-#include <fstream>
 
 #include "platform/Folders.h"
 
@@ -23,18 +22,6 @@ std::filesystem::path CrashLogStem(const Handover& handover, const std::string& 
   char stamp[32];
   std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
   return CrashLogFolder() / (program + "-" + stamp + "-" + std::to_string(handover.pid));
-}
-
-bool WriteLogFile(const std::filesystem::path& path, const std::string& text) {
-  std::error_code error;
-  std::filesystem::create_directories(path.parent_path(), error);
-  if (error) return false;
-  std::filesystem::permissions(path.parent_path(), std::filesystem::perms::owner_all,
-                               std::filesystem::perm_options::replace, error);
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-  out.close();
-  return static_cast<bool>(out);
 }
 
 }  // namespace norvalis::crash

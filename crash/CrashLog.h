@@ -14,7 +14,4 @@ std::filesystem::path CrashLogFolder();
 // The log's path without extension: "<program>-<date>-<time>-<pid>" in the log folder.
 std::filesystem::path CrashLogStem(const Handover& handover, const std::string& executable);
 
-// Writes text to path, creating the folder (private to the user); false when that fails.
-bool WriteLogFile(const std::filesystem::path& path, const std::string& text);
-
 }  // namespace norvalis::crash

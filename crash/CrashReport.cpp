@@ -201,10 +201,7 @@ std::string DescribeSignal(int signal, std::optional<int> code) {
 }
 
 std::string CrashReport::Text() const {
-  std::string text;
-  for (const ReportPage& page : pages)
-    text += "== " + page.title + " ==\n" + page.text + "\n";
-  return text;
+  return ReportText(pages);
 }
 
 CrashReport GatherReport(const Handover& handover) {

@@ -4,14 +4,9 @@
 #include <vector>
 
 #include "Handover.h"
+#include "ReportPage.h"
 
 namespace norvalis::crash {
-
-// One page of the report: 概要, 呼び出し履歴, モジュール, プロセス, CPUレジスタ or 機械語.
-struct ReportPage {
-  std::string title;
-  std::string text;
-};
 
 // The report of one crash and what restarting the program needs.
 struct CrashReport {

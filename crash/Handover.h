@@ -9,21 +9,9 @@
 #include <utility>
 #include <vector>
 
-namespace norvalis::crash {
+#include "HandoverOptions.h"
 
-// The crash options block of the dying executable, as handed over.
-struct HandoverOptions {
-  bool dialog = false;
-  bool copy = false;
-  bool screenshot = false;
-  bool log = false;
-  bool send = false;
-  bool restart = false;
-  bool autoLog = true;
-  std::string mail;
-  std::string program = "Norvalis";
-  std::string version;
-};
+namespace norvalis::crash {
 
 // What the dying process told the helper (src/crash/CrashHandover.h).
 struct Handover {

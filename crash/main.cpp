@@ -6,23 +6,16 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <string_view>
 
-#include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
-#include <QGuiApplication>
 #include <QImage>
-#include <QPixmap>
-#include <QScreen>
-#include <QTimer>
+#include <QProcess>
 
 #include "CrashDialog.h"
 #include "CrashLog.h"
 #include "CrashReport.h"
 #include "Handover.h"
+#include "LogFile.h"
 #include "crash/CrashHandover.h"
 
 namespace {
@@ -40,14 +33,6 @@ bool DisplayAvailable() {
     if (value != nullptr && *value != '\0') return true;
   }
   return false;
-}
-
-// The program's windows as they are while it waits: the whole screen, where the window system
-// lets another program read it (X11).
-QImage GrabScreen() {
-  if (QGuiApplication::platformName() != "xcb") return {};
-  QScreen* screen = QGuiApplication::primaryScreen();
-  return screen != nullptr ? screen->grabWindow(0).toImage() : QImage();
 }
 
 void WriteToStandardError(const std::string& text) {
@@ -81,32 +66,21 @@ int main(int argc, char** argv) {
     logSaved = WriteLogFile(path, text);
     WriteToStandardError((logSaved ? "ログ: " : "ログを保存できません: ") + path + "\n");
   }
-  std::unique_ptr<QApplication> application;
-  QImage screenshot;
-  if (dialog) {
-    application = std::make_unique<QApplication>(argc, argv);
-    // The toolkit's own texts (a text box's menu, the tab bar's buttons) in Japanese, as the
-    // program's window has them.
-    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
-    auto* translator = new QTranslator(application.get());
-    if (translator->load(QStringLiteral("qtbase_ja"),
-                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-      QApplication::installTranslator(translator);
-    }
-    // Still before the program's windows close.
-    if (options.screenshot) screenshot = GrabScreen();
+  if (!dialog) {
+    // The report is complete: the program may end now, with its own signal.
+    close(HandoverFd);
+    return 0;
   }
-  // The report is complete: the program may end now, with its own signal.
-  close(HandoverFd);
-  if (!dialog) return 0;
-
-  CrashDialog window(*handover, report, screenshot, stem, logSaved);
-  window.show();
-  // Tests and scripts answer the dialog with the captions of the buttons to press.
-  if (const char* answer = std::getenv("NORVALIS_CRASH_ANSWER")) {
-    const QStringList captions = QString::fromUtf8(answer).split(',', Qt::SkipEmptyParts);
-    QTimer::singleShot(0, &window, [&window, captions] { window.Answer(captions); });
+  CrashDialogContent content{report.pages, options,  QString::fromStdString(stem.string()),
+                             logSaved,     QImage(), nullptr};
+  if (!report.executable.empty()) {
+    content.restart = [&report] {
+      QStringList arguments;
+      for (std::size_t i = 1; i < report.arguments.size(); ++i)
+        arguments << QString::fromStdString(report.arguments[i]);
+      return QProcess::startDetached(QString::fromStdString(report.executable), arguments,
+                                     QString::fromStdString(report.workingDirectory));
+    };
   }
-  QObject::connect(&window, &QDialog::finished, application.get(), &QApplication::quit);
-  return application->exec();
+  return RunCrashDialog(argc, argv, std::move(content), [] { close(HandoverFd); });
 }

@@ -1,16 +1,25 @@
 // norvalis-crash.exe: started by the crash handler of a dying Norvalis program on Windows.
-// Writes the minidump and the text report into the crash-log folder while the program waits,
-// and the report to standard error.
+// Writes the minidump into the crash-log folder and the report to standard error while the
+// program waits, then shows the report (or only writes it, as the program's options block says).
 
 #include <windows.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
+#include "LogFile.h"
 #include "platform/Console.h"
 #include "platform/FileName.h"
 #include "platform/Folders.h"
 #include "windows/CrashReportWindows.h"
+
+#ifdef NORVALIS_CRASH_WITH_DIALOG
+#include <QImage>
+#include <QString>
+
+#include "CrashDialog.h"
+#endif
 
 namespace {
 
@@ -51,17 +60,35 @@ std::wstring LogStem(const std::wstring& folder, HANDLE process, DWORD pid) {
   return folder + L"\\" + program + stamp;
 }
 
-bool WriteText(const std::wstring& path, const std::string& text) {
-  const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  const bool ok =
-      WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-      written == text.size();
-  CloseHandle(file);
-  return ok;
+#ifdef NORVALIS_CRASH_WITH_DIALOG
+// The program again, as it was started: its own file, its command line as it was, its folder.
+bool Restart(const WindowsCrashReport& report) {
+  std::wstring commandLine = report.commandLine;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(report.executable.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                      nullptr,
+                      report.workingDirectory.empty() ? nullptr : report.workingDirectory.c_str(),
+                      &startup, &process))
+    return false;
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return true;
 }
+
+int ShowDialog(int argc, char** argv, HANDLE process, const CrashArguments& crash,
+               const WindowsCrashReport& report, const std::wstring& stem, bool logSaved) {
+  CrashDialogContent content{report.pages, report.options, QString::fromStdWString(stem),
+                             logSaved,     QImage(),       nullptr};
+  if (!report.executable.empty() && !report.commandLine.empty())
+    content.restart = [&report] { return Restart(report); };
+  return RunCrashDialog(argc, argv, std::move(content), [process, &crash] {
+    ReleaseProcess(process, crash);
+    CloseHandle(process);
+  });
+}
+#endif
 
 }  // namespace
 
@@ -84,14 +111,29 @@ int main(int argc, char** argv) {
   const std::wstring stem = folder.empty() ? std::wstring() : LogStem(folder, process, crash->pid);
   const bool dumped = !stem.empty() && WriteMinidump(process, *crash, stem + L".dmp");
   const WindowsCrashReport report = GatherReport(process, *crash);
-  const std::string text = report.Text();
-  platform::WriteStandardError(report.program + " はエラーが発生したため停止しました。\n\n" + text);
+  const HandoverOptions& options = report.options;
+  const std::string text = ReportText(report.pages);
+  platform::WriteStandardError(options.program + " はエラーが発生したため停止しました。\n\n" +
+                               text);
+#ifdef NORVALIS_CRASH_WITH_DIALOG
+  // Without a log folder the dialog could keep nothing: the report stays on standard error.
+  const bool dialog = options.dialog && !stem.empty();
+#else
+  const bool dialog = false;
+#endif
   const std::string stemText = platform::FromNativeFileName(stem);
-  const bool logged = !stem.empty() && WriteText(stem + L".txt", text);
-  platform::WriteStandardError((logged ? "ログ: " : "ログを保存できません: ") + stemText +
-                               ".txt\n");
+  bool logSaved = false;
+  if (options.autoLog || !dialog) {
+    logSaved = !stem.empty() && WriteLogFile(std::filesystem::path(stem + L".txt"), text);
+    platform::WriteStandardError((logSaved ? "ログ: " : "ログを保存できません: ") + stemText +
+                                 ".txt\n");
+  }
   platform::WriteStandardError((dumped ? "ミニダンプ: " : "ミニダンプを保存できません: ") +
                                stemText + ".dmp\n");
+#ifdef NORVALIS_CRASH_WITH_DIALOG
+  if (dialog) return ShowDialog(argc, argv, process, *crash, report, stem, logSaved);
+#endif
+  // The report is complete: the program ends when this helper does.
   CloseHandle(process);
   return 0;
 }

@@ -8,9 +8,12 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "crash/CrashOptions.h"
+#include "platform/FileName.h"
 
 namespace norvalis::crash {
 
@@ -70,12 +73,85 @@ std::string ReadRemoteText(HANDLE process, std::uint64_t address) {
   return text;
 }
 
+// The same for UTF-16 text.
+std::wstring ReadRemoteWideText(HANDLE process, std::uint64_t address) {
+  std::wstring text;
+  wchar_t piece[32];
+  while (address != 0 && text.size() < MaxRemoteText * 32) {
+    if (!ReadRemote(process, address, piece)) break;
+    const auto end = std::find(std::begin(piece), std::end(piece), L'\0');
+    text.append(piece, end);
+    if (end != std::end(piece)) break;
+    address += sizeof piece;
+  }
+  return text;
+}
+
+HandoverOptions ToHandoverOptions(HANDLE process, const CrashOptions& block) {
+  HandoverOptions options;
+  options.dialog = block.dialog;
+  options.copy = block.copyButton;
+  options.screenshot = block.screenshotButton;
+  options.log = block.logButton;
+  options.send = block.sendButton;
+  options.restart = block.restartButton;
+  options.autoLog = block.autoLog;
+  options.mail = ReadRemoteText(process, reinterpret_cast<std::uintptr_t>(block.mailAddress));
+  options.program = ReadRemoteText(process, reinterpret_cast<std::uintptr_t>(block.program));
+  options.version = ReadRemoteText(process, reinterpret_cast<std::uintptr_t>(block.version));
+  return options;
+}
+
+struct Symbol {
+  std::uint64_t offset;  // from the module's base
+  std::string name;
+};
+
 struct Module {
   std::uint64_t base;
   std::uint64_t size;
   std::string name;
   std::string path;
+  std::vector<Symbol> functions;  // by offset; empty without a symbol list
 };
+
+// Our programs' functions from "<program>.sym" beside them, which the build writes: the image
+// base the linker chose, then the symbol table as nm -C prints it ("<address> <type> <name>").
+std::vector<Symbol> ReadSymbolList(const std::string& modulePath) {
+  const std::size_t dot = modulePath.find_last_of('.');
+  if (dot == std::string::npos || modulePath.find_first_of("\\/", dot) != std::string::npos)
+    return {};
+  std::ifstream in(
+      std::filesystem::path(platform::ToNativeFileName(modulePath.substr(0, dot) + ".sym")));
+  std::string line;
+  std::uint64_t base = 0;
+  if (!std::getline(in, line) || std::sscanf(line.c_str(), "ImageBase %" SCNx64, &base) != 1)
+    return {};
+  std::vector<Symbol> functions;
+  while (std::getline(in, line)) {
+    const std::size_t type = line.find(' ') + 1;
+    if (type == 0 || type + 2 > line.size() || line[type + 1] != ' ') continue;
+    // Code only: t and T, and W for the inline functions and templates every object may hold.
+    if (std::string_view("tTW").find(line[type]) == std::string_view::npos) continue;
+    // Not the sections' own symbols (".text"), which start where their first function does.
+    if (line.compare(type + 2, 1, ".") == 0) continue;
+    char* end = nullptr;
+    const std::uint64_t address = std::strtoull(line.c_str(), &end, 16);
+    if (end != line.c_str() + type - 1 || address < base) continue;
+    functions.push_back({address - base, line.substr(type + 2)});
+  }
+  std::sort(functions.begin(), functions.end(),
+            [](const Symbol& a, const Symbol& b) { return a.offset < b.offset; });
+  return functions;
+}
+
+// The function an offset of the module lies in: the last that starts at or before it.
+const Symbol* FunctionAt(const Module& module, std::uint64_t offset) {
+  const auto after = std::upper_bound(
+      module.functions.begin(), module.functions.end(), offset,
+      [](std::uint64_t value, const Symbol& symbol) { return value < symbol.offset; });
+  return after == module.functions.begin() ? nullptr : &*(after - 1);
+}
 
 std::vector<Module> ListModules(DWORD pid) {
   std::vector<Module> modules;
@@ -83,9 +159,11 @@ std::vector<Module> ListModules(DWORD pid) {
   if (snapshot == INVALID_HANDLE_VALUE) return modules;
   MODULEENTRY32W entry{};
   entry.dwSize = sizeof entry;
-  for (BOOL more = Module32FirstW(snapshot, &entry); more; more = Module32NextW(snapshot, &entry))
+  for (BOOL more = Module32FirstW(snapshot, &entry); more; more = Module32NextW(snapshot, &entry)) {
+    const std::string path = Utf8(entry.szExePath);
     modules.push_back({reinterpret_cast<std::uintptr_t>(entry.modBaseAddr), entry.modBaseSize,
-                       Utf8(entry.szModule), Utf8(entry.szExePath)});
+                       Utf8(entry.szModule), path, ReadSymbolList(path)});
+  }
   CloseHandle(snapshot);
   std::sort(modules.begin(), modules.end(),
             [](const Module& a, const Module& b) { return a.base < b.base; });
@@ -98,15 +176,20 @@ const Module* ModuleOf(const std::vector<Module>& modules, std::uint64_t address
   return nullptr;
 }
 
-// "crash-victim.exe+0x1a2b VictimWriteNull+0x4": the module and offset always, the name where
-// dbghelp knows it (the system DLLs' symbols; mingw's DWARF it cannot read).
+// "crash-victim.exe+0x1a2b VictimWriteNull()+0x4": the module and offset always, the name from
+// the module's symbol list (our programs) or where dbghelp knows it (the system DLLs; mingw's
+// DWARF it cannot read).
 std::string DescribeAddress(HANDLE process, const std::vector<Module>& modules,
                             std::uint64_t address, std::uint64_t lookup) {
   std::string text;
-  if (const Module* module = ModuleOf(modules, address))
-    text = module->name + "+" + ShortHex(address - module->base);
-  else
-    text = "(モジュール外)";
+  const Module* module = ModuleOf(modules, address);
+  if (module == nullptr) return "(モジュール外)";
+  text = module->name + "+" + ShortHex(address - module->base);
+  if (!module->functions.empty()) {
+    if (const Symbol* function = FunctionAt(*module, lookup - module->base))
+      text += " " + function->name + "+" + ShortHex(address - module->base - function->offset);
+    return text;
+  }
   alignas(SYMBOL_INFOW) char buffer[sizeof(SYMBOL_INFOW) + 512 * sizeof(wchar_t)] = {};
   auto* symbol = reinterpret_cast<SYMBOL_INFOW*>(buffer);
   symbol->SizeOfStruct = sizeof(SYMBOL_INFOW);
@@ -255,6 +338,12 @@ std::optional<CrashArguments> ParseCrashArguments(const std::vector<std::string>
       crash.exceptionText = *v;
     } else if (auto v = NumberAfter(argument, "--options=")) {
       crash.options = *v;
+    } else if (auto v = NumberAfter(argument, "--done=")) {
+      crash.done = *v;
+    } else if (auto v = NumberAfter(argument, "--command-line=")) {
+      crash.commandLine = *v;
+    } else if (auto v = NumberAfter(argument, "--directory=")) {
+      crash.directory = *v;
     } else {
       return std::nullopt;
     }
@@ -283,13 +372,6 @@ std::string DescribeException(DWORD code) {
   return text;
 }
 
-std::string WindowsCrashReport::Text() const {
-  std::string text;
-  for (const ReportPage& page : pages)
-    text += "== " + page.title + " ==\n" + page.text + "\n";
-  return text;
-}
-
 WindowsCrashReport GatherReport(HANDLE process, const CrashArguments& crash) {
   WindowsCrashReport report;
   EXCEPTION_POINTERS pointers{};
@@ -301,24 +383,31 @@ WindowsCrashReport GatherReport(HANDLE process, const CrashArguments& crash) {
   const bool haveContext =
       haveRecord &&
       ReadRemote(process, reinterpret_cast<std::uintptr_t>(pointers.ContextRecord), crashContext);
-  CrashOptions options{};
-  std::string version;
-  if (ReadRemote(process, crash.options, options)) {
-    report.program = ReadRemoteText(process, reinterpret_cast<std::uintptr_t>(options.program));
-    version = ReadRemoteText(process, reinterpret_cast<std::uintptr_t>(options.version));
+  CrashOptions block{};
+  // Without its block the report is still written, without a dialog.
+  if (ReadRemote(process, crash.options, block)) {
+    report.options = ToHandoverOptions(process, block);
+  } else {
+    report.options.program.clear();
   }
+  const std::string& version = report.options.version;
   wchar_t imageName[MAX_PATH * 4];
   DWORD imageLength = MAX_PATH * 4;
   std::string executable;
-  if (QueryFullProcessImageNameW(process, 0, imageName, &imageLength)) executable = Utf8(imageName);
-  if (report.program.empty())
-    report.program = executable.substr(executable.find_last_of("\\/") + 1);
+  if (QueryFullProcessImageNameW(process, 0, imageName, &imageLength)) {
+    report.executable = imageName;
+    executable = Utf8(imageName);
+  }
+  report.commandLine = ReadRemoteWideText(process, crash.commandLine);
+  report.workingDirectory = ReadRemoteWideText(process, crash.directory);
+  if (report.options.program.empty())
+    report.options.program = executable.substr(executable.find_last_of("\\/") + 1);
 
   SymSetOptions(SYMOPT_UNDNAME | SYMOPT_DEFERRED_LOADS | SYMOPT_FAIL_CRITICAL_ERRORS);
   const bool symbols = SymInitializeW(process, nullptr, TRUE);
   const std::vector<Module> modules = ListModules(crash.pid);
 
-  std::string summary = Line("プログラム", report.program + " (" + executable + ")");
+  std::string summary = Line("プログラム", report.options.program + " (" + executable + ")");
   summary += Line("バージョン", version.empty() ? "不明" : version);
   summary += Line("日時", LocalTime());
   if (haveRecord) {
@@ -343,11 +432,18 @@ WindowsCrashReport GatherReport(HANDLE process, const CrashArguments& crash) {
   if (!exceptionText.empty()) summary += Line("処理されない例外", exceptionText);
   summary += Line("スレッド", std::to_string(crash.tid));
   summary += Line("プロセスID", std::to_string(crash.pid));
+  if (!report.commandLine.empty())
+    summary += Line("コマンドライン", Utf8(report.commandLine.c_str()));
+  if (!report.workingDirectory.empty())
+    summary += Line("作業フォルダー", Utf8(report.workingDirectory.c_str()));
   report.pages.push_back({"概要", summary});
 
   // Every thread but the crashed one stands still while it is walked; the crashed one waits in
   // the filter, and its stack is the exception's context.
   std::vector<Thread> threads = OpenThreads(crash.pid);
+  // The crashed thread first, as on Linux: the cause at the top of the page.
+  std::stable_partition(threads.begin(), threads.end(),
+                        [&crash](const Thread& thread) { return thread.id == crash.tid; });
   std::string stacks;
   for (const Thread& thread : threads) {
     stacks += "スレッド " + std::to_string(thread.id);
@@ -387,6 +483,16 @@ WindowsCrashReport GatherReport(HANDLE process, const CrashArguments& crash) {
                                                 : "命令アドレスを読めません。\n"});
   if (symbols) SymCleanup(process);
   return report;
+}
+
+void ReleaseProcess(HANDLE process, const CrashArguments& crash) {
+  HANDLE done = nullptr;
+  if (crash.done == 0 ||
+      !DuplicateHandle(process, reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(crash.done)),
+                       GetCurrentProcess(), &done, EVENT_MODIFY_STATE, FALSE, 0))
+    return;
+  SetEvent(done);
+  CloseHandle(done);
 }
 
 bool WriteMinidump(HANDLE process, const CrashArguments& crash, const std::wstring& path) {

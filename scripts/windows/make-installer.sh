@@ -23,8 +23,11 @@ put() {  # file, folder inside the stage
 }
 put "$build/src/app/norvalis.exe" .
 put "$build/cli/norvalis-check.exe" .
-# The crash handler of both programs starts it from beside them.
+# The crash handler of both programs starts it from beside them; its dialog needs the same Qt
+# DLLs, platform plugin and translations as the window, which the import walk below brings.
 put "$build/crash/norvalis-crash.exe" .
+# The names of the programs' functions for the crash report's stacks: the programs are stripped.
+cp "$build/src/app/norvalis.sym" "$build/cli/norvalis-check.sym" "$stage/"
 # The window's platform, the native style, and the icon formats.
 for plugin in platforms/qwindows.dll styles/qwindowsvistastyle.dll imageformats/qico.dll; do
   put "$qt/plugins/$plugin" "$(dirname "$plugin")"

@@ -41,7 +41,7 @@ start=$(date +%s)
 wine "$setup" /S </dev/null >/dev/null 2>&1 || fail "the silent install failed ($?)"
 # Wine's user is an administrator: the installer chose all users.
 installed="$WINEPREFIX/drive_c/Program Files/Norvalis"
-for f in norvalis.exe norvalis-check.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll platforms/qwindows.dll \
+for f in norvalis.exe norvalis-check.exe norvalis-crash.exe norvalis.sym norvalis-check.sym Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll platforms/qwindows.dll \
   translations/qtbase_ja.qm qt.conf help/index.html uninstall.exe; do
   [ -f "$installed/$f" ] || fail "the installer did not install $f"
 done
@@ -98,6 +98,29 @@ if kill -0 "$program" 2>/dev/null; then
 fi
 program=
 echo "norvalis.exe showed $(basename "$csv"), a row copied from it equals the file's; screenshot $shot"
+
+# A crash beside the installed programs ends in the installed helper's dialog, on the windows
+# platform with what the installer shipped: its log button writes the report, whose stack names
+# the crashed function from the symbol list beside the program.
+victim=$(dirname "$setup")/tests/crash-victim.exe
+if [ -f "$victim" ]; then
+  cp "$victim" "${victim%.exe}.sym" "$installed/"
+  crashes="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/Norvalis/crash"
+  NORVALIS_CRASH_ANSWER=ログを保存,閉じる wine "$installed/crash-victim.exe" null-write \
+    </dev/null >"$work/crash.log" 2>&1 || true
+  log=
+  for _ in $(seq 120); do
+    log=$(ls "$crashes"/crash-victim-*.txt 2>/dev/null | head -1) && [ -n "$log" ] && break
+    sleep 0.5
+  done
+  # The helper outlives the program while its dialog closes; it holds the installed DLLs.
+  for _ in $(seq 60); do pgrep -f 'norvalis-crash\.exe' >/dev/null || break; sleep 0.5; done
+  rm -f "$installed/crash-victim.exe" "$installed/crash-victim.sym"
+  [ -n "$log" ] || fail "the installed helper's dialog wrote no log: $(tail -3 "$work/crash.log")"
+  grep -q '^== 機械語 ==' "$log" || fail "the crash log lacks its pages: $log"
+  grep -q 'VictimWriteNull(int volatile\*)+0x0$' "$log" || fail "the crash log names no function: $log"
+  echo "a crash beside the installed programs ended in the dialog, which wrote $(basename "$log")"
+fi
 
 # Uninstalling leaves the user's settings.
 grep -q '^\[SYSTEM\]' "$settings/Norvalis.ini" || fail "norvalis.exe wrote no settings to %APPDATA%\\Kestrune\\Norvalis"

@@ -41,7 +41,15 @@ function(norvalis_add_crash_handler target)
   configure_file(${NORVALIS_CRASH_DIR}/CrashOptions.cpp.in ${options} @ONLY)
   target_sources(${target} PRIVATE ${options})
   target_link_libraries(${target} PRIVATE norvalis_crash)
-  if(NOT WIN32)
+  if(WIN32)
+    # "<program>.sym" beside the program: its functions' names for the helper's stacks.
+    add_custom_command(TARGET ${target} POST_BUILD
+      COMMAND ${CMAKE_COMMAND} -DNM=${CMAKE_NM} -DOBJDUMP=${CMAKE_OBJDUMP}
+              -DPROGRAM=$<TARGET_FILE:${target}>
+              -DOUTPUT=$<TARGET_FILE_DIR:${target}>/$<TARGET_FILE_BASE_NAME:${target}>.sym
+              -P ${NORVALIS_CRASH_DIR}/SymbolList.cmake
+      VERBATIM)
+  else()
     # Shared libraries (Qt, libstdc++) must start their threads through the handler's hook.
     target_link_options(${target} PRIVATE -Wl,--export-dynamic-symbol=pthread_create)
   endif()

@@ -4,7 +4,8 @@
 // The filter only wakes a thread started beforehand: the crashed thread may have run out of
 // stack. That thread starts norvalis-crash.exe, which reads the exception from this process's
 // memory and writes the minidump and the report while this process waits; then the process ends
-// with the exception's code. A fault the mapped-file guard owns (its vectored handler runs before
+// with the exception's code, when the helper ends or, before it shows its dialog, sets the
+// event it was given. A fault the mapped-file guard owns (its vectored handler runs before
 // any filter) never reaches here.
 
 #include <windows.h>
@@ -33,31 +34,83 @@ constexpr DWORD TerminateCode = 0xE0000001;
 constexpr wchar_t HelperFileName[] = L"norvalis-crash.exe";
 
 wchar_t helperPath[MAX_PATH * 4];
-wchar_t commandLine[MAX_PATH * 4 + 256];
+wchar_t commandLine[MAX_PATH * 4 + 320];
+wchar_t workingDirectory[MAX_PATH * 4];
 char exceptionText[1024];
 EXCEPTION_POINTERS* crashPointers = nullptr;
 DWORD crashThread = 0;
 HANDLE crashEvent = nullptr;
 HANDLE helperDone = nullptr;
+HANDLE reportDone = nullptr;
 std::atomic<DWORD> owner{0};
+// Room for a list of one handle, which needs far less on every Windows.
+alignas(16) unsigned char attributeBuffer[256];
+
+unsigned long long Address(const void* pointer) {
+  return static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(pointer));
+}
+
+// The program's standard error, where norvalis-check's report must go even when it is a file or
+// a pipe: an inheritable copy that is the only handle the helper inherits.
+struct HelperStandardError {
+  HANDLE handle = nullptr;
+  LPPROC_THREAD_ATTRIBUTE_LIST attributes = nullptr;
+
+  HelperStandardError() {
+    const HANDLE own = GetStdHandle(STD_ERROR_HANDLE);
+    if (own == nullptr || own == INVALID_HANDLE_VALUE ||
+        !DuplicateHandle(GetCurrentProcess(), own, GetCurrentProcess(), &handle, 0, TRUE,
+                         DUPLICATE_SAME_ACCESS)) {
+      handle = nullptr;
+      return;
+    }
+    SIZE_T size = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributeBuffer);
+    if (size > sizeof attributeBuffer || !InitializeProcThreadAttributeList(list, 1, 0, &size))
+      return;
+    if (!UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &handle,
+                                   sizeof handle, nullptr, nullptr)) {
+      DeleteProcThreadAttributeList(list);
+      return;
+    }
+    attributes = list;
+  }
+  ~HelperStandardError() {
+    if (attributes != nullptr) DeleteProcThreadAttributeList(attributes);
+    if (handle != nullptr) CloseHandle(handle);
+  }
+};
 
 void StartHelperAndWait() {
-  std::swprintf(
-      commandLine, sizeof commandLine / sizeof commandLine[0],
-      L"\"%ls\" --pid=%lu --tid=%lu --pointers=0x%llx --exception=0x%llx "
-      L"--options=0x%llx",
-      helperPath, GetCurrentProcessId(), crashThread,
-      static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(crashPointers)),
-      static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(exceptionText)),
-      static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(&ExecutableCrashOptions)));
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
+  // For restarting: the directory as it is now; the command line stays where Windows keeps it.
+  if (GetCurrentDirectoryW(MAX_PATH * 4, workingDirectory) >= MAX_PATH * 4)
+    workingDirectory[0] = L'\0';
+  std::swprintf(commandLine, sizeof commandLine / sizeof commandLine[0],
+                L"\"%ls\" --pid=%lu --tid=%lu --pointers=0x%llx --exception=0x%llx "
+                L"--options=0x%llx --done=0x%llx --command-line=0x%llx --directory=0x%llx",
+                helperPath, GetCurrentProcessId(), crashThread, Address(crashPointers),
+                Address(exceptionText), Address(&ExecutableCrashOptions), Address(reportDone),
+                Address(GetCommandLineW()), Address(workingDirectory));
+  const HelperStandardError standardError;
+  STARTUPINFOEXW startup{};
+  startup.StartupInfo.cb = sizeof startup.StartupInfo;
+  startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+  startup.StartupInfo.hStdError = standardError.handle;
+  DWORD flags = 0;
+  if (standardError.attributes != nullptr) {
+    startup.StartupInfo.cb = sizeof startup;
+    startup.lpAttributeList = standardError.attributes;
+    flags |= EXTENDED_STARTUPINFO_PRESENT;
+  }
+  // A window program has no console: the helper must not open one beside its dialog.
+  if (GetConsoleWindow() == nullptr) flags |= CREATE_NO_WINDOW;
   PROCESS_INFORMATION process{};
-  // The helper's standard error is the program's, where norvalis-check's report goes.
-  if (!CreateProcessW(helperPath, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process))
+  if (!CreateProcessW(helperPath, commandLine, nullptr, nullptr, standardError.handle != nullptr,
+                      flags, nullptr, nullptr, &startup.StartupInfo, &process))
     return;
-  WaitForSingleObject(process.hProcess, HelperTimeoutMs);
+  const HANDLE ends[] = {process.hProcess, reportDone};
+  WaitForMultipleObjects(reportDone != nullptr ? 2 : 1, ends, FALSE, HelperTimeoutMs);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
 }
@@ -115,6 +168,7 @@ void InstallHandlers() {
   FindHelper();
   crashEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   helperDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  reportDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   const HANDLE waiter = CreateThread(nullptr, 0, WaitForCrash, nullptr, 0, nullptr);
   if (waiter != nullptr) CloseHandle(waiter);
   SetUnhandledExceptionFilter(OnUnhandledException);

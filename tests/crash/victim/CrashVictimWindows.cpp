@@ -2,7 +2,7 @@
 // like the programs themselves. Before crashing it prints where its crashing function lies in
 // its own module ("crashing=0x<offset>"), so a test can find that frame in the report.
 // Usage: crash-victim null-write | second-thread | stack-overflow | throw | mapped-guard |
-//        guarded FILE
+//        guarded FILE | crash-once MARKER
 // (stack-overflow hangs under Wine 8 before any filter runs: no test uses it there)
 
 #include <windows.h>
@@ -12,9 +12,12 @@
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
+#include <string>
 #include <thread>
 
+#include "platform/Console.h"
 #include "platform/File.h"
+#include "platform/FileName.h"
 #include "platform/MappedFile.h"
 
 namespace {
@@ -72,9 +75,35 @@ int ReadLostMappedPage(const char* path) {
   return 0;
 }
 
+// Crashes when MARKER is not there yet, after making it; started again (by the dialog's restart,
+// with the same arguments), writes "restarted <working folder>" into it and ends.
+int CrashOnce(const std::string& marker) {
+  const std::wstring path = norvalis::platform::ToNativeFileName(marker);
+  const HANDLE created = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (created != INVALID_HANDLE_VALUE) {
+    CloseHandle(created);
+    PrintOffset(reinterpret_cast<const void*>(&VictimWriteNull));
+    VictimWriteNull(nullptr);
+  }
+  wchar_t folder[MAX_PATH * 4];
+  if (GetCurrentDirectoryW(MAX_PATH * 4, folder) >= MAX_PATH * 4) return 3;
+  const std::string text = "restarted " + norvalis::platform::FromNativeFileName(folder);
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 3;
+  DWORD written = 0;
+  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(file);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A marker's name may hold what no ANSI code page spells.
+  const auto arguments = norvalis::platform::CommandLineArguments(argc, argv);
+  if (arguments.size() == 2 && arguments[0] == "crash-once") return CrashOnce(arguments[1]);
   if (argc == 3 && std::strcmp(argv[1], "guarded") == 0) return ReadLostMappedPage(argv[2]);
   if (argc != 2) return 2;
   const char* mode = argv[1];
