@@ -8,6 +8,7 @@
 
 #include <QtGlobal>
 
+#include "HexText.h"
 #include "MachineCode.h"
 #include "ProcFiles.h"
 #include "ProcessInspector.h"
@@ -18,18 +19,6 @@ namespace {
 
 // Bytes read on each side of the faulting instruction.
 constexpr std::uint64_t CodeWindow = 64;
-
-std::string Hex(std::uint64_t value) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%016" PRIx64, value);
-  return text;
-}
-
-std::string ShortHex(std::uint64_t value) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%" PRIx64, value);
-  return text;
-}
 
 std::string LocalTime(std::int64_t seconds) {
   const std::time_t time = static_cast<std::time_t>(seconds);

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "crash/CrashOptions.h"
+#include "HexText.h"
 #include "platform/FileName.h"
 
 namespace norvalis::crash {
@@ -31,18 +32,6 @@ std::string Utf8(const wchar_t* text) {
   WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), size, nullptr, nullptr);
   out.pop_back();
   return out;
-}
-
-std::string Hex(std::uint64_t value) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%016" PRIx64, value);
-  return text;
-}
-
-std::string ShortHex(std::uint64_t value) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%" PRIx64, value);
-  return text;
 }
 
 std::string Line(const char* label, const std::string& value) {

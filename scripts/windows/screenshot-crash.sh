@@ -7,23 +7,16 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(realpath "${1:?the Windows build}")
 shot=$(realpath -m "${2:-$root/docs/screenshots/crash-windows.png}")
 fail() { echo "screenshot-crash.sh: $*" >&2; exit 1; }
-display=
-for n in $(seq 90 120); do
-  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=:$n; break; }
-done
-[ -n "$display" ] || fail "no free X display"
-Xvfb "$display" -screen 0 1100x720x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=$display
 . "$root/scripts/windows/wine-prefix.sh"
+xvfb=
 program=
 cleanup() {
   [ -z "$program" ] || kill "$program" 2>/dev/null || true
   wine_stop
-  kill "$xvfb" 2>/dev/null || true
+  [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true
 }
 trap cleanup EXIT
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+xvfb_start || fail "no free X display"
 wine_start "$build/wine-prefix"
 qt=$(sed -n 's/^NORVALIS_QT_PREFIX:[A-Z]*=//p' "$build/CMakeCache.txt")
 unset WINEQT_QPA_PLATFORM NORVALIS_CRASH_ANSWER

@@ -17,24 +17,16 @@ fail() { echo "smoke-installer.sh: $*" >&2; exit 1; }
 rm -rf "$work/prefix"
 mkdir -p "$work" "$(dirname "$shot")"
 
-# A display of its own; Wine's desktop takes the display it starts with.
-display=
-for n in $(seq 90 120); do
-  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=:$n; break; }
-done
-[ -n "$display" ] || fail "no free X display"
-Xvfb "$display" -screen 0 1100x720x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=$display
+. "$root/scripts/windows/wine-prefix.sh"
+xvfb=
 program=
 cleanup() {
   [ -z "$program" ] || kill "$program" 2>/dev/null || true
   wine_stop
-  kill "$xvfb" 2>/dev/null || true
+  [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true
 }
-. "$root/scripts/windows/wine-prefix.sh"
 trap cleanup EXIT
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+xvfb_start || fail "no free X display"
 wine_start "$work/prefix"
 
 start=$(date +%s)

@@ -177,6 +177,50 @@ inline bool locateByteFieldByMasks(const Source& source, Field row, std::uint32_
   return true;
 }
 
+// Where a count of a row's delimiters towards field col stands between blocks.
+struct FieldCount {
+  std::uint32_t at = 0;  // delimiters passed
+  bool started = false;  // the field has begun, at start
+  std::uint64_t start = 0;
+};
+
+// One block's share of the count: delimiters (outside quotes, of the row only) at base. True
+// once field col is found, or found missing because the row's LF comes first. Popcount: skip a
+// block of delimiters that all lie before the field at once.
+template <bool Popcount>
+[[gnu::always_inline]] inline bool countToField(const unsigned char* p, std::uint64_t base,
+                                                std::uint64_t delimiters, std::uint32_t col,
+                                                std::uint64_t rowEnd, FieldCount& count,
+                                                Field& found) {
+  std::uint64_t ends = delimiters;
+  if (!count.started) {
+    std::uint64_t d = delimiters;
+    if constexpr (Popcount) {
+      const auto n = static_cast<std::uint32_t>(std::popcount(d));
+      if (count.at + n < col) {
+        count.at += n;
+        d = 0;
+      }
+    }
+    while (d != 0 && count.at + 1 < col) {
+      d &= d - 1;
+      ++count.at;
+    }
+    if (d == 0) return false;
+    const auto e = static_cast<unsigned>(std::countr_zero(d));
+    if (p[base + e] == Lf) {
+      found = Field{rowEnd, rowEnd, false};
+      return true;
+    }
+    count.started = true;
+    count.start = base + e + 1;
+    ends = e == 63 ? 0 : delimiters & (~std::uint64_t{0} << (e + 1));
+  }
+  if (ends == 0) return false;
+  found = Field{count.start, base + static_cast<unsigned>(std::countr_zero(ends))};
+  return true;
+}
+
 // LocateField for bytes by counting delimiters outside quotes, 64 bytes at a time, with every
 // quotation mark taken as toggling (prefix XOR). That is the dialect while every field that holds
 // a quote begins with one; a quote that would open elsewhere (a quote in a bare field, a doubled
@@ -184,11 +228,9 @@ inline bool locateByteFieldByMasks(const Source& source, Field row, std::uint32_
 inline bool locateByteFieldByCommas(const Source& source, Field row, std::uint32_t col,
                                     Field& found) {
   const auto* p = reinterpret_cast<const unsigned char*>(source.data);
-  bool inside = false;   // the parity of the quotes so far
-  bool atStart = true;   // the next byte begins a field
-  std::uint32_t at = 0;  // delimiters passed
-  bool started = col == 0;
-  std::uint64_t start = row.begin;
+  bool inside = false;  // the parity of the quotes so far
+  bool atStart = true;  // the next byte begins a field
+  FieldCount count{0, col == 0, row.begin};
   for (std::uint64_t base = row.begin; base < row.end; base += 64) {
     if (source.units - base < 64) return false;
     const FieldMasks m = fieldMasks(p + base);
@@ -199,37 +241,15 @@ inline bool locateByteFieldByCommas(const Source& source, Field row, std::uint32
     const std::uint64_t delimiters = m.delimiter & inRow & ~in;
     const std::uint64_t starts = (delimiters << 1) | (atStart ? 1 : 0);
     if ((quotes & in & ~starts) != 0) return false;
-    std::uint64_t ends = delimiters;
-    if (!started) {
-      // The delimiters before the field's are passed one by one (no popcount on plain x86-64).
-      std::uint64_t d = delimiters;
-      while (d != 0 && at + 1 < col) {
-        d &= d - 1;
-        ++at;
-      }
-      if (d == 0) {
-        ends = 0;
-      } else {
-        const auto e = static_cast<unsigned>(std::countr_zero(d));
-        if (p[base + e] == Lf) {
-          found = Field{row.end, row.end, false};
-          return true;
-        }
-        started = true;
-        start = base + e + 1;
-        ends = e == 63 ? 0 : delimiters & (~std::uint64_t{0} << (e + 1));
-      }
-    }
-    if (started && ends != 0) {
-      found = Field{start, base + static_cast<unsigned>(std::countr_zero(ends))};
-      return true;
-    }
+    // No popcount here: plain x86-64 has none, and this path serves it.
+    if (countToField<false>(p, base, delimiters, col, row.end, count, found)) return true;
     inside = (in >> 63) != 0;
     atStart = (delimiters >> 63) != 0;
   }
   // The row ended inside its last field, or just after a comma: one more, empty field.
   if (inside) return false;
-  found = started ? Field{start, std::max(start, row.end)} : Field{row.end, row.end, false};
+  found = count.started ? Field{count.start, std::max(count.start, row.end)}
+                        : Field{row.end, row.end, false};
   return true;
 }
 
@@ -249,9 +269,7 @@ inline std::uint32_t walkColumn(const Source& source, const Index& index, std::u
   std::uint64_t parity = 0;
   for (; row < end; ++row, ++out) {
     const Field units = RowUnits(source, index, row);
-    std::uint32_t at = 0;
-    bool started = col == 0;
-    std::uint64_t start = units.begin;
+    FieldCount count{0, col == 0, units.begin};
     bool inside = false;
     bool atStart = true;
     bool exact = false;
@@ -277,36 +295,7 @@ inline std::uint32_t walkColumn(const Source& source, const Index& index, std::u
         exact = true;
         break;
       }
-      std::uint64_t ends = delimiters;
-      if (!started) {
-        std::uint64_t d = delimiters;
-        if constexpr (Popcount) {
-          const auto n = static_cast<std::uint32_t>(std::popcount(d));
-          if (at + n < col) {
-            at += n;
-            d = 0;
-          }
-        }
-        while (d != 0 && at + 1 < col) {
-          d &= d - 1;
-          ++at;
-        }
-        if (d == 0) {
-          ends = 0;
-        } else {
-          const auto e = static_cast<unsigned>(std::countr_zero(d));
-          if (p[base + e] == Lf) {
-            found = Field{units.end, units.end, false};
-            settled = true;
-            break;
-          }
-          started = true;
-          start = base + e + 1;
-          ends = e == 63 ? 0 : delimiters & (All << (e + 1));
-        }
-      }
-      if (started && ends != 0) {
-        found = Field{start, base + static_cast<unsigned>(std::countr_zero(ends))};
+      if (countToField<Popcount>(p, base, delimiters, col, units.end, count, found)) {
         settled = true;
         break;
       }
@@ -318,8 +307,8 @@ inline std::uint32_t walkColumn(const Source& source, const Index& index, std::u
       if (inside) {
         exact = true;
       } else {
-        found =
-            started ? Field{start, std::max(start, units.end)} : Field{units.end, units.end, false};
+        found = count.started ? Field{count.start, std::max(count.start, units.end)}
+                              : Field{units.end, units.end, false};
       }
     }
     *out = RawUnits(source, exact ? LocateField(source, units, col) : found);
